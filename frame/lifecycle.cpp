@@ -1,0 +1,265 @@
+// The work of Corvane's entry points outside the frame: load, tear-down, vehicle specification,
+// and what each driver input records for the next frame.
+#include <algorithm>
+
+#include "chain/chain.h"
+#include "config/needle_tables.h"
+#include "config/notch_config.h"
+#include "frame/plugin.h"
+#include "sound/audio.h"
+
+namespace frame {
+
+Plugin& plugin() {
+    // Never destroyed: the host may call in while the process is shutting down.
+    static Plugin* instance = new Plugin();
+    return *instance;
+}
+
+void libraryAttach(Plugin& p, const platform::Path& moduleFile) {
+    p.pluginDirectory = moduleFile;
+    p.pluginDirectory.remove_filename();
+}
+
+void load(Plugin& p) {
+    chain::loadChainedPlugins(p.pluginDirectory);
+
+    config::NotchConfig& notch = config::notchConfig();
+    notch.load(platform::joinPath(p.pluginDirectory, "Notch.txt"));
+
+    sound::audioStartup(p.pluginDirectory);
+
+    p.input.panelModifyMode = false;
+    p.input.panelModifyMode = config::panelModifyFileExists(p.pluginDirectory);
+
+    config::loadNeedleTables(config::needleTables(), p.pluginDirectory);
+
+    InputState& in = p.input;
+    in.toggle5 = in.toggle6 = in.toggle7 = in.toggle8 = false;
+    in.negativePowerActive = false;
+    in.powerLimitMode = 2;
+    sim::loadStartValues(p);
+}
+
+void dispose(Plugin&) {
+    chain::disposeChainedPlugins();
+    sound::audioShutdown();
+}
+
+int32_t getPluginVersion(Plugin&) {
+    chain::checkChainedVersions();
+    return host::PluginInterfaceVersion;
+}
+
+void setVehicleSpec(Plugin& p, const host::VehicleSpec& spec) {
+    chain::forwardSetVehicleSpec(spec);
+    InputState& in = p.input;
+    // A host never has more notches than this; the table must not be sized from an untrusted value.
+    in.serviceNotches = std::clamp(spec.brakeNotches, 0, MaxServiceNotches);
+    in.emergencyNotch = in.serviceNotches + 1;
+    in.carFactor = static_cast<float>(spec.carCount);
+    in.brakePressureTable.build(std::max(in.serviceNotches, 1));
+    const config::NotchConfig& notch = config::notchConfig();
+    in.limitValueEmpty = notch.limitValueEmpty;
+    in.limitValueFull = notch.limitValueFull;
+    in.brakeReferenceSpeed = notch.brakeReferenceSpeed;
+}
+
+void initialize(Plugin& p, int32_t value) {
+    chain::forwardInitialize(value);
+    p.input.peakCurrent = 0.0f;
+}
+
+host::Handles elapse(Plugin& p, const host::VehicleState& state, int32_t* panel, int32_t* sound) {
+    return sim::elapse(p, state, panel, sound);
+}
+
+void setPower(Plugin& p, int32_t power) {
+    InputState& in = p.input;
+    in.driverHandles.power = power;
+    if (power < 0) {
+        in.negativePowerActive = true;
+        if (platform::randomU32() % 100 == 99) in.negativeNotchFlash = true;
+        return;
+    }
+    if (in.driverHandles.brake > 0 && !in.toggle8) {
+        in.negativePowerActive = false;
+    } else if (p.sim.frame.absoluteSpeed == 0.0f || p.sim.traction.motorCurrent == 0.0f) {
+        in.negativePowerActive = false;
+    }
+}
+
+void setBrake(Plugin& p, int32_t brake) {
+    InputState& in = p.input;
+    const int32_t n = in.serviceNotches;
+    const int32_t old = in.driverHandles.brake;
+    if (n >= 12) sim::captureBrakeKeys(p.sim.keyboard, n, old, brake);
+    if (brake == 0) {
+        in.triggers.brakeReleased243.requestPlay();
+    } else if (brake == 1) {
+        in.triggers.brakeStep244.requestPlay();
+    } else if (brake == n) {
+        if (old == n + 1) {
+            in.triggers.brakeFromEmergency220.requestPlay();
+        } else {
+            in.triggers.brakeStep244.requestPlay();
+        }
+    }
+    in.driverHandles.brake = brake;
+    if (in.driverHandles.power >= 0 && !in.toggle8) in.negativePowerActive = false;
+}
+
+void setReverser(Plugin& p, int32_t reverser) {
+    p.input.driverHandles.reverser = reverser;
+    if (reverser == 0) p.input.regenerationMatch = false;
+}
+
+namespace {
+
+// Flips a cab switch and requests the matching click.
+void toggleWithSound(InputState& in, bool& toggle) {
+    toggle = !toggle;
+    if (toggle) {
+        in.triggers.switchOn107.requestPlay();
+    } else {
+        in.triggers.switchOff108.requestPlay();
+    }
+}
+
+bool shiftHeld() {
+    return platform::isKeyDown(platform::VirtualKeyShift);
+}
+
+}  // namespace
+
+void keyDown(Plugin& p, int32_t key) {
+    chain::forwardKeyDown(key);
+    InputState& in = p.input;
+    switch (key) {
+        case 0:
+            if (in.panelModifyMode) {
+                in.adjustTarget = in.adjustTarget >= 7 ? 0 : in.adjustTarget + 1;
+                in.adjustValue = 0;
+            }
+            break;
+        case 5:
+            if (shiftHeld()) break;
+            if (!in.keyLatch5) {
+                in.keyLatch5 = true;
+                toggleWithSound(in, in.toggle5);
+            }
+            if (in.panelModifyMode && in.adjustTarget != 0) in.adjustValue += in.adjustTarget == 5 ? 100 : 10;
+            break;
+        case 6:
+            if (shiftHeld()) break;
+            if (!in.keyLatch6) {
+                in.keyLatch6 = true;
+                in.toggle6 = !in.toggle6;
+                if (in.toggle6) {
+                    in.triggers.step110.requestPlay();
+                } else {
+                    in.triggers.step109.requestPlay();
+                }
+            }
+            if (in.panelModifyMode && in.adjustTarget != 0) in.adjustValue -= in.adjustTarget == 5 ? 100 : 10;
+            break;
+        case 8:
+            if (!in.keyLatch8) {
+                in.keyLatch8 = true;
+                toggleWithSound(in, in.toggle8);
+            }
+            break;
+        case 9:
+            if (!in.keyLatch9) {
+                in.keyLatch9 = true;
+                in.ebLatch = !in.ebLatch;
+                if (in.ebLatch) {
+                    in.triggers.ebOff228.requestStop();
+                    in.triggers.ebOn227.requestPlay();
+                    in.triggers.ebOn223.requestPlay();
+                } else {
+                    in.triggers.ebOn227.requestStop();
+                    in.triggers.ebOff228.requestPlay();
+                    in.triggers.ebOff224.requestPlay();
+                }
+            }
+            break;
+        case 10:
+            if (!in.keyLatch10) {
+                in.keyLatch10 = true;
+                if (in.powerLimitMode == 1 || in.powerLimitMode == 2) {
+                    in.powerLimitMode -= 1;
+                    in.triggers.step110.requestPlay();
+                }
+            }
+            break;
+        case 11:
+            if (!in.keyLatch11) {
+                in.keyLatch11 = true;
+                if (in.powerLimitMode == 0 || in.powerLimitMode == 1) {
+                    in.powerLimitMode += 1;
+                    in.triggers.step109.requestPlay();
+                }
+            }
+            break;
+        case 12:
+            if (!in.keyLatch12) {
+                in.keyLatch12 = true;
+                toggleWithSound(in, in.toggle12);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void keyUp(Plugin& p, int32_t key) {
+    chain::forwardKeyUp(key);
+    InputState& in = p.input;
+    switch (key) {
+        case 5: in.keyLatch5 = false; break;
+        case 6: in.keyLatch6 = false; break;
+        case 7: toggleWithSound(in, in.toggle7); break;
+        case 8: in.keyLatch8 = false; break;
+        case 9: in.keyLatch9 = false; break;
+        case 10: in.keyLatch10 = false; break;
+        case 11: in.keyLatch11 = false; break;
+        case 12: in.keyLatch12 = false; break;
+        default: break;
+    }
+}
+
+void hornBlow(Plugin&, int32_t horn) {
+    chain::forwardHornBlow(horn);
+}
+
+void doorOpen(Plugin& p) {
+    chain::forwardDoorOpen();
+    p.input.doorsClosed = false;
+    p.input.triggers.door96.requestPlay();
+}
+
+void doorClose(Plugin& p) {
+    chain::forwardDoorClose();
+    p.input.doorsClosed = true;
+    p.input.triggers.door95.requestPlay();
+    const config::NotchConfig& notch = config::notchConfig();
+    if (!notch.powerCurrent.empty()) {
+        const size_t index = notch.powerCurrent.size() > 1 ? 1 : 0;
+        p.input.peakCurrent = notch.powerCurrent[index].lookup(15.0f);
+    }
+}
+
+void setSignal(Plugin&, int32_t signal) {
+    chain::forwardSetSignal(signal);
+}
+
+void setBeaconData(Plugin&, const host::BeaconData& beacon) {
+    chain::forwardSetBeaconData(beacon);
+}
+
+}  // namespace frame
+
+void platform::onLibraryAttach(const platform::Path& moduleFile) {
+    frame::libraryAttach(frame::plugin(), moduleFile);
+}

@@ -1,0 +1,48 @@
+// Corvane's process-wide state, owned in one place, and the work of every entry point.
+#pragma once
+
+#include <cstdint>
+
+#include "frame/host_interface.h"
+#include "frame/input_state.h"
+#include "platform/platform.h"
+#include "sim/frame_step.h"
+
+namespace frame {
+
+struct Plugin {
+    platform::Path pluginDirectory;  // ends with a separator
+    InputState input;
+    sim::SimState sim;
+};
+
+// The single instance of the loaded library.
+Plugin& plugin();
+
+// Library attach: the plug-in directory is the module's folder with its trailing separator.
+void libraryAttach(Plugin& p, const platform::Path& moduleFile);
+
+// The entry points' own work. Load throws config::ConfigError or platform::FileSystemError;
+// GetPluginVersion throws chain's VersionError; nothing else throws.
+void load(Plugin& p);
+void dispose(Plugin& p);
+int32_t getPluginVersion(Plugin& p);
+void setVehicleSpec(Plugin& p, const host::VehicleSpec& spec);
+void initialize(Plugin& p, int32_t value);
+host::Handles elapse(Plugin& p, const host::VehicleState& state, int32_t* panel, int32_t* sound);
+void setPower(Plugin& p, int32_t power);
+void setBrake(Plugin& p, int32_t brake);
+void setReverser(Plugin& p, int32_t reverser);
+void keyDown(Plugin& p, int32_t key);
+void keyUp(Plugin& p, int32_t key);
+void hornBlow(Plugin& p, int32_t horn);
+void doorOpen(Plugin& p);
+void doorClose(Plugin& p);
+void setSignal(Plugin& p, int32_t signal);
+void setBeaconData(Plugin& p, const host::BeaconData& beacon);
+
+// The largest service-notch count accepted from the host; larger values are clamped so that the
+// per-notch table is never sized from an untrusted value.
+constexpr int32_t MaxServiceNotches = 255;
+
+}  // namespace frame

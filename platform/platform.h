@@ -1,0 +1,108 @@
+// Everything the operating system gives the plug-ins, as plain functions.
+// platform/win32 and platform/posix each implement all of it; the build compiles exactly one.
+// Nothing outside platform/ includes a Windows or POSIX header.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+using Path = std::filesystem::path;
+
+// ---- Own module ------------------------------------------------------------------------------
+
+// Defined by the plug-in that links the attach hook: called once when the platform attaches the
+// library to the process, with the full file name of the library's own module.
+void onLibraryAttach(const Path& moduleFile);
+
+// ---- Paths and text --------------------------------------------------------------------------
+
+// The separator that ends a directory path on this platform.
+constexpr char32_t PreferredSeparator =
+#ifdef _WIN32
+    U'\\';
+#else
+    U'/';
+#endif
+
+// A path from decoded text. "\" and "/" both separate components on every platform.
+Path pathFromText(std::u32string_view text);
+// The text of a path as UTF-8, for messages and logs.
+std::string pathToUtf8(const Path& path);
+// dir (which ends with a separator or is empty) joined with a relative or absolute name.
+Path joinPath(const Path& dir, std::u32string_view name);
+Path joinPath(const Path& dir, std::string_view asciiName);
+
+// ---- Files -----------------------------------------------------------------------------------
+
+// Raised when a file's attributes cannot be read for a reason other than "not there".
+class FileSystemError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// True when something exists at the path. File not found, path not found, bad network path and
+// invalid name count as not existing; any other failure throws FileSystemError.
+bool exists(const Path& path);
+
+// ---- Libraries -------------------------------------------------------------------------------
+
+using LibraryHandle = void*;
+
+// Null when the library cannot be loaded.
+LibraryHandle loadLibrary(const Path& path);
+void* findSymbol(LibraryHandle library, const char* name);
+void freeLibrary(LibraryHandle library);
+// Full file name of a loaded library, as the platform reports it.
+Path libraryFileName(LibraryHandle library);
+// Full file name in the runtime's narrow character set (the system code page on Windows, UTF-8
+// elsewhere), for messages that the host shows as narrow text.
+std::string libraryFileNameNarrow(LibraryHandle library);
+
+// ---- Keyboard --------------------------------------------------------------------------------
+
+constexpr int VirtualKeyShift = 0x10;
+constexpr int VirtualKeyP = 0x50;
+
+// The high bit of the key's state: the key is down now.
+bool isKeyDown(int virtualKey);
+// All 256 key states; a key is down when the high bit of its byte is set. False on failure.
+bool readKeyboardState(uint8_t state[256]);
+
+#ifndef _WIN32
+// EXT: the Linux backend has no keyboard; the stand-in host and tests say which keys are down.
+void setKeyDown(int virtualKey, bool down);
+void releaseAllKeys();
+// EXT: makes readKeyboardState fail, as GetKeyboardState can.
+void setKeyboardReadFails(bool fails);
+#endif
+
+// ---- Time and chance -------------------------------------------------------------------------
+
+struct LocalTime {
+    int year, month, day, hour, minute, second, millisecond;
+};
+LocalTime localTime();
+
+// A uniform 32-bit value. Non-deterministic in release builds; test builds made with
+// CORVANE_FIXED_RANDOM draw from a fixed sequence so that traces can be compared across builds.
+uint32_t randomU32();
+
+// ---- The error signal ------------------------------------------------------------------------
+
+// Application code of the structured exception that carries an error out of an entry point.
+constexpr unsigned long ErrorExceptionCode = 0xE0435256UL;
+
+// Leaves an entry point with an error: on Windows a continuable structured exception whose first
+// argument is the address of the NUL-terminated message; elsewhere the message goes to standard
+// error as one line and is kept for lastError(). Callers destroy their C++ objects first.
+void signalError(const char* message);
+// The message of the last signalled error (empty when none).
+const char* lastError();
+void clearLastError();
+
+}  // namespace platform

@@ -1,0 +1,120 @@
+// Linux backend: dlopen, stat, an injectable keyboard, and standard error for the error signal.
+#include <dlfcn.h>
+#include <errno.h>
+#include <link.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <time.h>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+struct KeyboardState {
+    std::array<uint8_t, 256> keys{};
+    bool readFails = false;
+};
+KeyboardState keyboard;
+
+char lastErrorText[4096];
+
+}  // namespace
+
+bool exists(const Path& path) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0) return true;
+    switch (errno) {
+        case ENOENT:        // file not found
+        case ENOTDIR:       // path not found
+        case ENAMETOOLONG:  // invalid name
+            return false;
+        default:
+            throw FileSystemError("cannot read the attributes of \"" + pathToUtf8(path) + "\": " +
+                                  std::strerror(errno));
+    }
+}
+
+LibraryHandle loadLibrary(const Path& path) {
+    return ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+void* findSymbol(LibraryHandle library, const char* name) {
+    return library ? ::dlsym(library, name) : nullptr;
+}
+
+void freeLibrary(LibraryHandle library) {
+    if (library) ::dlclose(library);
+}
+
+Path libraryFileName(LibraryHandle library) {
+    struct link_map* map = nullptr;
+    if (library && ::dlinfo(library, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name) {
+        return Path(map->l_name);
+    }
+    return Path();
+}
+
+std::string libraryFileNameNarrow(LibraryHandle library) {
+    return libraryFileName(library).native();
+}
+
+bool isKeyDown(int virtualKey) {
+    return virtualKey >= 0 && virtualKey < 256 && (keyboard.keys[virtualKey] & 0x80) != 0;
+}
+
+bool readKeyboardState(uint8_t state[256]) {
+    if (keyboard.readFails) return false;
+    std::memcpy(state, keyboard.keys.data(), 256);
+    return true;
+}
+
+void setKeyDown(int virtualKey, bool down) {
+    if (virtualKey >= 0 && virtualKey < 256) keyboard.keys[virtualKey] = down ? 0x80 : 0;
+}
+
+void releaseAllKeys() {
+    keyboard.keys.fill(0);
+}
+
+void setKeyboardReadFails(bool fails) {
+    keyboard.readFails = fails;
+}
+
+LocalTime localTime() {
+    struct timeval now;
+    ::gettimeofday(&now, nullptr);
+    struct tm parts;
+    time_t seconds = now.tv_sec;
+    ::localtime_r(&seconds, &parts);
+    return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
+            parts.tm_min,         parts.tm_sec,     static_cast<int>(now.tv_usec / 1000)};
+}
+
+#ifndef CORVANE_FIXED_RANDOM
+uint32_t randomU32() {
+    static std::random_device device;
+    return device();
+}
+#endif
+
+void signalError(const char* message) {
+    std::snprintf(lastErrorText, sizeof lastErrorText, "%s", message);
+    std::fprintf(stderr, "%s\n", lastErrorText);
+    std::fflush(stderr);
+}
+
+const char* lastError() {
+    return lastErrorText;
+}
+
+void clearLastError() {
+    lastErrorText[0] = '\0';
+}
+
+}  // namespace platform

@@ -1,0 +1,23 @@
+// What one frame hands to every step of the simulation.
+#pragma once
+
+#include <cstdint>
+
+#include "config/notch_config.h"
+#include "frame/host_interface.h"
+
+namespace sim {
+
+struct FrameContext {
+    const host::VehicleState& state;
+    const config::NotchConfig& config;
+    int32_t* panel;
+    int32_t* sound;
+    host::Handles out{};       // the output handles as built so far
+    uint32_t operationSet = 0;  // frameCounter after this frame's increment
+    float absoluteSpeed = 0.0f;
+    int32_t timeStep = 0;       // ms
+    float acceleration = 0.0f;  // km/h/s
+};
+
+}  // namespace sim

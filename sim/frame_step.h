@@ -1,0 +1,48 @@
+// One frame of Corvane: the fixed order of work inside Elapse.
+#pragma once
+
+#include <cstdint>
+
+#include "frame/host_interface.h"
+#include "sim/brakes.h"
+#include "sim/instruments.h"
+#include "sim/keyboard.h"
+#include "sim/mode_machine.h"
+#include "sim/traction.h"
+
+namespace frame {
+struct Plugin;
+}
+
+namespace sim {
+
+// Frame-derived quantities kept between frames.
+struct FrameState {
+    uint32_t frameCounter = 0;
+    float absoluteSpeed = 0.0f;
+    float previousAbsoluteSpeed = 0.0f;
+    int32_t previousTime = 0;
+    float previousBcPressure = 0.0f, previousBpPressure = 0.0f, previousSapPressure = 0.0f;
+    int32_t previousOutputBrake = 0;
+    int32_t blinkTimer = 0;
+    int32_t flashTimer = 0;
+    bool firstFrameDone = false;  // sound 239 sends a stop on the first frame
+    float r30 = 0.0f;             // last brake maximum current table at 30 km/h, from Load
+};
+
+struct SimState {
+    FrameState frame;
+    KeyboardState keyboard;
+    TractionState traction;
+    BrakeState brakes;
+    InstrumentState instruments;
+    ModeState mode;
+};
+
+// Load step 6: the start values of the frame state.
+void loadStartValues(frame::Plugin& plugin);
+// Frame step 18: the lamp condition of panel 41.
+void regenerationMatchStep(frame::Plugin& plugin, FrameContext& frame);
+host::Handles elapse(frame::Plugin& plugin, const host::VehicleState& state, int32_t* panel, int32_t* sound);
+
+}  // namespace sim

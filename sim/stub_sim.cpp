@@ -1,0 +1,37 @@
+// Placeholders for the models that land with their own work: traction, mode machine, brakes, instruments.
+#include "frame/plugin.h"
+
+namespace sim {
+
+void loadTraction(frame::Plugin&, const config::NotchConfig&) {}
+void regenNoLoadCurrentStep(frame::Plugin&, FrameContext&) {}
+void tractionStep(frame::Plugin&, FrameContext&) {}
+void motorCurrentStep(frame::Plugin&, FrameContext&) {}
+
+void loadModeMachine(frame::Plugin&) {}
+void modeMachineStep(frame::Plugin&, FrameContext&) {}
+void modeStepTimerAdvance(frame::Plugin&, FrameContext&) {}
+void noiseSharesStep(frame::Plugin&, FrameContext&) {}
+
+void loadBrakes(frame::Plugin&) {}
+void emergencyLatchStep(frame::Plugin&, FrameContext&) {}
+void releaseSequencingStep(frame::Plugin&, FrameContext&) {}
+void learningStep(frame::Plugin&, FrameContext&) {}
+void blendingStep(frame::Plugin&, FrameContext&) {}
+void displayedSapStep(frame::Plugin&, FrameContext&) {}
+void cylinderExhaustMuteStep(frame::Plugin&, FrameContext&) {}
+void storePreviousBrakeValues(frame::Plugin&, FrameContext&) {}
+
+void loadInstruments(frame::Plugin&) {}
+void lineVoltageStep(frame::Plugin&, FrameContext&) {}
+void needlesStep(frame::Plugin&, FrameContext&) {}
+void adjustmentDisplayStep(frame::Plugin&, FrameContext&) {}
+
+int32_t toPanelValue(float value) {
+    if (!(value == value)) return 0;
+    if (value >= 2147483520.0f) return 2147483647;
+    if (value <= -2147483648.0f) return static_cast<int32_t>(-2147483647 - 1);
+    return static_cast<int32_t>(value);
+}
+
+}  // namespace sim
