@@ -28,6 +28,13 @@ char32_t separatorFor(char32_t c) {
 
 }  // namespace
 
+std::string utf8FromCodePoints(std::u32string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char32_t c : text) appendUtf8(out, c > 0x10FFFF ? 0xFFFD : c);
+    return out;
+}
+
 Path pathFromText(std::u32string_view text) {
 #ifdef _WIN32
     std::wstring wide;

@@ -31,6 +31,8 @@ constexpr char32_t PreferredSeparator =
 
 // A path from decoded text. "\" and "/" both separate components on every platform.
 Path pathFromText(std::u32string_view text);
+// Code points as UTF-8 (values beyond U+10FFFF become U+FFFD).
+std::string utf8FromCodePoints(std::u32string_view text);
 // The text of a path as UTF-8, for messages and logs.
 std::string pathToUtf8(const Path& path);
 // dir (which ends with a separator or is empty) joined with a relative or absolute name.

@@ -1,0 +1,113 @@
+#include "config/text_reader.h"
+
+#include <cstdio>
+
+namespace config {
+namespace {
+
+std::FILE* openForReading(const platform::Path& path) {
+#ifdef _WIN32
+    return ::_wfopen(path.c_str(), L"rb");
+#else
+    return std::fopen(path.c_str(), "rb");
+#endif
+}
+
+}  // namespace
+
+TextReader::TextReader(const platform::Path& path) : file_(openForReading(path)) {}
+
+TextReader::~TextReader() {
+    if (file_) std::fclose(file_);
+}
+
+int TextReader::nextByte() {
+    if (position_ == size_) {
+        if (!file_) return EOF;
+        size_ = std::fread(buffer_, 1, sizeof buffer_, file_);
+        position_ = 0;
+        if (size_ == 0) return EOF;
+    }
+    return buffer_[position_++];
+}
+
+bool TextReader::nextLine(std::u32string& line) {
+    line.clear();
+    int c = nextByte();
+    if (c == EOF) return false;
+    if (atStart_) {
+        atStart_ = false;
+        // A leading byte-order mark is not part of the text (the first read holds the whole mark).
+        if (c == 0xEF && size_ >= 3 && buffer_[1] == 0xBB && buffer_[2] == 0xBF) {
+            position_ = 3;
+            c = nextByte();
+            if (c == EOF) return false;
+        }
+    }
+    ++lineNumber_;
+    for (; c != EOF; c = nextByte()) {
+        if (c == '\n') break;
+        if (c < 0x80) {
+            line += static_cast<char32_t>(c);
+            continue;
+        }
+        int extra = 0;
+        char32_t value = 0;
+        if ((c & 0xE0) == 0xC0) {
+            extra = 1, value = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2, value = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3, value = c & 0x07;
+        } else {
+            line += U'\uFFFD';
+            continue;
+        }
+        bool valid = true;
+        for (int i = 0; i < extra; ++i) {
+            int next = nextByte();
+            if (next == EOF || (next & 0xC0) != 0x80) {
+                if (next != EOF) position_--;  // decode it again as the start of a sequence
+                valid = false;
+                break;
+            }
+            value = (value << 6) | (next & 0x3F);
+        }
+        const char32_t minimum = extra == 1 ? 0x80 : extra == 2 ? 0x800 : 0x10000;
+        if (!valid || value < minimum || value > 0x10FFFF || (value >= 0xD800 && value < 0xE000)) value = U'\uFFFD';
+        line += value;
+    }
+    // A text-mode stream turns CR LF into LF.
+    if (!line.empty() && line.back() == U'\r' && c == '\n') line.pop_back();
+    return true;
+}
+
+bool isSpace(char32_t c) {
+    switch (c) {
+        case U' ': case U'\t': case U'\n': case U'\v': case U'\f': case U'\r':
+        case 0x1680: case 0x2000: case 0x2001: case 0x2002: case 0x2003: case 0x2004: case 0x2005:
+        case 0x2006: case 0x2008: case 0x2009: case 0x200A: case 0x2028: case 0x2029: case 0x205F:
+        case 0x3000:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::u32string_view trim(std::u32string_view text) {
+    size_t begin = 0, end = text.size();
+    while (begin < end && isSpace(text[begin])) ++begin;
+    while (end > begin && isSpace(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
+}
+
+std::u32string_view stripComment(std::u32string_view text) {
+    const size_t at = text.find_first_of(U";#");
+    return at == std::u32string_view::npos ? text : text.substr(0, at);
+}
+
+std::string toUtf8(std::u32string_view text) {
+    return platform::utf8FromCodePoints(text);
+}
+
+}  // namespace config

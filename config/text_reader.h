@@ -1,0 +1,47 @@
+// Reads the plug-in's text files: UTF-8 with or without a byte-order mark, decoded the same way on
+// every platform; CR LF reads as LF, as a Windows text-mode stream reads it.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace config {
+
+class TextReader {
+public:
+    // Opens the file; isOpen() tells whether that worked.
+    explicit TextReader(const platform::Path& path);
+    ~TextReader();
+    TextReader(const TextReader&) = delete;
+    TextReader& operator=(const TextReader&) = delete;
+
+    bool isOpen() const { return file_ != nullptr; }
+    // The next line without its line end, decoded to code points; invalid bytes become U+FFFD.
+    // False at the end of the file. lineNumber() is the 1-based number of the line returned last.
+    bool nextLine(std::u32string& line);
+    int64_t lineNumber() const { return lineNumber_; }
+
+private:
+    int nextByte();
+
+    std::FILE* file_ = nullptr;
+    unsigned char buffer_[65536];
+    size_t size_ = 0;
+    size_t position_ = 0;
+    int64_t lineNumber_ = 0;
+    bool atStart_ = true;
+};
+
+// What a UTF-8 locale classifies as white space: the ASCII blanks, tab, line ends and the Unicode
+// spaces (among them the ideographic space U+3000); not the no-break spaces.
+bool isSpace(char32_t c);
+std::u32string_view trim(std::u32string_view text);
+// Removes everything from the first ";" or "#".
+std::u32string_view stripComment(std::u32string_view text);
+std::string toUtf8(std::u32string_view text);
+
+}  // namespace config
