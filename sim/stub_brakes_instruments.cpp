@@ -1,17 +1,7 @@
-// Placeholders for the models that land with their own work: traction, mode machine, brakes, instruments.
+// Placeholders for the brakes and instruments until they land.
 #include "frame/plugin.h"
 
 namespace sim {
-
-void loadTraction(frame::Plugin&, const config::NotchConfig&) {}
-void regenNoLoadCurrentStep(frame::Plugin&, FrameContext&) {}
-void tractionStep(frame::Plugin&, FrameContext&) {}
-void motorCurrentStep(frame::Plugin&, FrameContext&) {}
-
-void loadModeMachine(frame::Plugin&) {}
-void modeMachineStep(frame::Plugin&, FrameContext&) {}
-void modeStepTimerAdvance(frame::Plugin&, FrameContext&) {}
-void noiseSharesStep(frame::Plugin&, FrameContext&) {}
 
 void loadBrakes(frame::Plugin&) {}
 void emergencyLatchStep(frame::Plugin&, FrameContext&) {}
