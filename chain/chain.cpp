@@ -1,0 +1,247 @@
+// Loading the listed libraries, passing the host's calls on to them, and releasing them.
+#include "chain/chain.h"
+
+#include <string>
+
+#include "config/text_reader.h"
+
+namespace chain {
+namespace {
+
+template <class Entry>
+Entry findEntry(platform::LibraryHandle module, const char* name) {
+    return reinterpret_cast<Entry>(platform::findSymbol(module, name));
+}
+
+ChainedPlugin bindEntries(platform::LibraryHandle module) {
+    ChainedPlugin plugin;
+    plugin.module = module;
+    plugin.load = findEntry<VoidEntry>(module, "Load");
+    plugin.dispose = findEntry<VoidEntry>(module, "Dispose");
+    plugin.getPluginVersion = findEntry<VersionEntry>(module, "GetPluginVersion");
+    plugin.setVehicleSpec = findEntry<VehicleSpecEntry>(module, "SetVehicleSpec");
+    plugin.initialize = findEntry<IntEntry>(module, "Initialize");
+    plugin.elapse = findEntry<ElapseEntry>(module, "Elapse");
+    plugin.setPower = findEntry<IntEntry>(module, "SetPower");
+    plugin.setBrake = findEntry<IntEntry>(module, "SetBrake");
+    plugin.setReverser = findEntry<IntEntry>(module, "SetReverser");
+    plugin.keyDown = findEntry<IntEntry>(module, "KeyDown");
+    plugin.keyUp = findEntry<IntEntry>(module, "KeyUp");
+    plugin.hornBlow = findEntry<IntEntry>(module, "HornBlow");
+    plugin.doorOpen = findEntry<VoidEntry>(module, "DoorOpen");
+    plugin.doorClose = findEntry<VoidEntry>(module, "DoorClose");
+    plugin.setSignal = findEntry<IntEntry>(module, "SetSignal");
+    plugin.setBeaconData = findEntry<BeaconEntry>(module, "SetBeaconData");
+    return plugin;
+}
+
+// Calls the library's Load. False when that Load called back into the loading of this very list:
+// the library is this plug-in itself (or leads back to it), and keeping it would make every
+// forwarded call recurse without end.
+bool runChainedLoad(ChainState& chain, VoidEntry load) {
+    chain.chainedLoadRunning = true;
+    chain.loadReentered = false;
+    load();
+    chain.chainedLoadRunning = false;
+    return !chain.loadReentered;
+}
+
+// Hands one position to a library: the call only if the library has the entry, the record always.
+void handOver(IntEntry entry, int32_t& lastSent, int32_t value) {
+    if (entry) entry(value);
+    lastSent = value;
+}
+
+void runElapse(ChainState& chain, const ChainedPlugin& plugin, const host::VehicleState& state, int32_t* panel,
+               int32_t* sound) {
+    if (!plugin.elapse) return;
+    host::VehicleState copy = state;
+    chain.chainHandles = plugin.elapse(copy, panel, sound);
+}
+
+}  // namespace
+
+#ifdef _WIN32
+// "のバージョンが不正です。" in code page 932.
+const char VersionErrorText[] =
+    "\x82\xcc\x83\x6f\x81\x5b\x83\x57\x83\x87\x83\x93\x82\xaa\x95\x73\x90\xb3\x82\xc5\x82\xb7\x81\x42";
+#else
+const char VersionErrorText[] = "のバージョンが不正です。";
+#endif
+
+ChainState& chainState() {
+    // Never destroyed: the host may call in while the process is shutting down.
+    static ChainState* instance = new ChainState();
+    return *instance;
+}
+
+void loadChainedPlugins(ChainState& chain, const platform::Path& pluginDirectory) {
+    if (chain.chainedLoadRunning) {
+        chain.loadReentered = true;
+        return;
+    }
+    config::TextReader list(platform::joinPath(pluginDirectory, ListFileName));
+    if (!list.isOpen()) return;
+    std::u32string line;
+    while (list.nextLine(line)) {
+        // No file name holds a NUL; the operating system would read only the part before it and
+        // load a file the line does not name.
+        if (line.find(U'\0') != std::u32string::npos) continue;
+        const platform::Path fullPath = platform::joinPath(pluginDirectory, line);
+        if (!platform::exists(fullPath)) continue;
+        platform::LibraryHandle module = platform::loadLibrary(fullPath);
+        if (!module) continue;
+        ChainedPlugin plugin = bindEntries(module);
+        if (plugin.load && !runChainedLoad(chain, plugin.load)) {
+            platform::freeLibrary(module);
+            continue;
+        }
+        chain.chainedPlugins.push_back(plugin);
+    }
+}
+
+void disposeChainedPlugins(ChainState& chain) {
+    for (const ChainedPlugin& plugin : chain.chainedPlugins) {
+        if (plugin.dispose) plugin.dispose();
+        platform::freeLibrary(plugin.module);
+    }
+    chain.chainedPlugins.clear();
+}
+
+void checkChainedVersions(const ChainState& chain) {
+    for (const ChainedPlugin& plugin : chain.chainedPlugins) {
+        if (!plugin.getPluginVersion) continue;
+        if (plugin.getPluginVersion() == host::PluginInterfaceVersion) continue;
+        // The full name, however deep the folder: the host shows this text to the author.
+        std::string message = platform::libraryFileNameNarrow(plugin.module);
+        message += VersionErrorText;
+        throw VersionError(message);
+    }
+}
+
+void forwardSetVehicleSpec(const ChainState& chain, const host::VehicleSpec& spec) {
+    for (const ChainedPlugin& plugin : chain.chainedPlugins)
+        if (plugin.setVehicleSpec) plugin.setVehicleSpec(spec);
+}
+
+void forwardInitialize(const ChainState& chain, int32_t value) {
+    for (const ChainedPlugin& plugin : chain.chainedPlugins)
+        if (plugin.initialize) plugin.initialize(value);
+}
+
+void forwardKeyDown(const ChainState& chain, int32_t key) {
+    for (const ChainedPlugin& plugin : chain.chainedPlugins)
+        if (plugin.keyDown) plugin.keyDown(key);
+}
+
+void forwardKeyUp(const ChainState& chain, int32_t key) {
+    for (const ChainedPlugin& plugin : chain.chainedPlugins)
+        if (plugin.keyUp) plugin.keyUp(key);
+}
+
+void forwardHornBlow(const ChainState& chain, int32_t horn) {
+    for (const ChainedPlugin& plugin : chain.chainedPlugins)
+        if (plugin.hornBlow) plugin.hornBlow(horn);
+}
+
+void forwardDoorOpen(const ChainState& chain) {
+    for (const ChainedPlugin& plugin : chain.chainedPlugins)
+        if (plugin.doorOpen) plugin.doorOpen();
+}
+
+void forwardDoorClose(const ChainState& chain) {
+    for (const ChainedPlugin& plugin : chain.chainedPlugins)
+        if (plugin.doorClose) plugin.doorClose();
+}
+
+void forwardSetSignal(const ChainState& chain, int32_t signal) {
+    for (const ChainedPlugin& plugin : chain.chainedPlugins)
+        if (plugin.setSignal) plugin.setSignal(signal);
+}
+
+void forwardSetBeaconData(const ChainState& chain, const host::BeaconData& beacon) {
+    for (const ChainedPlugin& plugin : chain.chainedPlugins)
+        if (plugin.setBeaconData) plugin.setBeaconData(beacon);
+}
+
+host::Handles stepChainedPlugins(ChainState& chain, const host::VehicleState& state, int32_t* panel, int32_t* sound,
+                                 int32_t driverPower, int32_t driverBrake, int32_t driverReverser, Gates gates) {
+    std::vector<ChainedPlugin>& plugins = chain.chainedPlugins;
+    if (plugins.empty()) return chain.chainHandles;
+
+    // The first frame with libraries tells every one of them where the handles stand, zero or not.
+    if (chain.chainResyncPending) {
+        for (ChainedPlugin& plugin : plugins) {
+            handOver(plugin.setPower, plugin.lastPowerSent, driverPower);
+            handOver(plugin.setBrake, plugin.lastBrakeSent, driverBrake);
+            handOver(plugin.setReverser, plugin.lastReverserSent, driverReverser);
+            runElapse(chain, plugin, state, panel, sound);
+        }
+        chain.chainResyncPending = false;
+        return chain.chainHandles;
+    }
+
+    // The driver's handles enter the first library; a closed gate holds the change back until it opens.
+    ChainedPlugin& first = plugins.front();
+    if (gates.power && driverPower != first.lastPowerSent) handOver(first.setPower, first.lastPowerSent, driverPower);
+    if (gates.brake && driverBrake != first.lastBrakeSent) handOver(first.setBrake, first.lastBrakeSent, driverBrake);
+    if (gates.reverser && driverReverser != first.lastReverserSent)
+        handOver(first.setReverser, first.lastReverserSent, driverReverser);
+    runElapse(chain, first, state, panel, sound);
+
+    // Each later library takes what the one before it returned.
+    for (size_t i = 1; i < plugins.size(); ++i) {
+        ChainedPlugin& plugin = plugins[i];
+        const host::Handles in = chain.chainHandles;
+        if (in.power != plugin.lastPowerSent) handOver(plugin.setPower, plugin.lastPowerSent, in.power);
+        if (in.brake != plugin.lastBrakeSent) handOver(plugin.setBrake, plugin.lastBrakeSent, in.brake);
+        if (in.reverser != plugin.lastReverserSent) handOver(plugin.setReverser, plugin.lastReverserSent, in.reverser);
+        runElapse(chain, plugin, state, panel, sound);
+    }
+    return chain.chainHandles;
+}
+
+// ---- The process-wide instance -----------------------------------------------------------------
+
+void loadChainedPlugins(const platform::Path& pluginDirectory) {
+    loadChainedPlugins(chainState(), pluginDirectory);
+}
+void disposeChainedPlugins() {
+    disposeChainedPlugins(chainState());
+}
+void checkChainedVersions() {
+    checkChainedVersions(chainState());
+}
+void forwardSetVehicleSpec(const host::VehicleSpec& spec) {
+    forwardSetVehicleSpec(chainState(), spec);
+}
+void forwardInitialize(int32_t value) {
+    forwardInitialize(chainState(), value);
+}
+void forwardKeyDown(int32_t key) {
+    forwardKeyDown(chainState(), key);
+}
+void forwardKeyUp(int32_t key) {
+    forwardKeyUp(chainState(), key);
+}
+void forwardHornBlow(int32_t horn) {
+    forwardHornBlow(chainState(), horn);
+}
+void forwardDoorOpen() {
+    forwardDoorOpen(chainState());
+}
+void forwardDoorClose() {
+    forwardDoorClose(chainState());
+}
+void forwardSetSignal(int32_t signal) {
+    forwardSetSignal(chainState(), signal);
+}
+void forwardSetBeaconData(const host::BeaconData& beacon) {
+    forwardSetBeaconData(chainState(), beacon);
+}
+host::Handles stepChainedPlugins(const host::VehicleState& state, int32_t* panel, int32_t* sound,
+                                 int32_t driverPower, int32_t driverBrake, int32_t driverReverser, Gates gates) {
+    return stepChainedPlugins(chainState(), state, panel, sound, driverPower, driverBrake, driverReverser, gates);
+}
+
+}  // namespace chain
