@@ -20,4 +20,10 @@ struct FrameContext {
     float acceleration = 0.0f;  // km/h/s
 };
 
+// A millisecond timer advanced by a time step. The host's clock may jump or run backwards, so the
+// sum wraps around the 32-bit range instead of overflowing.
+constexpr int32_t addWrapping(int32_t timerMs, int32_t stepMs) {
+    return static_cast<int32_t>(static_cast<uint32_t>(timerMs) + static_cast<uint32_t>(stepMs));
+}
+
 }  // namespace sim

@@ -2,6 +2,7 @@
 #include "sim/frame_step.h"
 
 #include <atomic>
+#include <cmath>
 
 #include "chain/chain.h"
 #include "frame/plugin.h"
@@ -22,15 +23,13 @@ void blinkLamp(FrameState& fs, FrameContext& f) {
     if (source == 0) {
         f.panel[68] = 0;
         fs.blinkTimer = 0;
-    const config::NotchConfig& notch = config::notchConfig();
-    fs.r30 = notch.brakeMaxCurrent.empty() ? 0.0f : notch.brakeMaxCurrent.back().lookup(30.0f);
     } else if (source == 1) {
         if (fs.blinkTimer <= 500) {
             f.panel[68] = 1;
-            fs.blinkTimer += f.timeStep;
+            fs.blinkTimer = addWrapping(fs.blinkTimer, f.timeStep);
         } else if (fs.blinkTimer < 1000) {
             f.panel[68] = 2;
-            fs.blinkTimer += f.timeStep;
+            fs.blinkTimer = addWrapping(fs.blinkTimer, f.timeStep);
         } else {
             f.panel[68] = 2;
             fs.blinkTimer %= 1000;
@@ -63,6 +62,37 @@ void regenerationMatchStep(frame::Plugin& p, FrameContext& f) {
     match = f.state.speed < 30.0f && current < 0.0f && (newMatch || match);
 }
 
+void motionStep(FrameState& fs, FrameContext& f) {
+    const float speed = f.state.speed;
+    fs.absoluteSpeed = speed < 0.0f ? -speed : speed;
+    f.absoluteSpeed = fs.absoluteSpeed;
+    // Differences of the host's clock are taken modulo 2^32, so a clock that runs backwards or jumps
+    // gives a defined (if odd) time step.
+    f.timeStep = static_cast<int32_t>(static_cast<uint32_t>(f.state.time) - static_cast<uint32_t>(fs.previousTime));
+    // A frame without elapsed time (or with a speed that is not a number) has no measurable
+    // acceleration; 0 keeps everything the sound layers derive from it finite.
+    f.acceleration = f.timeStep != 0
+                         ? (fs.absoluteSpeed - fs.previousAbsoluteSpeed) / static_cast<float>(f.timeStep) * 1000.0f
+                         : 0.0f;
+    if (!std::isfinite(f.acceleration)) f.acceleration = 0.0f;
+}
+
+void outputHandleRules(frame::Plugin& p, FrameContext& f) {
+    const frame::InputState& in = p.input;
+    host::Handles& out = f.out;
+    const float speed = f.state.speed;
+    const float sap = f.state.sapPressure;
+    out.reverser = in.doorsClosed ? in.driverHandles.reverser : 0;
+    if (out.power == 0 && out.brake > 0 && ((sap < 80.0f && speed < 7.0f) || (sap < 320.0f && speed < 6.0f)))
+        out.reverser = 0;
+    if (in.driverHandles.power < 0 && speed < 15.0f) out.reverser = 0;
+    if (in.toggle8 && out.power == 0 && out.brake > 0 && !in.negativePowerActive) out.reverser = 0;
+    if (in.powerLimitMode == 0 && out.power > 2) out.power = 2;
+    if (in.powerLimitMode == 1 && out.power > 3) out.power = 3;
+    out.auxCommand = 0;
+    if (in.ebLatch) emergencyLatchStep(p, f);
+}
+
 host::Handles elapse(frame::Plugin& p, const host::VehicleState& state, int32_t* panel, int32_t* sound) {
     frame::InputState& in = p.input;
     frame::SoundTriggers& tr = in.triggers;
@@ -76,14 +106,7 @@ host::Handles elapse(frame::Plugin& p, const host::VehicleState& state, int32_t*
     f.operationSet = std::atomic_ref<uint32_t>(fs.frameCounter).fetch_add(1) + 1;
 
     // 3. Speed, time step, acceleration.
-    fs.absoluteSpeed = state.speed < 0.0f ? -state.speed : state.speed;
-    f.absoluteSpeed = fs.absoluteSpeed;
-    f.timeStep = static_cast<int32_t>(static_cast<uint32_t>(state.time) - static_cast<uint32_t>(fs.previousTime));
-    // A frame without elapsed time has no measurable acceleration; keeping it 0 keeps everything
-    // that derives from it finite.
-    f.acceleration = f.timeStep != 0
-                         ? (fs.absoluteSpeed - fs.previousAbsoluteSpeed) / static_cast<float>(f.timeStep) * 1000.0f
-                         : 0.0f;
+    motionStep(fs, f);
 
     // 4. Keyboard snapshot and the brake-forward gate.
     const bool forwardBrake = brakeGate(p.sim.keyboard, in.serviceNotches, in.driverHandles.brake);
@@ -96,17 +119,7 @@ host::Handles elapse(frame::Plugin& p, const host::VehicleState& state, int32_t*
                                     in.driverHandles.reverser, gates);
 
     // 6. Output handle rules.
-    const float speed = state.speed;
-    const float sap = state.sapPressure;
-    out.reverser = in.doorsClosed ? in.driverHandles.reverser : 0;
-    if (out.power == 0 && out.brake > 0 && ((sap < 80.0f && speed < 7.0f) || (sap < 320.0f && speed < 6.0f)))
-        out.reverser = 0;
-    if (in.driverHandles.power < 0 && speed < 15.0f) out.reverser = 0;
-    if (in.toggle8 && out.power == 0 && out.brake > 0 && !in.negativePowerActive) out.reverser = 0;
-    if (in.powerLimitMode == 0 && out.power > 2) out.power = 2;
-    if (in.powerLimitMode == 1 && out.power > 3) out.power = 3;
-    out.auxCommand = 0;
-    if (in.ebLatch) emergencyLatchStep(p, f);
+    outputHandleRules(p, f);
 
     // 7. Emergency-latch release sequencing, then its sounds.
     releaseSequencingStep(p, f);
@@ -161,7 +174,7 @@ host::Handles elapse(frame::Plugin& p, const host::VehicleState& state, int32_t*
 
     // 16. Negative notch flash.
     if (in.negativeNotchFlash) {
-        fs.flashTimer += f.timeStep;
+        fs.flashTimer = addWrapping(fs.flashTimer, f.timeStep);
         if (fs.flashTimer > 99) {
             in.negativeNotchFlash = false;
             fs.flashTimer = 0;

@@ -41,6 +41,10 @@ struct SimState {
 
 // Load step 6: the start values of the frame state.
 void loadStartValues(frame::Plugin& plugin);
+// Frame step 3: absolute speed, time step and acceleration.
+void motionStep(FrameState& frameState, FrameContext& frame);
+// Frame step 6: the reverser and power rules on the chained plug-ins' result, then the emergency latch.
+void outputHandleRules(frame::Plugin& plugin, FrameContext& frame);
 // Frame step 18: the lamp condition of panel 41.
 void regenerationMatchStep(frame::Plugin& plugin, FrameContext& frame);
 host::Handles elapse(frame::Plugin& plugin, const host::VehicleState& state, int32_t* panel, int32_t* sound);

@@ -1,0 +1,227 @@
+// The order of one frame as the host and a chained plug-in see it: what is read after the chained
+// plug-ins, what Corvane writes over them, and the quantities derived from the clock and speed.
+#include "tests/sim/sim_test_support.h"
+
+namespace {
+
+using host::SoundContinue;
+using host::SoundLoop;
+using host::SoundPlayOnce;
+using host::SoundStop;
+using simtest::SimTest;
+
+using FrameOrder = SimTest;
+
+TEST_F(FrameOrder, PanelsWrittenByAChainedPlugInAreOverwrittenWhereCorvaneDrivesThem) {
+    const int driven[] = {22, 26, 37, 38, 39, 41, 42, 43, 45, 68, 130, 131, 132, 133, 135, 136, 220, 221, 222, 223, 232, 252};
+    for (int i = 0; i < 256; ++i) panel[i] = -777;
+    panel[3] = 0;
+    frameAt(20);
+    for (int index : driven) EXPECT_NE(panel[index], -777) << index;
+    int untouched = 0;
+    for (int i = 0; i < 256; ++i) untouched += panel[i] == -777;
+    EXPECT_EQ(untouched, 256 - 1 - static_cast<int>(std::size(driven)));
+    EXPECT_EQ(panel[42], 1);
+    EXPECT_EQ(panel[43], 1);
+    EXPECT_EQ(panel[220], 10);  // blank digits outside the adjustment mode
+}
+
+TEST_F(FrameOrder, PanelThreeAsTheArrayHoldsItDrivesTheBlinkLamp) {
+    panel[3] = 1;
+    frameAt(100);
+    EXPECT_EQ(panel[68], 1);
+    panel[3] = 0;
+    frameAt(120);
+    EXPECT_EQ(panel[68], 0);
+    EXPECT_EQ(p.sim.frame.blinkTimer, 0);
+    panel[3] = 5;  // any other value shows the second phase
+    frameAt(140);
+    EXPECT_EQ(panel[68], 2);
+}
+
+TEST_F(FrameOrder, BlinkAlternatesWithAPeriodOfAboutOneSecondAndPanelThreeZeroResetsThePhase) {
+    panel[3] = 1;
+    int32_t time = 1000;
+    frameAt(time);  // first frame: the step from 0 is 1000 ms; the phase starts at 0
+    int changes = 0;
+    int previous = panel[68];
+    int firstTwoAt = -1;
+    for (int i = 1; i <= 200; ++i) {
+        time += 50;
+        frameAt(time);
+        if (panel[68] != previous) ++changes;
+        if (panel[68] == 2 && firstTwoAt < 0) firstTwoAt = time;
+        previous = panel[68];
+        ASSERT_TRUE(panel[68] == 1 || panel[68] == 2);
+    }
+    // 10 s of blinking at about 1 s per period is about 20 changes.
+    EXPECT_GE(changes, 18);
+    EXPECT_LE(changes, 22);
+    EXPECT_EQ(firstTwoAt, 1050);  // the first frame's 1000 ms step already passed 500 ms
+
+    panel[3] = 0;
+    frameAt(time += 50);
+    panel[3] = 1;
+    for (int i = 0; i < 10; ++i) {
+        frameAt(time += 50);
+        EXPECT_EQ(panel[68], 1) << i;  // 0, 50, ... 450, 500 ms: still the first phase
+    }
+    frameAt(time += 50);
+    EXPECT_EQ(panel[68], 1);
+    frameAt(time += 50);
+    EXPECT_EQ(panel[68], 2);
+}
+
+TEST_F(FrameOrder, BlinkPhasesAtTheirBoundaries) {
+    panel[3] = 1;
+    p.sim.frame.previousTime = 0;
+    p.sim.frame.blinkTimer = 500;
+    frameAt(10);
+    EXPECT_EQ(panel[68], 1);
+    EXPECT_EQ(p.sim.frame.blinkTimer, 510);
+    p.sim.frame.blinkTimer = 999;
+    frameAt(20);
+    EXPECT_EQ(panel[68], 2);
+    EXPECT_EQ(p.sim.frame.blinkTimer, 1009);
+    frameAt(30);
+    EXPECT_EQ(panel[68], 2);
+    EXPECT_EQ(p.sim.frame.blinkTimer, 9);  // wraps without growing
+    p.sim.frame.blinkTimer = 2345;
+    panel[3] = -1;
+    frameAt(40);
+    EXPECT_EQ(panel[68], 2);
+    EXPECT_EQ(p.sim.frame.blinkTimer, 345);
+}
+
+TEST_F(FrameOrder, TheFirstFrameMeasuresItsTimeStepFromZero) {
+    panel[3] = 1;
+    frameAt(7000);
+    EXPECT_EQ(p.sim.frame.blinkTimer, 7000);
+    EXPECT_EQ(p.sim.frame.previousTime, 7000);
+    frameAt(7020);
+    EXPECT_EQ(panel[68], 2);
+    EXPECT_EQ(p.sim.frame.blinkTimer, 0);
+}
+
+TEST_F(FrameOrder, SoundTwoThirtyNineStopsFirstThenLoopsWhileTheBrakePipeRises) {
+    host::VehicleState state{};
+    state.time = 20;
+    state.bpPressure = 300.0f;  // higher than the stored 0, but the first frame only stops
+    frame(state);
+    EXPECT_EQ(sound[239], SoundStop);
+    state.time = 40;
+    state.bpPressure = 310.0f;
+    frame(state);
+    EXPECT_EQ(sound[239], SoundLoop);
+    state.time = 60;
+    frame(state);
+    EXPECT_EQ(sound[239], SoundStop);  // equal is not rising
+    state.time = 80;
+    state.bpPressure = 305.0f;
+    frame(state);
+    EXPECT_EQ(sound[239], SoundStop);
+    state.time = 100;
+    state.bpPressure = 305.5f;
+    frame(state);
+    EXPECT_EQ(sound[239], SoundLoop);
+}
+
+TEST_F(FrameOrder, CrossingFiveKilometresPerHourSoundsInTheSameFrame) {
+    frameAt(20, 0.0f);  // the first frame stops everything
+    frameAt(40, 4.9f);
+    EXPECT_EQ(sound[97], SoundContinue);
+    EXPECT_EQ(sound[98], SoundContinue);
+    frameAt(60, 5.0f);
+    EXPECT_EQ(sound[98], SoundPlayOnce);
+    EXPECT_EQ(sound[97], SoundContinue);
+    frameAt(80, 30.0f);
+    EXPECT_EQ(sound[98], SoundContinue);
+    frameAt(100, -5.0f);  // the direction does not count
+    EXPECT_EQ(sound[97], SoundContinue);
+    frameAt(120, -4.99f);
+    EXPECT_EQ(sound[97], SoundPlayOnce);
+    EXPECT_EQ(sound[98], SoundContinue);
+}
+
+TEST_F(FrameOrder, RequestsConsumedAfterTheirEventsSoundInTheirFrame) {
+    frameAt(20);
+    frame::keyDown(p, 9);  // latch on: stop 228, play 227 and 223
+    frameAt(40);
+    EXPECT_EQ(sound[227], SoundPlayOnce);
+    EXPECT_EQ(sound[223], SoundPlayOnce);
+    EXPECT_EQ(sound[228], SoundStop);
+    frameAt(60);
+    EXPECT_EQ(sound[227], SoundContinue);
+    frame::keyUp(p, 9);
+    frame::keyDown(p, 9);
+    frameAt(80);
+    EXPECT_EQ(sound[227], SoundStop);
+    EXPECT_EQ(sound[228], SoundPlayOnce);
+    EXPECT_EQ(sound[224], SoundPlayOnce);
+}
+
+TEST_F(FrameOrder, SwitchLampsFollowTheirToggles) {
+    frameAt(20);
+    EXPECT_EQ(panel[135], 0);
+    EXPECT_EQ(panel[136], 0);
+    EXPECT_EQ(panel[252], 0);
+    frame::keyDown(p, 5);
+    frame::keyDown(p, 12);
+    frameAt(40);
+    EXPECT_EQ(panel[135], 1);
+    EXPECT_EQ(panel[136], 0);
+    EXPECT_EQ(panel[252], 1);
+    frame::keyDown(p, 6);
+    frameAt(60);
+    EXPECT_EQ(panel[135], 0);
+    EXPECT_EQ(panel[136], 1);
+}
+
+TEST_F(FrameOrder, NegativeNotchFlashShowsForAboutOneHundredMilliseconds) {
+    frameAt(0);
+    p.input.negativeNotchFlash = true;
+    int32_t time = 0;
+    int lit = 0;
+    for (int i = 0; i < 10; ++i) {
+        frameAt(time += 20);
+        lit += panel[45];
+    }
+    EXPECT_EQ(lit, 4);  // 20, 40, 60, 80 ms; cleared when the timer passes 99
+    EXPECT_FALSE(p.input.negativeNotchFlash);
+    EXPECT_EQ(p.sim.frame.flashTimer, 0);
+}
+
+TEST_F(FrameOrder, PreviousValuesAreThoseOfTheLastFrame) {
+    host::VehicleState state{};
+    state.time = 20;
+    state.speed = -12.5f;
+    state.bcPressure = 100.0f;
+    state.bpPressure = 480.0f;
+    state.sapPressure = 90.0f;
+    frame(state);
+    const sim::FrameState& fs = p.sim.frame;
+    EXPECT_EQ(fs.previousAbsoluteSpeed, 12.5f);
+    EXPECT_EQ(fs.previousBcPressure, 100.0f);
+    EXPECT_EQ(fs.previousBpPressure, 480.0f);
+    EXPECT_EQ(fs.previousSapPressure, 90.0f);
+    EXPECT_EQ(fs.previousOutputBrake, 0);
+    EXPECT_EQ(fs.frameCounter, 1u);
+    frameAt(40);
+    EXPECT_EQ(fs.frameCounter, 2u);
+}
+
+TEST_F(FrameOrder, WithNoChainedPlugInTheHandlesStartFromZero) {
+    frame::doorClose(p);
+    frame::setPower(p, 3);
+    frame::setBrake(p, 2);
+    frame::setReverser(p, 1);
+    const host::Handles out = frameAt(20, 50.0f);
+    EXPECT_EQ(out.power, 0);
+    EXPECT_EQ(out.brake, 0);
+    EXPECT_EQ(out.reverser, 1);  // the reverser comes from the driver once the doors are closed
+    EXPECT_EQ(out.auxCommand, 0);
+    EXPECT_EQ(panel[37], 0);
+    EXPECT_EQ(panel[38], 0);
+}
+
+}  // namespace

@@ -1,0 +1,69 @@
+// A plug-in instance of its own for each test, with the process-wide pieces it touches reset.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "config/needle_tables.h"
+#include "config/notch_config.h"
+#include "frame/plugin.h"
+#include "sound/air_sounds.h"
+
+namespace simtest {
+
+class SimTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetProcessWide();
+        host::VehicleSpec spec{8, 0, 0, 0, 4};
+        frame::setVehicleSpec(p, spec);
+    }
+    void TearDown() override { resetProcessWide(); }
+
+    static void resetProcessWide() {
+        platform::releaseAllKeys();
+        platform::setKeyboardReadFails(false);
+        config::notchConfig() = config::NotchConfig{};
+        config::needleTables() = config::NeedleTables{};
+        if (sound::exhaustPlaying()) sound::stopExhaust(0);
+    }
+
+    void setServiceNotches(int32_t n) {
+        host::VehicleSpec spec{n, 0, 0, 0, 4};
+        frame::setVehicleSpec(p, spec);
+    }
+
+    // One frame with the given state; returns the handles.
+    host::Handles frame(const host::VehicleState& state) { return frame::elapse(p, state, panel, sound); }
+    host::Handles frameAt(int32_t timeMs, float speed = 0.0f) {
+        host::VehicleState state{};
+        state.time = timeMs;
+        state.speed = speed;
+        return frame(state);
+    }
+
+    frame::Plugin p;
+    int32_t panel[256] = {};
+    int32_t sound[256] = {};
+};
+
+// The context of one frame step, for driving a single model step without the whole frame.
+struct StepFrame {
+    host::VehicleState state{};
+    config::NotchConfig config;
+    int32_t panel[256] = {};
+    int32_t sound[256] = {};
+
+    sim::FrameContext context(int32_t timeStepMs = 20) {
+        sim::FrameContext f{state, config, panel, sound};
+        f.timeStep = timeStepMs;
+        f.absoluteSpeed = state.speed < 0.0f ? -state.speed : state.speed;
+        return f;
+    }
+};
+
+// A table that is the same value at every speed.
+inline config::CurveTable flatTable(float value) {
+    return config::CurveTable{{{0.0f, value}, {100.0f, value}}};
+}
+
+}  // namespace simtest
