@@ -195,6 +195,15 @@ TEST_F(AtsTest, SecondBeaconInTheSameFrameIsNotChecked) {
     timerBeacon();
     EXPECT_FALSE(s.atsTripped);
     EXPECT_TRUE(s.timingActive);
+
+    // The frame count alone decides, even where positions and times would show overspeed.
+    s.lastLocation = 100.0;
+    s.lastTime = 100;
+    timerBeacon();
+    EXPECT_FALSE(s.atsTripped);
+    s.timingFrames = 1;
+    timerBeacon();
+    EXPECT_TRUE(s.atsTripped);
 }
 
 TEST_F(AtsTest, FurtherBeaconInsideTheWindowIsMeasuredFromTheFirst) {
