@@ -71,8 +71,7 @@ void powerLadder(ModeState& m, const TractionState& t, const Inputs& in) {
         sound::rewindMotorLayer(11);
     }
     if (r > 0.924726f) lowerTo(mode, 3);
-    if (r > 0.9531526f && t.effectiveNotch >= 2 && mode > 2 && m.modeTimerPower > 250 && in.driverPower != 0)
-        mode = 2;
+    if (r > 0.9531526f && t.effectiveNotch >= 2 && mode > 2 && m.modeTimerPower > 250 && in.driverPower != 0) mode = 2;
     if (r == 1.0f && t.effectiveNotch >= 2 && mode >= 1 && m.modeTimerPower > 750 && in.driverPower != 0) mode = 1;
 }
 
@@ -84,12 +83,30 @@ struct BrakeLadder {
     float raise103, raise105, raise109, raise115, enter127;
 };
 
-constexpr BrakeLadder BrakeNotchLadder{0.32299119f, 0.47793898f, 0.60710424f, 0.7693823f, 0.92617899f,
-                                       39.561718f,  1650.0f,     0.906179f,   0.71938229f, 0.55710423f,
-                                       0.42793897f, 0.27299118f};
-constexpr BrakeLadder NegativePowerLadder{0.51516259f, 0.69648987f, 0.84939051f, 0.97472602f, 0.97315258f,
-                                          23.217688f,  1350.0f,     0.9531526f,  0.924726f,   0.7993905f,
-                                          0.64648986f, 0.4651626f};
+constexpr BrakeLadder BrakeNotchLadder{.lower115 = 0.32299119f,
+                                       .lower109 = 0.47793898f,
+                                       .lower105 = 0.60710424f,
+                                       .lower103 = 0.7693823f,
+                                       .lower102 = 0.92617899f,
+                                       .kmhAtFullVoltage = 39.561718f,
+                                       .fullVoltage = 1650.0f,
+                                       .raise103 = 0.906179f,
+                                       .raise105 = 0.71938229f,
+                                       .raise109 = 0.55710423f,
+                                       .raise115 = 0.42793897f,
+                                       .enter127 = 0.27299118f};
+constexpr BrakeLadder NegativePowerLadder{.lower115 = 0.51516259f,
+                                          .lower109 = 0.69648987f,
+                                          .lower105 = 0.84939051f,
+                                          .lower103 = 0.97472602f,
+                                          .lower102 = 0.97315258f,
+                                          .kmhAtFullVoltage = 23.217688f,
+                                          .fullVoltage = 1350.0f,
+                                          .raise103 = 0.9531526f,
+                                          .raise105 = 0.924726f,
+                                          .raise109 = 0.7993905f,
+                                          .raise115 = 0.64648986f,
+                                          .enter127 = 0.4651626f};
 
 void brakeLadder(ModeState& m, const TractionState& t, const Inputs& in, const BrakeLadder& k, bool commanded,
                  float absoluteSpeed, float lineVoltage, float sapPressure) {
@@ -143,8 +160,7 @@ void modeMachineStep(frame::Plugin& p, FrameContext& f) {
         m.modeTimerPower = 0;
         const float lineVoltage = p.sim.instruments.lineVoltage;
         if (p.input.negativePowerActive) {
-            brakeLadder(m, t, in, NegativePowerLadder, in.power < 0, f.absoluteSpeed, lineVoltage,
-                        f.state.sapPressure);
+            brakeLadder(m, t, in, NegativePowerLadder, in.power < 0, f.absoluteSpeed, lineVoltage, f.state.sapPressure);
         } else {
             brakeLadder(m, t, in, BrakeNotchLadder, in.brake != 0, f.absoluteSpeed, lineVoltage, f.state.sapPressure);
         }
@@ -166,9 +182,10 @@ void noiseSharesStep(frame::Plugin& p, FrameContext& f) {
     const float current = f.state.current;
     const float l = t.loadCurrent;
     m.powerGain = current > 0.0f ? clampUnit(l / 12.0f) : 0.0f;
-    m.brakeGain = current < 0.0f
-                      ? clampUnit(10.0f * l / (f.config.highestBrakeMaxCurrentAt(f.absoluteSpeed) - t.excitationCurrent))
-                      : 0.0f;
+    m.brakeGain =
+        current < 0.0f
+            ? clampUnit(10.0f * l / (f.config.highestBrakeMaxCurrentAt(f.absoluteSpeed) - t.excitationCurrent))
+            : 0.0f;
     m.mode1Timer = m.pulseMode == 1 ? addWrapping(m.mode1Timer, f.timeStep) : 0;
 
     const int32_t driverPower = p.input.driverHandles.power;

@@ -16,10 +16,10 @@ struct ModeState {
     // 101, 102, 103, 105, 109, 115, 127, 145 while it is negative.
     int32_t pulseMode = 0;
     int32_t modeTimerPower = 0, modeTimerBrake = 0;  // ms in the present direction of current
-    int32_t modeStepTimer = 1000;                     // ms since the last step to 27 or 15
-    float fieldRamp = 0.0f;                           // 0 to 1, progress into full voltage
-    int32_t mode1Timer = 0;                           // ms in mode 1
-    float powerGain = 0.0f, brakeGain = 0.0f;         // current shares for the motor noise
+    int32_t modeStepTimer = 1000;                    // ms since the last step to 27 or 15
+    float fieldRamp = 0.0f;                          // 0 to 1, progress into full voltage
+    int32_t mode1Timer = 0;                          // ms in mode 1
+    float powerGain = 0.0f, brakeGain = 0.0f;        // current shares for the motor noise
 };
 
 void loadModeMachine(frame::Plugin& plugin);

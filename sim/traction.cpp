@@ -72,8 +72,7 @@ void effectiveNotchStage(TractionState& t, int32_t power, float current) {
 }
 
 // Stage 4: notch 1 at speed re-applies power on the high notch that matches the present current.
-void repowerStage(TractionState& t, host::Handles& out, const FrameContext& f, int32_t driverPower,
-                  float peakCurrent) {
+void repowerStage(TractionState& t, host::Handles& out, const FrameContext& f, int32_t driverPower, float peakCurrent) {
     const float speed = f.state.speed;
     const float current = f.state.current;
     bool timerAdvances = true;
@@ -112,8 +111,8 @@ void repowerStage(TractionState& t, host::Handles& out, const FrameContext& f, i
 
 // Stage 5: at full voltage in notch 2 the output walks up the high notches as the reference
 // current demands. Table i belongs to notch i + 1; the host receives notch i - 1.
-void fullVoltageStage(TractionState& t, host::Handles& out, const FrameContext& f, float lineVoltage,
-                      float peakCurrent, bool toggle7) {
+void fullVoltageStage(TractionState& t, host::Handles& out, const FrameContext& f, float lineVoltage, float peakCurrent,
+                      bool toggle7) {
     t.fullVoltageSpeed = lineVoltage * FullVoltageSpeedKmh / 1350.0f - (peakCurrent - t.noLoadCurrent) * SpeedPerAmpere;
     if (out.power == 2 && !t.repowering && !toggle7 && t.voltageRatio == 1.0f) {
         if (f.config.powerNotchCount > FirstHighNotchTable) {
@@ -137,8 +136,9 @@ void noLoadCurrentStage(TractionState& t, const FrameContext& f) {
     const float speed = f.state.speed;
     const float atSpeed = f.config.powerNoLoadCurrentAt(n, speed);
     if (t.repowering) {
-        t.noLoadCurrent = maxOf(atSpeed * t.repowerSpeed / FullVoltageSpeedKmh,
-                                f.config.powerNoLoadCurrentAt(n, f.absoluteSpeed * FullVoltageSpeedKmh / t.repowerSpeed));
+        t.noLoadCurrent =
+            maxOf(atSpeed * t.repowerSpeed / FullVoltageSpeedKmh,
+                  f.config.powerNoLoadCurrentAt(n, f.absoluteSpeed * FullVoltageSpeedKmh / t.repowerSpeed));
     } else if (t.effectiveNotch == 1) {
         t.noLoadCurrent = maxOf(atSpeed * 0.1f, f.config.powerNoLoadCurrentAt(n, f.absoluteSpeed * 10.0f));
     } else {
@@ -181,8 +181,7 @@ void excitationBoostStage(TractionState& t, int32_t power, float current, int32_
 
 // Stage 11: while the regenerative current exceeds what brake notch 6 allows, the load current is
 // held at that limit.
-void regenLimitStage(TractionState& t, const host::Handles& out, float current, int32_t serviceNotches,
-                     float load0) {
+void regenLimitStage(TractionState& t, const host::Handles& out, float current, int32_t serviceNotches, float load0) {
     if (out.brake > 0 && out.brake <= serviceNotches && out.power == 0 && -current > t.r5) t.regenLimitLatch = true;
     if (out.brake > serviceNotches || out.brake == 0 || out.power != 0 || out.reverser == 0 || current >= 0.0f)
         t.regenLimitLatch = false;
@@ -215,8 +214,7 @@ void loadTraction(frame::Plugin& p, const config::NotchConfig& config) {
 }
 
 void regenNoLoadCurrentStep(frame::Plugin& p, FrameContext& f) {
-    p.sim.traction.regenNoLoadCurrent =
-        f.state.current < 0.0f ? f.config.brakeNoLoadCurrentAt(f.absoluteSpeed) : 0.0f;
+    p.sim.traction.regenNoLoadCurrent = f.state.current < 0.0f ? f.config.brakeNoLoadCurrentAt(f.absoluteSpeed) : 0.0f;
 }
 
 void tractionStep(frame::Plugin& p, FrameContext& f) {

@@ -79,7 +79,14 @@ TEST(BrakeLadder, StepsWithHysteresisAndTimerRules5To8) {
     rig.state.speed = 30.0f;
     rig.mode(0.0f, 0.0f, 0, 3);
     walk(rig, -300.0f, 0, 3,
-         {{0.2f, 127}, {0.3f, 127}, {0.33f, 115}, {0.3f, 115}, {0.5f, 109}, {0.65f, 105}, {0.8f, 103}, {0.95f, 102},
+         {{0.2f, 127},
+          {0.3f, 127},
+          {0.33f, 115},
+          {0.3f, 115},
+          {0.5f, 109},
+          {0.65f, 105},
+          {0.8f, 103},
+          {0.95f, 102},
           {1.0f, 102}});
     rig.state.speed = 50.0f;  // above the speed at which the motor reaches the line voltage, plus 3
     walk(rig, -300.0f, 0, 3, {{1.0f, 101}, {0.99f, 102}});

@@ -22,8 +22,10 @@ inline config::NotchConfig twentyNotchTrain() {
     config::NotchConfig c;
     c.powerNotchCount = 20;
     for (int i = 0; i < 20; ++i) {
-        c.powerCurrent.push_back(i == 0 ? flat(100.0f) : i == 1 ? line(0.0f, 400.0f, 100.0f, 0.0f)
-                                     : i < 8 ? flat(600.0f) : flat(100.0f * static_cast<float>(i)));
+        c.powerCurrent.push_back(i == 0   ? flat(100.0f)
+                                 : i == 1 ? line(0.0f, 400.0f, 100.0f, 0.0f)
+                                 : i < 8  ? flat(600.0f)
+                                          : flat(100.0f * static_cast<float>(i)));
         c.powerNoLoadCurrent.push_back(i == 0 ? line(0.0f, 10.0f, 100.0f, 110.0f) : flat(20.0f));
     }
     c.brakeNotchCount = 8;
