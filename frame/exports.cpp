@@ -16,29 +16,29 @@ int32_t spareArrays[2][host::PanelArraySize];
 
 extern "C" {
 
-void PLUGIN_CALL Load() {
+PLUGIN_EXPORT void PLUGIN_CALL Load() {
     frame::guarded([] { frame::load(frame::plugin()); });
 }
 
-void PLUGIN_CALL Dispose() {
+PLUGIN_EXPORT void PLUGIN_CALL Dispose() {
     frame::quiet([] { frame::dispose(frame::plugin()); });
 }
 
-int32_t PLUGIN_CALL GetPluginVersion() {
+PLUGIN_EXPORT int32_t PLUGIN_CALL GetPluginVersion() {
     int32_t version = host::PluginInterfaceVersion;
     frame::guarded([&] { version = frame::getPluginVersion(frame::plugin()); });
     return version;
 }
 
-void PLUGIN_CALL SetVehicleSpec(VehicleSpec spec) {
+PLUGIN_EXPORT void PLUGIN_CALL SetVehicleSpec(VehicleSpec spec) {
     frame::quiet([&] { frame::setVehicleSpec(frame::plugin(), spec); });
 }
 
-void PLUGIN_CALL Initialize(int32_t value) {
+PLUGIN_EXPORT void PLUGIN_CALL Initialize(int32_t value) {
     frame::quiet([&] { frame::initialize(frame::plugin(), value); });
 }
 
-Handles PLUGIN_CALL Elapse(VehicleState state, int32_t* panel, int32_t* sound) {
+PLUGIN_EXPORT Handles PLUGIN_CALL Elapse(VehicleState state, int32_t* panel, int32_t* sound) {
     Handles out{};
     frame::quiet([&] {
         out = frame::elapse(frame::plugin(), state, panel ? panel : spareArrays[0], sound ? sound : spareArrays[1]);
@@ -46,43 +46,43 @@ Handles PLUGIN_CALL Elapse(VehicleState state, int32_t* panel, int32_t* sound) {
     return out;
 }
 
-void PLUGIN_CALL SetPower(int32_t power) {
+PLUGIN_EXPORT void PLUGIN_CALL SetPower(int32_t power) {
     frame::quiet([&] { frame::setPower(frame::plugin(), power); });
 }
 
-void PLUGIN_CALL SetBrake(int32_t brake) {
+PLUGIN_EXPORT void PLUGIN_CALL SetBrake(int32_t brake) {
     frame::quiet([&] { frame::setBrake(frame::plugin(), brake); });
 }
 
-void PLUGIN_CALL SetReverser(int32_t reverser) {
+PLUGIN_EXPORT void PLUGIN_CALL SetReverser(int32_t reverser) {
     frame::quiet([&] { frame::setReverser(frame::plugin(), reverser); });
 }
 
-void PLUGIN_CALL KeyDown(int32_t key) {
+PLUGIN_EXPORT void PLUGIN_CALL KeyDown(int32_t key) {
     frame::quiet([&] { frame::keyDown(frame::plugin(), key); });
 }
 
-void PLUGIN_CALL KeyUp(int32_t key) {
+PLUGIN_EXPORT void PLUGIN_CALL KeyUp(int32_t key) {
     frame::quiet([&] { frame::keyUp(frame::plugin(), key); });
 }
 
-void PLUGIN_CALL HornBlow(int32_t horn) {
+PLUGIN_EXPORT void PLUGIN_CALL HornBlow(int32_t horn) {
     frame::quiet([&] { frame::hornBlow(frame::plugin(), horn); });
 }
 
-void PLUGIN_CALL DoorOpen() {
+PLUGIN_EXPORT void PLUGIN_CALL DoorOpen() {
     frame::quiet([] { frame::doorOpen(frame::plugin()); });
 }
 
-void PLUGIN_CALL DoorClose() {
+PLUGIN_EXPORT void PLUGIN_CALL DoorClose() {
     frame::quiet([] { frame::doorClose(frame::plugin()); });
 }
 
-void PLUGIN_CALL SetSignal(int32_t signal) {
+PLUGIN_EXPORT void PLUGIN_CALL SetSignal(int32_t signal) {
     frame::quiet([&] { frame::setSignal(frame::plugin(), signal); });
 }
 
-void PLUGIN_CALL SetBeaconData(BeaconData beacon) {
+PLUGIN_EXPORT void PLUGIN_CALL SetBeaconData(BeaconData beacon) {
     frame::quiet([&] { frame::setBeaconData(frame::plugin(), beacon); });
 }
 

@@ -110,3 +110,11 @@ static_assert(sizeof(SoundTrigger) == 3, "SoundTrigger is three one-byte flags")
 #else
 #define PLUGIN_CALL
 #endif
+
+// Marks an entry point as exported. Windows builds name their exports in a .def file; the Linux
+// builds hide every other symbol.
+#ifdef _WIN32
+#define PLUGIN_EXPORT
+#else
+#define PLUGIN_EXPORT __attribute__((visibility("default")))
+#endif
