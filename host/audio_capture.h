@@ -1,0 +1,23 @@
+// The mix of linked-in Corvane's own sounds, rendered by the software audio engine frame by frame.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace cabhost {
+
+struct AudioCapture {
+    bool active = false;
+    uint32_t sampleRate = 0;
+    uint16_t channels = 0;
+    std::vector<int16_t> samples;  // interleaved
+    std::string note;              // why there is no recording, when there is none
+};
+
+// After Load: starts recording when Corvane created its audio engine.
+void startAudioCapture(AudioCapture& capture);
+// After each frame: renders durationMs of the mix as it stands.
+void captureAudio(AudioCapture& capture, int32_t durationMs);
+
+}  // namespace cabhost

@@ -1,0 +1,169 @@
+#include "host/check.h"
+
+#include <exception>
+#include <fstream>
+#include <sstream>
+
+#include "config/curve_file.h"
+#include "config/needle_tables.h"
+#include "config/vehicle_check.h"
+#include "host/vehicle_folder.h"
+
+namespace cabhost {
+namespace {
+
+std::string text(const platform::Path& p) { return platform::pathToUtf8(p); }
+
+bool existsQuietly(const platform::Path& p) {
+    try {
+        return platform::exists(p);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// The needle tables one by one, so that every malformed table is named, not only the first.
+void checkNeedleTablesSeparately(const platform::Path& pluginDirectory, CheckReport& r) {
+    for (std::string_view file : config::NeedleTableFiles) {
+        config::CurveTable table;
+        try {
+            config::readCurveColumn(platform::joinPath(pluginDirectory, file), 1, table, "needle table");
+        } catch (const std::exception& error) {
+            r.errors.push_back(error.what());
+        }
+    }
+}
+
+void checkChain(const platform::Path& pluginDirectory, CheckReport& r) {
+    const platform::Path list = platform::joinPath(pluginDirectory, "detailmodules.txt");
+    std::ifstream in(list, std::ios::binary);
+    if (!in) {
+        r.warnings.push_back(
+            "no detailmodules.txt: no plug-in is chained, so Corvane returns power 0 and brake 0 to the host "
+            "whatever the driver does (the driver's handles reach the host only through a chained plug-in that "
+            "passes them on)");
+        return;
+    }
+    std::string line;
+    int number = 0, usable = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        const platform::Path path = platform::joinPath(pluginDirectory, decodeUtf8(line));
+        if (existsQuietly(path)) {
+            ++usable;
+            r.facts.push_back("chained plug-in (" + text(list) + " line " + std::to_string(number) + "): " + text(path));
+        } else {
+            r.missing.push_back(text(list) + " line " + std::to_string(number) + ": " + text(path) +
+                                " is not there; Corvane skips it silently");
+        }
+    }
+    if (usable == 0) {
+        r.warnings.push_back("detailmodules.txt names no library that exists here, so Corvane returns power 0 and "
+                             "brake 0 to the host whatever the driver does");
+    }
+}
+
+void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
+    std::string absent;
+    int present = 0;
+    for (int n = 0; n <= 40; ++n) {
+        const platform::Path layer = platform::joinPath(pluginDirectory, "..\\atsmotornoise\\" + std::to_string(n) + ".wav");
+        if (existsQuietly(layer)) {
+            ++present;
+        } else {
+            absent += (absent.empty() ? "" : ", ") + std::to_string(n) + ".wav";
+        }
+    }
+    r.facts.push_back("motor-noise layers: " + std::to_string(present) + " of 41");
+    if (present < 41) {
+        r.missing.push_back("motor-noise layers " + absent + " in " +
+                            text(platform::joinPath(pluginDirectory, "..\\atsmotornoise")) +
+                            ": each missing layer stays silent and leaves a gap in the crossfade");
+    }
+    struct Air {
+        const char* file;
+        const char* effect;
+    };
+    const Air air[] = {
+        {"..\\bc.wav", "no brake-cylinder exhaust sound (the start-up log records a failed source voice)"},
+        {"..\\sap.wav", "no straight-air-pipe sound (the start-up log records a failed source voice)"},
+        {"..\\sapHigh.wav", "no straight-air-pipe exhaust sound (the start-up log records a failed source voice)"},
+    };
+    for (const Air& a : air) {
+        const platform::Path path = platform::joinPath(pluginDirectory, a.file);
+        if (!existsQuietly(path)) r.missing.push_back(text(path) + ": " + a.effect);
+    }
+}
+
+}  // namespace
+
+CheckReport checkVehicleFolder(const platform::Path& given) {
+    CheckReport r;
+    platform::Path pluginDirectory;
+    try {
+        pluginDirectory = findPluginDirectory(given);
+    } catch (const std::exception& error) {
+        r.errors.push_back(error.what());
+        return r;
+    }
+    r.found = true;
+    r.facts.push_back("plug-in folder: " + text(pluginDirectory));
+
+    const config::VehicleCheck check = config::checkVehicle(pluginDirectory);
+    if (check.ok) {
+        const config::NotchConfig& c = check.config;
+        std::ostringstream power, brake;
+        power << "power: " << c.powerNotchCount << " notches, jerk value " << c.powerJerk << " A";
+        brake << "brake: " << c.brakeNotchCount << " notches, reference speed " << c.brakeReferenceSpeed
+              << " km/h, limiting values " << c.limitValueEmpty << " / " << c.limitValueFull << " kPa, jerk value "
+              << c.brakeJerk << " A";
+        r.facts.push_back(power.str());
+        r.facts.push_back(brake.str());
+        if (c.powerNotchCount == 0) r.errors.push_back(text(c.powerParamsPath) + ": the power side has no notch");
+        if (c.brakeNotchCount < config::MinBrakeNotchCount) {
+            r.errors.push_back(text(c.brakeParamsPath) + ": the brake side has " + std::to_string(c.brakeNotchCount) +
+                               " notches; Corvane's brake blending reads the tables of notches 6 and 8, so it needs "
+                               "at least " + std::to_string(config::MinBrakeNotchCount));
+        }
+        if (check.panelModify) {
+            r.warnings.push_back("PanelModify.txt is present: the needle adjustment mode is available (keys 0, 5 and "
+                                 "6 force needle values); delete it for driving");
+        }
+        for (const config::MissingFile& m : check.missing) {
+            if (m.what == "needle adjustment switch") continue;  // its absence is the normal state
+            r.missing.push_back(m.what + " (" + text(m.path) + "): " + m.effect);
+        }
+    } else {
+        r.errors.push_back(check.error);
+        checkNeedleTablesSeparately(pluginDirectory, r);
+    }
+    checkChain(pluginDirectory, r);
+    checkSounds(pluginDirectory, r);
+    return r;
+}
+
+int checkCommand(const platform::Path& given, std::ostream& out, std::ostream& err) {
+    const CheckReport r = checkVehicleFolder(given);
+    out << "checking " << text(given) << "\n";
+    for (const std::string& f : r.facts) out << "  " << f << "\n";
+    if (!r.missing.empty()) {
+        out << "missing (optional):\n";
+        for (const std::string& m : r.missing) out << "  - " << m << "\n";
+    }
+    for (const std::string& w : r.warnings) out << "warning: " << w << "\n";
+    for (const std::string& e : r.errors) err << "error: " << e << "\n";
+    if (!r.errors.empty()) {
+        if (r.found && r.errors.size() > 1) err << "(Corvane's Load stops at the first of these errors)\n";
+        err << "cabhost: " << r.errors.size() << (r.errors.size() == 1 ? " error" : " errors") << " in "
+            << text(given) << "\n";
+        return 1;
+    }
+    out << "no errors" << (r.missing.empty() ? "" : "; the missing optional files above only switch features off")
+        << "\n";
+    return 0;
+}
+
+}  // namespace cabhost

@@ -1,0 +1,258 @@
+// Linked-in Corvane and plug-in libraries behind one table of entry points.
+#include "host/plugin_driver.h"
+
+#include <cstring>
+#include <exception>
+#include <stdexcept>
+
+#include "frame/plugin.h"
+
+namespace cabhost {
+namespace {
+
+// The message of the error that ended the last linked-in call (empty when none).
+std::string& linkedError() {
+    static std::string message;
+    return message;
+}
+
+template <class Work>
+void capture(Work&& work) {
+    try {
+        work();
+    } catch (const std::exception& error) {
+        linkedError() = error.what();
+        if (linkedError().empty()) linkedError() = "error without a message";
+    } catch (...) {
+        linkedError() = "unknown error";
+    }
+}
+
+frame::Plugin& corvane() { return frame::plugin(); }
+
+void PLUGIN_CALL linkedLoad() {
+    capture([] { frame::load(corvane()); });
+}
+void PLUGIN_CALL linkedDispose() {
+    capture([] { frame::dispose(corvane()); });
+}
+int32_t PLUGIN_CALL linkedVersion() {
+    int32_t version = 0;
+    capture([&] { version = frame::getPluginVersion(corvane()); });
+    return version;
+}
+void PLUGIN_CALL linkedVehicleSpec(host::VehicleSpec spec) {
+    capture([&] { frame::setVehicleSpec(corvane(), spec); });
+}
+void PLUGIN_CALL linkedInitialize(int32_t value) {
+    capture([&] { frame::initialize(corvane(), value); });
+}
+host::Handles PLUGIN_CALL linkedElapse(host::VehicleState state, int32_t* panel, int32_t* sound) {
+    host::Handles out{};
+    capture([&] { out = frame::elapse(corvane(), state, panel, sound); });
+    return out;
+}
+void PLUGIN_CALL linkedPower(int32_t v) {
+    capture([&] { frame::setPower(corvane(), v); });
+}
+void PLUGIN_CALL linkedBrake(int32_t v) {
+    capture([&] { frame::setBrake(corvane(), v); });
+}
+void PLUGIN_CALL linkedReverser(int32_t v) {
+    capture([&] { frame::setReverser(corvane(), v); });
+}
+void PLUGIN_CALL linkedKeyDown(int32_t v) {
+    capture([&] { frame::keyDown(corvane(), v); });
+}
+void PLUGIN_CALL linkedKeyUp(int32_t v) {
+    capture([&] { frame::keyUp(corvane(), v); });
+}
+void PLUGIN_CALL linkedHorn(int32_t v) {
+    capture([&] { frame::hornBlow(corvane(), v); });
+}
+void PLUGIN_CALL linkedDoorOpen() {
+    capture([] { frame::doorOpen(corvane()); });
+}
+void PLUGIN_CALL linkedDoorClose() {
+    capture([] { frame::doorClose(corvane()); });
+}
+void PLUGIN_CALL linkedSignal(int32_t v) {
+    capture([&] { frame::setSignal(corvane(), v); });
+}
+void PLUGIN_CALL linkedBeacon(host::BeaconData b) {
+    capture([&] { frame::setBeaconData(corvane(), b); });
+}
+const char* linkedLastError() { return linkedError().c_str(); }
+void linkedSetKeyDown(int32_t key, int32_t down) {
+#ifndef _WIN32
+    platform::setKeyDown(key, down != 0);
+#else
+    (void)key, (void)down;
+#endif
+}
+
+template <class T>
+T symbol(platform::LibraryHandle library, const char* name) {
+    return reinterpret_cast<T>(platform::findSymbol(library, name));
+}
+
+// The last error the session reported, or empty.
+std::string lastErrorText(const PluginSession& s) {
+    if (!s.entry.lastError) return {};
+    const char* text = s.entry.lastError();
+    return text ? std::string(text) : std::string();
+}
+
+}  // namespace
+
+PluginSession::~PluginSession() {
+    if (library) platform::freeLibrary(library);
+}
+
+std::unique_ptr<PluginSession> openLinkedCorvane(const platform::Path& pluginDirectory) {
+    corvane() = frame::Plugin{};
+    corvane().pluginDirectory = pluginDirectory;
+    linkedError().clear();
+    auto s = std::make_unique<PluginSession>();
+    s->name = "Corvane (linked in)";
+    s->linked = true;
+    EntryPoints& e = s->entry;
+    e.load = linkedLoad;
+    e.dispose = linkedDispose;
+    e.getPluginVersion = linkedVersion;
+    e.setVehicleSpec = linkedVehicleSpec;
+    e.initialize = linkedInitialize;
+    e.elapse = linkedElapse;
+    e.setPower = linkedPower;
+    e.setBrake = linkedBrake;
+    e.setReverser = linkedReverser;
+    e.keyDown = linkedKeyDown;
+    e.keyUp = linkedKeyUp;
+    e.hornBlow = linkedHorn;
+    e.doorOpen = linkedDoorOpen;
+    e.doorClose = linkedDoorClose;
+    e.setSignal = linkedSignal;
+    e.setBeaconData = linkedBeacon;
+    e.lastError = linkedLastError;
+    e.setKeyDown = linkedSetKeyDown;
+    return s;
+}
+
+std::unique_ptr<PluginSession> openLibrary(const platform::Path& library) {
+    const std::string name = platform::pathToUtf8(library);
+    bool present = false;
+    try {
+        present = platform::exists(library);
+    } catch (const std::exception& error) {
+        throw std::runtime_error("cannot reach the plug-in library " + name + ": " + error.what());
+    }
+    if (!present) throw std::runtime_error("no plug-in library at " + name);
+    auto s = std::make_unique<PluginSession>();
+    s->name = name;
+    s->library = platform::loadLibrary(library);
+    if (!s->library) {
+        throw std::runtime_error("cannot load " + name +
+                                 " as a library (built for another system or processor, or a library it needs is "
+                                 "missing)");
+    }
+    EntryPoints& e = s->entry;
+    platform::LibraryHandle h = s->library;
+    struct Named {
+        const char* name;
+        bool found;
+    };
+    e.load = symbol<VoidEntry>(h, "Load");
+    e.dispose = symbol<VoidEntry>(h, "Dispose");
+    e.getPluginVersion = symbol<VersionEntry>(h, "GetPluginVersion");
+    e.setVehicleSpec = symbol<VehicleSpecEntry>(h, "SetVehicleSpec");
+    e.initialize = symbol<IntEntry>(h, "Initialize");
+    e.elapse = symbol<ElapseEntry>(h, "Elapse");
+    e.setPower = symbol<IntEntry>(h, "SetPower");
+    e.setBrake = symbol<IntEntry>(h, "SetBrake");
+    e.setReverser = symbol<IntEntry>(h, "SetReverser");
+    e.keyDown = symbol<IntEntry>(h, "KeyDown");
+    e.keyUp = symbol<IntEntry>(h, "KeyUp");
+    e.hornBlow = symbol<IntEntry>(h, "HornBlow");
+    e.doorOpen = symbol<VoidEntry>(h, "DoorOpen");
+    e.doorClose = symbol<VoidEntry>(h, "DoorClose");
+    e.setSignal = symbol<IntEntry>(h, "SetSignal");
+    e.setBeaconData = symbol<BeaconEntry>(h, "SetBeaconData");
+    e.lastError = symbol<LastErrorEntry>(h, "PluginLastError");
+    e.setKeyDown = symbol<SetKeyDownEntry>(h, "PluginSetKeyDown");
+    const Named entries[] = {
+        {"Load", e.load != nullptr},
+        {"Dispose", e.dispose != nullptr},
+        {"GetPluginVersion", e.getPluginVersion != nullptr},
+        {"SetVehicleSpec", e.setVehicleSpec != nullptr},
+        {"Initialize", e.initialize != nullptr},
+        {"Elapse", e.elapse != nullptr},
+        {"SetPower", e.setPower != nullptr},
+        {"SetBrake", e.setBrake != nullptr},
+        {"SetReverser", e.setReverser != nullptr},
+        {"KeyDown", e.keyDown != nullptr},
+        {"KeyUp", e.keyUp != nullptr},
+        {"HornBlow", e.hornBlow != nullptr},
+        {"DoorOpen", e.doorOpen != nullptr},
+        {"DoorClose", e.doorClose != nullptr},
+        {"SetSignal", e.setSignal != nullptr},
+        {"SetBeaconData", e.setBeaconData != nullptr},
+    };
+    int found = 0;
+    for (const Named& n : entries) {
+        if (n.found) {
+            ++found;
+        } else {
+            s->missingEntries += (s->missingEntries.empty() ? "" : ", ") + std::string(n.name);
+        }
+    }
+    if (found == 0) throw std::runtime_error(name + " exports none of the sixteen plug-in entry points");
+    return s;
+}
+
+std::optional<std::string> callLoad(PluginSession& s) {
+    if (s.linked) linkedError().clear();
+    const std::string before = lastErrorText(s);
+    if (s.entry.load) s.entry.load();
+    const std::string after = lastErrorText(s);
+    if (!after.empty() && (s.linked || after != before)) return after;
+    return std::nullopt;
+}
+
+std::optional<std::string> callGetPluginVersion(PluginSession& s, int32_t& version) {
+    if (s.linked) linkedError().clear();
+    const std::string before = lastErrorText(s);
+    version = s.entry.getPluginVersion ? s.entry.getPluginVersion() : 0;
+    const std::string after = lastErrorText(s);
+    if (!after.empty() && (s.linked || after != before)) return after;
+    return std::nullopt;
+}
+
+std::optional<std::string> callElapse(PluginSession& s, const host::VehicleState& state, int32_t* panel,
+                                      int32_t* sound, host::Handles& out) {
+    out = {};
+    if (!s.entry.elapse) return std::nullopt;
+    if (s.linked) linkedError().clear();
+    out = s.entry.elapse(state, panel, sound);
+    if (s.linked && !linkedError().empty()) return linkedError();
+    return std::nullopt;
+}
+
+void setKeyState(PluginSession& s, int virtualKey, bool down) {
+    if (s.entry.setKeyDown) s.entry.setKeyDown(virtualKey, down ? 1 : 0);
+}
+
+CorvaneView corvaneView() {
+    const frame::Plugin& p = corvane();
+    CorvaneView v;
+    v.pulseMode = p.sim.mode.pulseMode;
+    v.voltageRatio = p.sim.traction.voltageRatio;
+    v.motorSpeed = p.sim.traction.motorSpeed;
+    v.motorCurrent = p.sim.traction.motorCurrent;
+    v.lineVoltage = p.sim.instruments.lineVoltage;
+    v.effectiveNotch = p.sim.traction.effectiveNotch;
+    v.holdFlag = p.sim.brakes.holdFlag;
+    v.displayedSap = p.sim.brakes.displayedSap;
+    return v;
+}
+
+}  // namespace cabhost

@@ -1,0 +1,88 @@
+// The plug-in under test, reached through its sixteen entry points: Corvane linked into the host,
+// or any plug-in library loaded from a file. The choice is made at run time, so this is a table of
+// entry points with the host's calling convention.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "frame/host_interface.h"
+#include "platform/platform.h"
+
+namespace cabhost {
+
+using VoidEntry = void(PLUGIN_CALL*)();
+using VersionEntry = int32_t(PLUGIN_CALL*)();
+using VehicleSpecEntry = void(PLUGIN_CALL*)(host::VehicleSpec);
+using IntEntry = void(PLUGIN_CALL*)(int32_t);
+using ElapseEntry = host::Handles(PLUGIN_CALL*)(host::VehicleState, int32_t*, int32_t*);
+using BeaconEntry = void(PLUGIN_CALL*)(host::BeaconData);
+using LastErrorEntry = const char* (*)();
+using SetKeyDownEntry = void (*)(int32_t, int32_t);
+
+// A null entry is one the library does not export; the host skips that call.
+struct EntryPoints {
+    VoidEntry load = nullptr;
+    VoidEntry dispose = nullptr;
+    VersionEntry getPluginVersion = nullptr;
+    VehicleSpecEntry setVehicleSpec = nullptr;
+    IntEntry initialize = nullptr;
+    ElapseEntry elapse = nullptr;
+    IntEntry setPower = nullptr;
+    IntEntry setBrake = nullptr;
+    IntEntry setReverser = nullptr;
+    IntEntry keyDown = nullptr;
+    IntEntry keyUp = nullptr;
+    IntEntry hornBlow = nullptr;
+    VoidEntry doorOpen = nullptr;
+    VoidEntry doorClose = nullptr;
+    IntEntry setSignal = nullptr;
+    BeaconEntry setBeaconData = nullptr;
+    // Extras of the Linux libraries: the message of the last error signal, and key state.
+    LastErrorEntry lastError = nullptr;
+    SetKeyDownEntry setKeyDown = nullptr;
+};
+
+// Main-circuit state of Corvane, readable only when it is linked in.
+struct CorvaneView {
+    int32_t pulseMode = 0;
+    float voltageRatio = 0.0f;
+    float motorSpeed = 0.0f;
+    float motorCurrent = 0.0f;
+    float lineVoltage = 0.0f;
+    int32_t effectiveNotch = 0;
+    bool holdFlag = false;
+    float displayedSap = 0.0f;
+};
+
+struct PluginSession {
+    std::string name;  // for messages: "Corvane (linked in)" or the library path
+    EntryPoints entry;
+    platform::LibraryHandle library = nullptr;
+    bool linked = false;
+    std::string missingEntries;  // names the library does not export, for the summary
+
+    ~PluginSession();
+};
+
+// Corvane linked into the host, working from pluginDirectory (which ends with a separator).
+// Its process-wide state starts afresh.
+std::unique_ptr<PluginSession> openLinkedCorvane(const platform::Path& pluginDirectory);
+// A plug-in library; throws std::runtime_error with a clear message when it cannot be used.
+std::unique_ptr<PluginSession> openLibrary(const platform::Path& library);
+
+// Calls Load; returns the error message when Load ended with an error.
+std::optional<std::string> callLoad(PluginSession& session);
+// Calls GetPluginVersion; returns the error message when it ended with an error.
+std::optional<std::string> callGetPluginVersion(PluginSession& session, int32_t& version);
+// Elapse; returns the error message when a linked-in plug-in threw (a library cannot).
+std::optional<std::string> callElapse(PluginSession& session, const host::VehicleState& state, int32_t* panel,
+                                      int32_t* sound, host::Handles& out);
+void setKeyState(PluginSession& session, int virtualKey, bool down);
+
+// Reads the main-circuit state of linked-in Corvane.
+CorvaneView corvaneView();
+
+}  // namespace cabhost

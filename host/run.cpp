@@ -1,0 +1,506 @@
+#include "host/run.h"
+
+#include <algorithm>
+#include <bitset>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <sstream>
+
+#include "config/notch_config.h"
+#include "host/plots.h"
+#include "host/vehicle_folder.h"
+#include "host/vehicle_mirror.h"
+#include "host/wav_file.h"
+
+namespace cabhost {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A value no plug-in writes: elements still holding it after Elapse were left alone.
+constexpr int32_t Untouched = INT32_MIN + 0x5A5A;
+// The element the host itself owns and Corvane reads (the blink source of panel 68).
+constexpr int HostPanelElement = 3;
+
+// The host's frame clock.
+class Clock {
+public:
+    explicit Clock(const FrameClock& c) : c_(c), state_(c.seed ? c.seed : 1) {}
+    int32_t nextIntervalMs() {
+        if (c_.randomMaxMs > 0) {
+            state_ ^= state_ << 13;
+            state_ ^= state_ >> 17;
+            state_ ^= state_ << 5;
+            const uint32_t span = static_cast<uint32_t>(c_.randomMaxMs - c_.randomMinMs) + 1;
+            return c_.randomMinMs + static_cast<int32_t>(state_ % span);
+        }
+        const int32_t interval = c_.patternMs[position_ % c_.patternMs.size()];
+        ++position_;
+        return interval;
+    }
+
+private:
+    FrameClock c_;
+    uint32_t state_;
+    size_t position_ = 0;
+};
+
+// What the host has told the plug-in so far.
+struct HostInputs {
+    int32_t reverser = 0, power = 0, brake = 0;
+    bool doorsClosed = false;
+};
+
+void applyEvent(const Event& e, PluginSession& s, HostInputs& in) {
+    const EntryPoints& p = s.entry;
+    if (e.doorsClosed) {
+        in.doorsClosed = *e.doorsClosed;
+        if (in.doorsClosed && p.doorClose) p.doorClose();
+        if (!in.doorsClosed && p.doorOpen) p.doorOpen();
+    }
+    if (e.reverser) {
+        in.reverser = *e.reverser;
+        if (p.setReverser) p.setReverser(in.reverser);
+    }
+    if (e.brake) {
+        in.brake = *e.brake;
+        if (p.setBrake) p.setBrake(in.brake);
+    }
+    if (e.power) {
+        in.power = *e.power;
+        if (p.setPower) p.setPower(in.power);
+    }
+    for (const KeyState& k : e.keyStates) setKeyState(s, k.virtualKey, k.down);
+    for (int32_t k : e.keysDown) {
+        if (p.keyDown) p.keyDown(k);
+    }
+    for (int32_t k : e.keysUp) {
+        if (p.keyUp) p.keyUp(k);
+    }
+    if (e.horn && p.hornBlow) p.hornBlow(*e.horn);
+    if (e.signal && p.setSignal) p.setSignal(*e.signal);
+    for (const host::BeaconData& b : e.beacons) {
+        if (p.setBeaconData) p.setBeaconData(b);
+    }
+}
+
+bool conditionHolds(const Event& e, double nowS, double lastFiredS, const host::VehicleState& state) {
+    switch (e.trigger) {
+        case Trigger::Immediately: return true;
+        case Trigger::Time: return nowS >= e.value - 1e-9;
+        case Trigger::After: return nowS >= lastFiredS + e.value - 1e-9;
+        case Trigger::SpeedAbove: return std::fabs(state.speed) >= e.value;
+        case Trigger::SpeedBelow: return std::fabs(state.speed) <= e.value;
+        case Trigger::Location: return state.location >= e.value;
+    }
+    return false;
+}
+
+}  // namespace
+
+Simulation simulate(const Scenario& sc, PluginSession& session, const CurrentTables& tables,
+                    const ProgressFn& progress) {
+    Simulation sim;
+    sim.trace.hasCorvane = session.linked;
+    std::array<int32_t, 256> panel{}, sound{};
+
+    std::vector<host::VehicleState> replay;
+    if (sc.replay) replay = loadReplay(*sc.replay);
+    const int32_t startMs = replay.empty() ? sc.clock.startTimeMs : replay.front().time;
+    const double durationS = sc.durationS;
+    const double totalS = replay.empty() ? durationS
+                                         : std::min(durationS > 0.0 ? durationS : 1e18,
+                                                    (replay.back().time - startMs) / 1000.0);
+    if (session.linked) {
+        startAudioCapture(sim.audio);
+    } else {
+        sim.audio.note = "no recording: Corvane's own sounds are rendered only when it is linked in";
+    }
+
+    TrainState train;
+    train.locationM = sc.startLocationM;
+    train.speedKmh = sc.startSpeedKmh;
+    train.bpKpa = train.erKpa = sc.model.bpChargedKpa;
+    train.mrKpa = (sc.model.mrCutInKpa + sc.model.mrCutOutKpa) / 2.0;
+
+    HostInputs inputs;
+    Clock clock(sc.clock);
+    size_t nextEvent = 0;
+    double lastFiredS = 0.0;
+    int32_t timeMs = startMs;
+    int32_t intervalMs = replay.empty() ? clock.nextIntervalMs() : 0;
+    size_t replayIndex = 0;
+
+    for (;;) {
+        host::VehicleState state{};
+        if (replay.empty()) {
+            const int64_t next = static_cast<int64_t>(timeMs) + intervalMs;
+            if (next > INT32_MAX || (next - startMs) > std::llround(totalS * 1000.0)) break;
+            timeMs = static_cast<int32_t>(next);
+            state = vehicleState(train, timeMs);
+        } else {
+            if (replayIndex >= replay.size()) break;
+            state = replay[replayIndex++];
+            if ((state.time - startMs) / 1000.0 > totalS + 1e-9) break;
+            timeMs = state.time;
+        }
+        const double nowS = (timeMs - startMs) / 1000.0;
+
+        // The timeline: each event waits for the one before it, then for its own condition.
+        while (nextEvent < sc.events.size()) {
+            const Event& e = sc.events[nextEvent];
+            if (!conditionHolds(e, nowS, lastFiredS, state)) break;
+            applyEvent(e, session, inputs);
+            sim.firedEvents.push_back(&e);
+            sim.firedAtS.push_back(nowS);
+            lastFiredS = nowS;
+            ++nextEvent;
+        }
+
+        std::array<int32_t, 256> panelWork, soundWork;
+        panelWork.fill(Untouched);
+        soundWork.fill(Untouched);
+        panelWork[HostPanelElement] = panel[HostPanelElement];
+        host::Handles out{};
+        const std::optional<std::string> error = callElapse(session, state, panelWork.data(), soundWork.data(), out);
+
+        std::bitset<256> panelWritten, soundWritten;
+        std::array<int32_t, 256> panelAfter = panel, soundAfter = sound;
+        for (int i = 0; i < 256; ++i) {
+            if (i == HostPanelElement ? panelWork[i] != panel[i] : panelWork[i] != Untouched) {
+                panelWritten.set(i);
+                panelAfter[i] = panelWork[i];
+            }
+            if (soundWork[i] != Untouched) {
+                soundWritten.set(i);
+                soundAfter[i] = soundWork[i];
+                if (soundWork[i] == host::SoundPlayOnce) ++sim.hostSoundsStarted[i];
+            }
+        }
+        sim.trace.panel.record(panel, panelAfter, panelWritten);
+        sim.trace.sound.record(sound, soundAfter, soundWritten);
+        panel = panelAfter;
+        sound = soundAfter;
+
+        TraceRow row;
+        row.state = state;
+        row.driverReverser = inputs.reverser;
+        row.driverPower = inputs.power;
+        row.driverBrake = inputs.brake;
+        row.doorsClosed = inputs.doorsClosed;
+        row.out = out;
+        if (session.linked) row.corvane = corvaneView();
+        sim.trace.rows.push_back(row);
+
+        if (error) {
+            sim.error = *error;
+            break;
+        }
+
+        if (replay.empty()) {
+            intervalMs = clock.nextIntervalMs();
+            captureAudio(sim.audio, intervalMs);
+            TrainInputs applied;
+            applied.handles = out;
+            applied.doorsClosed = inputs.doorsClosed;
+            applied.driverBrake = inputs.brake;
+            applied.brakeNotches = sc.spec.brakeNotches;
+            stepTrain(sc.model, tables, train, applied, intervalMs / 1000.0);
+        } else if (replayIndex < replay.size()) {
+            captureAudio(sim.audio, replay[replayIndex].time - timeMs);
+        }
+        if (progress) progress(nowS, totalS);
+    }
+    return sim;
+}
+
+namespace {
+
+std::string fixed(double value, int digits) {
+    std::ostringstream s;
+    s << std::fixed << std::setprecision(digits) << value;
+    return s.str();
+}
+
+// Checks that the folder can be created and written, before anything runs.
+bool prepareOutputFolder(const fs::path& dir, std::string& error) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(dir, ec);
+    if (fs::exists(status) && !fs::is_directory(status)) {
+        error = platform::pathToUtf8(dir) + " exists and is not a folder";
+        return false;
+    }
+    fs::create_directories(dir, ec);
+    if (ec) {
+        error = "cannot create the output folder " + platform::pathToUtf8(dir) + ": " + ec.message();
+        return false;
+    }
+    const fs::path probe = dir / ".cabhost-write-test";
+    {
+        std::ofstream test(probe, std::ios::binary | std::ios::trunc);
+        test << "test";
+        test.flush();
+        if (!test) {
+            error = "cannot write into the output folder " + platform::pathToUtf8(dir);
+            fs::remove(probe, ec);
+            return false;
+        }
+    }
+    fs::remove(probe, ec);
+    return true;
+}
+
+std::string modeSequence(const Trace& t) {
+    std::vector<int32_t> seen;
+    for (const TraceRow& r : t.rows) {
+        if (seen.empty() || seen.back() != r.corvane.pulseMode) seen.push_back(r.corvane.pulseMode);
+    }
+    std::string text;
+    const size_t shown = std::min<size_t>(seen.size(), 40);
+    for (size_t i = 0; i < shown; ++i) text += (i ? " " : "") + std::to_string(seen[i]);
+    if (seen.size() > shown) text += " ... (" + std::to_string(seen.size() - shown) + " more changes)";
+    return text;
+}
+
+std::string summaryText(const Scenario& sc, const PluginSession& session, const Simulation& sim, double wallS) {
+    std::ostringstream s;
+    const Trace& t = sim.trace;
+    s << "scenario: " << (sc.title.empty() ? platform::pathToUtf8(sc.file.filename()) : sc.title) << "\n";
+    s << "plug-in: " << session.name << "\n";
+    if (!session.missingEntries.empty()) s << "  not exported (calls skipped): " << session.missingEntries << "\n";
+    if (t.rows.empty()) {
+        s << "no frames ran\n";
+        return s.str();
+    }
+    const int32_t t0 = t.rows.front().state.time;
+    const double simulatedS = (t.rows.back().state.time - t0) / 1000.0;
+    s << "frames: " << t.rows.size() << ", " << fixed(simulatedS, 1) << " s simulated in " << fixed(wallS, 1)
+      << " s\n";
+    const auto top = std::max_element(t.rows.begin(), t.rows.end(), [](const TraceRow& a, const TraceRow& b) {
+        return std::fabs(a.state.speed) < std::fabs(b.state.speed);
+    });
+    const TraceRow& last = t.rows.back();
+    s << "top speed: " << fixed(std::fabs(top->state.speed), 1) << " km/h at " << fixed((top->state.time - t0) / 1000.0, 1)
+      << " s; at the end " << fixed(last.state.speed, 1) << " km/h at " << fixed(last.state.location, 1) << " m\n";
+    float maxCurrent = 0.0f, minCurrent = 0.0f;
+    for (const TraceRow& r : t.rows) {
+        maxCurrent = std::max(maxCurrent, r.state.current);
+        minCurrent = std::min(minCurrent, r.state.current);
+    }
+    s << "current: up to " << fixed(maxCurrent, 0) << " A powering, " << fixed(-minCurrent, 0)
+      << " A regenerating\n";
+    const int32_t emergency = sc.spec.brakeNotches + 1;
+    for (const TraceRow& r : t.rows) {
+        if (r.out.brake == emergency && r.driverBrake != emergency) {
+            s << "emergency brake applied by the plug-in at " << fixed((r.state.time - t0) / 1000.0, 1) << " s, "
+              << fixed(r.state.location, 1) << " m, " << fixed(r.state.speed, 1) << " km/h\n";
+            break;
+        }
+    }
+    if (t.hasCorvane) s << "main-circuit modes (pulseMode): " << modeSequence(t) << "\n";
+    s << "events: " << sim.firedEvents.size() << " of " << sc.events.size() << " fired\n";
+    for (size_t i = sim.firedEvents.size(); i < sc.events.size(); ++i) {
+        const Event& e = sc.events[i];
+        s << "  never fired: event at line " << e.line << " (" << triggerText(e) << ")"
+          << (e.label.empty() ? "" : " \"" + e.label + "\"") << "\n";
+    }
+    if (!sim.hostSoundsStarted.empty()) {
+        s << "host sounds started:";
+        for (auto [index, count] : sim.hostSoundsStarted) s << " " << index << (count > 1 ? " x" + std::to_string(count) : "");
+        s << "\n";
+    }
+    return s.str();
+}
+
+}  // namespace
+
+RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostream& err) {
+    RunOutcome outcome;
+    const auto wallStart = std::chrono::steady_clock::now();
+    Scenario sc;
+    try {
+        sc = loadScenario(settings.scenarioFile);
+    } catch (const ScenarioError& error) {
+        err << "cabhost: " << error.what() << "\n";
+        outcome.exitCode = ExitBadInput;
+        return outcome;
+    }
+
+    std::optional<platform::Path> pluginDirectory;
+    try {
+        if (sc.vehicle) pluginDirectory = findPluginDirectory(*sc.vehicle);
+    } catch (const std::exception& error) {
+        err << "cabhost: " << platform::pathToUtf8(sc.file) << ": vehicle: " << error.what() << "\n";
+        outcome.exitCode = ExitBadInput;
+        return outcome;
+    }
+    if (!settings.pluginLibrary && !pluginDirectory) {
+        err << "cabhost: " << platform::pathToUtf8(sc.file)
+            << ": the scenario names no vehicle; Corvane linked in needs one (vehicle = \"...\"), or pass --plugin\n";
+        outcome.exitCode = ExitBadInput;
+        return outcome;
+    }
+    if (sc.replay) {
+        try {
+            (void)loadReplay(*sc.replay);
+        } catch (const ScenarioError& error) {
+            err << "cabhost: " << error.what() << "\n";
+            outcome.exitCode = ExitBadInput;
+            return outcome;
+        }
+    }
+
+    outcome.outDir = settings.outDir ? *settings.outDir : platform::Path("out") / sc.file.stem();
+    std::string folderError;
+    if (!prepareOutputFolder(outcome.outDir, folderError)) {
+        err << "cabhost: " << folderError << "\n";
+        outcome.exitCode = ExitBadInput;
+        return outcome;
+    }
+
+    // The model's current tables: the vehicle's own, read the way Corvane reads them.
+    CurrentTables tables;
+    std::unique_ptr<PluginSession> session;
+    VehicleMirror mirror;
+    std::string mirrorNote;
+    auto finish = [&](int code) {
+        session.reset();
+        if (mirror.active) {
+            std::error_code ec;
+            const fs::path log = mirror.pluginDirectory / fs::u8path(AudioLogName);
+            if (fs::exists(log, ec)) {
+                fs::rename(log, outcome.outDir / fs::u8path(AudioLogName), ec);
+                if (!ec) outcome.files.push_back(AudioLogName);
+            }
+            removeMirror(mirror);
+        }
+        outcome.exitCode = code;
+    };
+
+    try {
+        if (settings.pluginLibrary) {
+            if (pluginDirectory) {
+                config::NotchConfig notch;
+                notch.load(*pluginDirectory / "Notch.txt");
+                tables.power = notch.powerCurrent;
+                tables.brake = notch.brakeMaxCurrent;
+            }
+            session = openLibrary(*settings.pluginLibrary);
+        } else {
+            platform::Path workDirectory = *pluginDirectory;
+            if (buildMirror(*pluginDirectory, outcome.outDir / ".cabhost-vehicle", mirror, mirrorNote,
+                            sc.chain ? &*sc.chain : nullptr)) {
+                workDirectory = mirror.pluginDirectory;
+            } else if (sc.chain) {
+                throw std::runtime_error(platform::pathToUtf8(sc.file) +
+                                         ": the scenario's chain cannot be given to Corvane: " + mirrorNote);
+            } else {
+                mirrorNote = "Corvane runs in the vehicle folder itself and writes its audio log there (" +
+                             mirrorNote + ")";
+            }
+            session = openLinkedCorvane(workDirectory);
+        }
+    } catch (const std::exception& error) {
+        err << "cabhost: " << unmirror(error.what(), mirror) << "\n";
+        { finish(ExitBadInput); return outcome; }
+    }
+
+    if (auto error = callLoad(*session)) {
+        err << "cabhost: Load of " << session->name << " ended with an error:\n  " << unmirror(*error, mirror) << "\n";
+        if (session->entry.dispose) session->entry.dispose();
+        { finish(ExitPluginError); return outcome; }
+    }
+    int32_t version = 0;
+    if (auto error = callGetPluginVersion(*session, version)) {
+        err << "cabhost: GetPluginVersion of " << session->name << " ended with an error:\n  "
+            << unmirror(*error, mirror) << "\n";
+        if (session->entry.dispose) session->entry.dispose();
+        { finish(ExitPluginError); return outcome; }
+    }
+    if (session->linked) {
+        const config::NotchConfig& notch = config::notchConfig();
+        tables.power = notch.powerCurrent;
+        tables.brake = notch.brakeMaxCurrent;
+    }
+    if (session->entry.setVehicleSpec) session->entry.setVehicleSpec(sc.spec);
+    if (session->entry.initialize) session->entry.initialize(sc.initializeValue);
+
+    // Progress on a terminal, at most a few times a second.
+    auto lastShown = std::chrono::steady_clock::now();
+    bool shown = false;
+    ProgressFn progress;
+    if (settings.progress) {
+        progress = [&](double simulatedS, double totalS) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - lastShown < std::chrono::milliseconds(250)) return;
+            lastShown = now;
+            shown = true;
+            err << "\rcabhost: " << fixed(simulatedS, 1) << " of " << fixed(totalS, 1) << " s simulated ("
+                << static_cast<int>(totalS > 0 ? 100.0 * simulatedS / totalS : 100.0) << " %)   " << std::flush;
+        };
+    }
+    try {
+        outcome.simulation = simulate(sc, *session, tables, progress);
+    } catch (const ScenarioError& error) {
+        err << "cabhost: " << error.what() << "\n";
+        if (session->entry.dispose) session->entry.dispose();
+        { finish(ExitBadInput); return outcome; }
+    }
+    if (shown) err << "\r" << std::string(60, ' ') << "\r" << std::flush;
+    if (session->entry.dispose) session->entry.dispose();
+    const double wallS = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+
+    // Results.
+    Simulation& sim = outcome.simulation;
+    int code = sim.error ? ExitPluginError : ExitOk;
+    std::vector<std::string> notes;
+    if (!mirrorNote.empty()) notes.push_back(mirrorNote);
+    const fs::path csv = outcome.outDir / "trace.csv";
+    std::string writeError;
+    if (writeTraceCsv(sim.trace, csv, writeError)) {
+        outcome.files.push_back("trace.csv");
+    } else {
+        err << "cabhost: " << writeError << "\n";
+        code = ExitOutputError;
+    }
+    if (sim.audio.active && !sim.audio.samples.empty()) {
+        if (writeWav16(outcome.outDir / "corvane.wav", sim.audio.sampleRate, sim.audio.channels, sim.audio.samples,
+                       writeError)) {
+            outcome.files.push_back("corvane.wav");
+        } else {
+            err << "cabhost: " << writeError << "\n";
+            code = ExitOutputError;
+        }
+    } else if (!sim.audio.note.empty()) {
+        notes.push_back(sim.audio.note);
+    }
+    if (settings.plots && code != ExitOutputError) {
+        const PlotOutcome plots = drawPlots(sim.trace, csv, outcome.outDir, sim.trace.rows.empty() ? 0 : sc.clock.startTimeMs,
+                                            sc.title);
+        outcome.files.push_back("plots.gp");
+        outcome.files.insert(outcome.files.end(), plots.files.begin(), plots.files.end());
+        if (!plots.note.empty()) notes.push_back(plots.note);
+    }
+
+    std::string summary = summaryText(sc, *session, sim, wallS);
+    if (sim.error) summary += "stopped early: the plug-in reported an error: " + unmirror(*sim.error, mirror) + "\n";
+    for (const std::string& n : notes) summary += "note: " + n + "\n";
+    {
+        std::ofstream file(outcome.outDir / "summary.txt", std::ios::binary | std::ios::trunc);
+        file << summary;
+        if (file) outcome.files.push_back("summary.txt");
+    }
+    finish(code);
+    out << summary;
+    out << "results in " << platform::pathToUtf8(fs::absolute(outcome.outDir)) << ":";
+    for (const std::string& f : outcome.files) out << " " << f;
+    out << "\n";
+    if (sim.error) err << "cabhost: the plug-in reported an error during the run: " << unmirror(*sim.error, mirror) << "\n";
+    return outcome;
+}
+
+}  // namespace cabhost

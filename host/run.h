@@ -1,0 +1,60 @@
+// `cabhost run`: drives a plug-in through a scenario with the train model and writes the results.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "host/audio_capture.h"
+#include "host/plugin_driver.h"
+#include "host/scenario.h"
+#include "host/trace.h"
+#include "host/train_model.h"
+
+namespace cabhost {
+
+struct RunSettings {
+    platform::Path scenarioFile;
+    std::optional<platform::Path> outDir;  // default: out/<scenario name>
+    std::optional<platform::Path> pluginLibrary;
+    bool progress = false;  // progress lines on standard error
+    bool plots = true;
+};
+
+// What one run produced, in memory.
+struct Simulation {
+    Trace trace;
+    AudioCapture audio;
+    std::vector<const Event*> firedEvents;
+    std::vector<double> firedAtS;
+    std::optional<std::string> error;     // the run stopped early with this plug-in error
+    std::map<int, int> hostSoundsStarted;  // sound index -> number of play-once requests
+};
+
+using ProgressFn = std::function<void(double simulatedS, double totalS)>;
+
+// Runs the frames of a scenario against a session on which Load has succeeded.
+Simulation simulate(const Scenario& scenario, PluginSession& session, const CurrentTables& tables,
+                    const ProgressFn& progress = {});
+
+struct RunOutcome {
+    int exitCode = 0;
+    platform::Path outDir;
+    Simulation simulation;
+    std::vector<std::string> files;  // written into outDir
+};
+
+// The whole command: messages go to out (summary) and err (errors, progress).
+RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostream& err);
+
+// Exit codes of the command.
+constexpr int ExitOk = 0;
+constexpr int ExitBadInput = 2;      // scenario, vehicle folder, output folder or plug-in file
+constexpr int ExitPluginError = 3;   // the plug-in reported an error (Load, GetPluginVersion, Elapse)
+constexpr int ExitOutputError = 4;   // results could not be written
+
+}  // namespace cabhost

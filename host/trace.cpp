@@ -1,0 +1,101 @@
+#include "host/trace.h"
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+namespace cabhost {
+
+void ArrayLog::record(const std::array<int32_t, 256>& before, const std::array<int32_t, 256>& after,
+                      const std::bitset<256>& writtenNow) {
+    if (changes.empty()) start = before;
+    written |= writtenNow;
+    std::vector<std::pair<uint8_t, int32_t>> frame;
+    for (int i = 0; i < 256; ++i) {
+        if (after[i] != before[i]) frame.emplace_back(static_cast<uint8_t>(i), after[i]);
+    }
+    changes.push_back(std::move(frame));
+}
+
+namespace {
+
+const char* const FixedColumns[] = {
+    "time_ms",        "location_m",    "speed_kmh",   "driver_reverser", "driver_power", "driver_brake",
+    "doors_closed",   "out_reverser",  "out_power",   "out_brake",       "current_a",    "bc_kpa",
+    "mr_kpa",         "er_kpa",        "bp_kpa",      "sap_kpa",
+};
+const char* const CorvaneColumns[] = {
+    "pulse_mode",      "voltage_ratio",  "motor_speed_kmh", "motor_current_a",
+    "line_voltage_v",  "effective_notch", "hold_flag",      "displayed_sap_kpa",
+};
+
+}  // namespace
+
+std::vector<std::string> traceColumns(const Trace& t) {
+    std::vector<std::string> columns(std::begin(FixedColumns), std::end(FixedColumns));
+    if (t.hasCorvane) columns.insert(columns.end(), std::begin(CorvaneColumns), std::end(CorvaneColumns));
+    for (int i = 0; i < 256; ++i) {
+        if (t.panel.written[i]) columns.push_back("panel_" + std::to_string(i));
+    }
+    for (int i = 0; i < 256; ++i) {
+        if (t.sound.written[i]) columns.push_back("sound_" + std::to_string(i));
+    }
+    return columns;
+}
+
+bool writeTraceCsv(const Trace& t, const platform::Path& file, std::string& error) {
+    std::FILE* out = nullptr;
+#ifdef _WIN32
+    out = _wfopen(file.c_str(), L"wb");
+#else
+    out = std::fopen(file.c_str(), "wb");
+#endif
+    if (!out) {
+        error = "cannot create " + platform::pathToUtf8(file);
+        return false;
+    }
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(out, std::fclose);
+    const std::vector<std::string> columns = traceColumns(t);
+    for (size_t i = 0; i < columns.size(); ++i) std::fprintf(out, "%s%s", i ? "," : "", columns[i].c_str());
+    std::fputc('\n', out);
+
+    std::array<int32_t, 256> panel = t.panel.start, sound = t.sound.start;
+    for (size_t k = 0; k < t.rows.size(); ++k) {
+        const TraceRow& r = t.rows[k];
+        if (k < t.panel.changes.size()) {
+            for (auto [i, v] : t.panel.changes[k]) panel[i] = v;
+        }
+        if (k < t.sound.changes.size()) {
+            for (auto [i, v] : t.sound.changes[k]) sound[i] = v;
+        }
+        const host::VehicleState& s = r.state;
+        // %.9g keeps every float exactly, so a trace can be replayed bit for bit.
+        std::fprintf(out, "%d,%.17g,%.9g,%d,%d,%d,%d,%d,%d,%d,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g", s.time, s.location,
+                     s.speed, r.driverReverser, r.driverPower, r.driverBrake, r.doorsClosed ? 1 : 0, r.out.reverser,
+                     r.out.power, r.out.brake, s.current, s.bcPressure, s.mrPressure, s.erPressure, s.bpPressure,
+                     s.sapPressure);
+        if (t.hasCorvane) {
+            const CorvaneView& c = r.corvane;
+            std::fprintf(out, ",%d,%.9g,%.9g,%.9g,%.9g,%d,%d,%.9g", c.pulseMode, c.voltageRatio, c.motorSpeed,
+                         c.motorCurrent, c.lineVoltage, c.effectiveNotch, c.holdFlag ? 1 : 0, c.displayedSap);
+        }
+        for (int i = 0; i < 256; ++i) {
+            if (t.panel.written[i]) std::fprintf(out, ",%d", panel[i]);
+        }
+        for (int i = 0; i < 256; ++i) {
+            if (t.sound.written[i]) std::fprintf(out, ",%d", sound[i]);
+        }
+        std::fputc('\n', out);
+    }
+    if (std::ferror(out)) {
+        error = "cannot write " + platform::pathToUtf8(file) + " (disk full?)";
+        return false;
+    }
+    if (std::fclose(closer.release()) != 0) {
+        error = "cannot finish writing " + platform::pathToUtf8(file);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace cabhost
