@@ -1,0 +1,153 @@
+#include "sound/audio.h"
+
+#include <string>
+
+#include "sound/audio_log.h"
+
+namespace sound {
+namespace {
+
+// Closes the log on every way out of the start-up, an existence test that throws included.
+struct LogFile {
+    std::FILE* file = nullptr;
+    ~LogFile() {
+        if (file) std::fclose(file);
+    }
+};
+
+// Balances the media platform's start-up of the audio set-up.
+struct MediaStartup {
+    bool started = false;
+    ~MediaStartup() {
+        if (started) platform::mediaShutdown();
+    }
+};
+
+platform::Path soundPath(const platform::Path& pluginDirectory, std::u32string_view name) {
+    return platform::joinPath(platform::joinPath(pluginDirectory, U".."), name);
+}
+
+void loadSounds(AudioState& state, const platform::Path& pluginDirectory, std::FILE* log) {
+    const platform::Path folder =
+        platform::joinPath(platform::joinPath(pluginDirectory, U".."), U"atsmotornoise");
+    for (int n = 0; n < MotorNoiseLayers; ++n) {
+        const std::string name = std::to_string(n) + ".wav";
+        const platform::Path path = platform::joinPath(folder, name);
+        if (!platform::exists(path)) continue;
+        state.motorNoise[n].load(state.engine, path, log, platform::AudioLoopInfinite, 0, MotorNoiseMaxFrequencyRatio);
+    }
+    state.bcSound.load(state.engine, soundPath(pluginDirectory, U"bc.wav"), log, platform::AudioLoopInfinite,
+                       platform::AudioVoiceNoPitch, AirSoundMaxFrequencyRatio);
+    state.sapSound.load(state.engine, soundPath(pluginDirectory, U"sap.wav"), log, OneShot,
+                        platform::AudioVoiceNoPitch, AirSoundMaxFrequencyRatio);
+    state.sapHighSound.load(state.engine, soundPath(pluginDirectory, U"sapHigh.wav"), log, OneShot,
+                            platform::AudioVoiceNoPitch, AirSoundMaxFrequencyRatio);
+}
+
+void setUp(AudioState& state, const platform::Path& pluginDirectory) {
+    LogFile log;
+    log.file = platform::openTextFileForWriting(platform::joinPath(pluginDirectory, AudioLogFileName));
+    if (!log.file) return;
+    logStarted(log.file, platform::localTime());
+
+    // A new engine replaces the reference to an engine of an earlier Load.
+    if (state.engine) {
+        platform::audioRelease(state.engine);
+        state.engine = nullptr;
+        state.mastering = nullptr;
+    }
+    platform::AudioResult result =
+        platform::audioCreateEngine(&state.engine, 0, platform::AudioDefaultProcessor);
+    if (platform::audioFailed(result)) {
+        state.engine = nullptr;
+        logEngineFailed(log.file, result);
+        return;
+    }
+    logEngineCreated(log.file);
+
+    result = platform::audioCreateMasteringVoice(state.engine, &state.mastering, 0, 0, 0,
+                                                 platform::AudioCategoryGameEffects);
+    if (platform::audioFailed(result)) {
+        logMasteringFailed(log.file, result);
+        if (state.mastering) platform::audioDestroyMasteringVoice(state.mastering);
+        state.mastering = nullptr;
+        return;
+    }
+    logMasteringCreated(log.file);
+
+    {
+        MediaStartup media;
+        media.started = !platform::audioFailed(platform::mediaStartup(platform::MediaFoundationVersion, 0));
+        loadSounds(state, pluginDirectory, log.file);
+    }
+    logFinished(log.file, platform::localTime());
+}
+
+}  // namespace
+
+AudioState& audioState() {
+    // Never destroyed: the host may call in while the process is shutting down.
+    static AudioState* instance = new AudioState();
+    return *instance;
+}
+
+void audioStartup(AudioState& state, const platform::Path& pluginDirectory) {
+    setUp(state, pluginDirectory);
+    state.sapHighLength = soundLengthFrames(state.sapHighSound, state.sapHighLength);
+}
+
+void audioShutdown(AudioState& state) {
+    for (SoundVoice& layer : state.motorNoise) layer.reset();
+    state.bcSound.reset();
+    state.sapSound.reset();
+    state.sapHighSound.reset();
+    // Releasing the engine ends its mastering voice too.
+    if (state.engine) platform::audioRelease(state.engine);
+    state.engine = nullptr;
+    state.mastering = nullptr;
+}
+
+void beginAudioFrame(AudioState& state) {
+    if (state.pauseFlag && state.engine) {
+        platform::audioStartEngine(state.engine);
+        state.pauseFlag = false;
+    }
+    if (platform::isKeyDown(platform::VirtualKeyP)) state.pauseFlag = true;
+}
+
+bool endAudioFrame(AudioState& state, uint32_t operationSet) {
+    if (state.pauseFlag) {
+        if (!state.engine) return false;
+        platform::audioStopEngine(state.engine);
+    }
+    if (state.engine) platform::audioCommitChanges(state.engine, operationSet);
+    return true;
+}
+
+void audioStartup(const platform::Path& pluginDirectory) {
+    audioStartup(audioState(), pluginDirectory);
+}
+
+void audioShutdown() {
+    audioShutdown(audioState());
+}
+
+void beginAudioFrame() {
+    beginAudioFrame(audioState());
+}
+
+bool endAudioFrame(uint32_t operationSet) {
+    return endAudioFrame(audioState(), operationSet);
+}
+
+#ifndef _WIN32
+uint32_t mixSampleRate() {
+    return platform::audioMixSampleRate(audioState().engine);
+}
+
+void renderMix(float* stereo, uint32_t frameCount) {
+    platform::audioRender(audioState().engine, stereo, frameCount);
+}
+#endif
+
+}  // namespace sound

@@ -1,0 +1,145 @@
+#include "sound/decode.h"
+
+#include <new>
+#include <string>
+
+namespace sound {
+namespace {
+
+using platform::AudioResult;
+using platform::Path;
+
+bool isSeparator(Path::value_type c) {
+#ifdef _WIN32
+    return c == L'\\' || c == L'/';
+#else
+    return c == '/';
+#endif
+}
+
+bool isDrive(const Path::string_type& part) {
+    return part.size() == 2 && part[1] == ':';
+}
+
+// Releases the reader on every way out of the decode.
+struct ReaderGuard {
+    platform::MediaReader reader = nullptr;
+    ~ReaderGuard() { platform::mediaReleaseReader(reader); }
+};
+
+}  // namespace
+
+Path normalisePath(const Path& path) {
+    using String = Path::string_type;
+    const String& text = path.native();
+    const auto separator = static_cast<Path::value_type>(platform::PreferredSeparator);
+
+    size_t leading = 0;
+    while (leading < text.size() && isSeparator(text[leading])) ++leading;
+    // One root separator, or two for a network path on Windows.
+#ifdef _WIN32
+    const size_t rootSeparators = leading >= 2 ? 2 : leading;
+#else
+    const size_t rootSeparators = leading >= 1 ? 1 : 0;
+#endif
+    std::vector<String> parts;
+    String part;
+    auto flush = [&] {
+        if (part.empty() || (part.size() == 1 && part[0] == '.')) {
+        } else if (part.size() == 2 && part[0] == '.' && part[1] == '.') {
+            if (!parts.empty() && !isDrive(parts.back()) && parts.back() != String(2, '.')) {
+                parts.pop_back();
+            } else if (rootSeparators == 0 && (parts.empty() || parts.back() == String(2, '.'))) {
+                parts.push_back(part);  // a relative path cannot climb further; keep it
+            }
+        } else {
+            parts.push_back(part);
+        }
+        part.clear();
+    };
+    for (size_t i = leading; i < text.size(); ++i) {
+        if (isSeparator(text[i])) {
+            flush();
+        } else {
+            part += text[i];
+        }
+    }
+    flush();
+
+    String out(rootSeparators, separator);
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) out += separator;
+        out += parts[i];
+    }
+    if (parts.size() == 1 && isDrive(parts[0])) out += separator;
+    return Path(out);
+}
+
+DecodeOutcome decodeToPcm(const Path& normalisedPath, platform::WaveFormat& format, std::vector<uint8_t>& pcm) {
+    DecodeOutcome outcome;
+    ReaderGuard guard;
+
+    AudioResult r = platform::mediaCreateReader(normalisedPath, &guard.reader);
+    if (platform::audioFailed(r)) {
+        outcome.startedMedia = !platform::audioFailed(platform::mediaStartup(platform::MediaFoundationVersion, 0));
+        r = platform::mediaCreateReader(normalisedPath, &guard.reader);
+        if (platform::audioFailed(r)) {
+            outcome.result = r;
+            return outcome;
+        }
+    }
+
+    platform::WaveFormat header{};
+    uint16_t subFormatTag = 0;
+    r = platform::mediaSetPcmOutput(guard.reader, &header, &subFormatTag);
+    if (platform::audioFailed(r)) {
+        outcome.result = r;
+        return outcome;
+    }
+    if (header.formatTag != platform::WaveFormatPcm && header.channels != 1) {
+        outcome.result = platform::AudioErrorInvalidArg;
+        outcome.formatRejected = true;
+        return outcome;
+    }
+    // Only the 18 header bytes are kept, so the header must not announce extra bytes that the
+    // engine would then read past its end: an extensible mono block becomes its plain equivalent.
+    if (header.formatTag == platform::WaveFormatExtensible) header.formatTag = subFormatTag;
+    header.extraSize = 0;
+    format = header;
+
+    try {
+        pcm.clear();
+        if (pcm.capacity() < PcmReserveBytes) pcm.reserve(PcmReserveBytes);
+
+        uint32_t emptyReads = 0;
+        for (;;) {
+            uint32_t streamFlags = 0;
+            bool gotSample = false;
+            r = platform::mediaReadSample(guard.reader, pcm, &streamFlags, &gotSample);
+            if (platform::audioFailed(r)) break;
+            if (streamFlags & platform::MediaStreamEndOfStream) {
+                r = platform::AudioOk;
+                break;
+            }
+            if (gotSample) {
+                emptyReads = 0;
+            } else if (++emptyReads >= MaxEmptyReads) {
+                r = platform::AudioErrorFail;
+                break;
+            }
+        }
+
+        if (pcm.empty()) {
+            std::vector<uint8_t>().swap(pcm);
+        } else {
+            pcm.shrink_to_fit();
+        }
+    } catch (const std::bad_alloc&) {
+        std::vector<uint8_t>().swap(pcm);
+        r = platform::AudioErrorOutOfMemory;
+    }
+    outcome.result = r;
+    return outcome;
+}
+
+}  // namespace sound

@@ -1,0 +1,56 @@
+// One playable sound of the plug-in's own: its decoded samples and its platform voice.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace sound {
+
+using platform::AudioResult;
+
+struct SoundVoice {
+    platform::AudioEngine engine = nullptr;       // a counted reference while loaded
+    platform::AudioSourceVoice voice = nullptr;   // owned; null when empty
+    std::vector<uint8_t> pcm;                     // the voice plays straight from this vector
+    uint32_t loopCount = platform::AudioLoopInfinite;
+    uint32_t voiceFlags = 0;
+    float maxFrequencyRatio = 2.0f;
+    std::unique_ptr<platform::AudioBuffer> buffer;
+    std::unique_ptr<platform::WaveFormat> format;
+    bool playing = false;    // a start succeeded and no stop since
+    bool triggered = false;  // only the air-sound logic sets and reads it
+
+    SoundVoice() = default;
+    SoundVoice(const SoundVoice&) = delete;
+    SoundVoice& operator=(const SoundVoice&) = delete;
+    ~SoundVoice() { reset(); }
+
+    bool looping() const { return loopCount == platform::AudioLoopInfinite; }
+
+    // Loads or reloads the sound from a file; writes its lines to the log unless the log is null.
+    // Returns the result of the last platform step.
+    AudioResult load(platform::AudioEngine globalEngine, const platform::Path& path, std::FILE* log,
+                     uint32_t loopCount, uint32_t voiceFlags, float maxFrequencyRatio);
+    AudioResult start(uint32_t operationSet);
+    AudioResult stop(uint32_t operationSet);
+    // From the start of the buffer (its play begin).
+    AudioResult play(uint32_t operationSet);
+    // Back to the start of the buffer at once, without changing whether it plays.
+    AudioResult rewind();
+    // The next submission begins at this sample frame and plays once to the end.
+    void setPlayBegin(uint32_t firstSample);
+    AudioResult setVolume(float volume, uint32_t operationSet);
+    AudioResult setVolumeClamped(float volume, uint32_t operationSet);
+    AudioResult setFrequencyRatio(float ratio, uint32_t operationSet);
+    // Back to the empty default state.
+    void reset();
+};
+
+// Length in sample frames from the decoded data; `previous` when the sound has no format.
+uint32_t soundLengthFrames(const SoundVoice& sound, uint32_t previous);
+
+}  // namespace sound
