@@ -45,9 +45,8 @@ void advanceRepowerTimer(TractionState& t, int32_t dt) {
     t.repowerTimer = sum > std::numeric_limits<int32_t>::max() ? 750 : addWrapping(t.repowerTimer, dt);
 }
 
-// Stage 2: the output stays at notch 2 when the driver steps back to notch 1 under current.
-void notch2HoldStage(TractionState& t, host::Handles& out, float speed, float current,
-                     const config::NotchConfig& config) {
+// The output stays at notch 2 when the driver steps back to notch 1 under current.
+void holdNotchTwo(TractionState& t, host::Handles& out, float speed, float current, const config::NotchConfig& config) {
     const float a = config.powerCurrentAt(0, speed);
     const float b = config.powerCurrentAt(1, speed);
     if (t.r15 > a && out.power >= 2) t.notch2Hold = true;
@@ -60,9 +59,9 @@ void notch2HoldStage(TractionState& t, host::Handles& out, float speed, float cu
     }
 }
 
-// Stage 3: stepping back to notch 1 keeps a higher notch; notching off keeps the notch until the
+// Stepping back to notch 1 keeps a higher notch; notching off keeps the notch until the
 // current has died away.
-void effectiveNotchStage(TractionState& t, int32_t power, float current) {
+void updateEffectiveNotch(TractionState& t, int32_t power, float current) {
     const bool offWithoutCurrent = power <= 0 && current <= 0.0f;
     if (t.effectiveNotch >= 2) {
         if (power >= 2 || offWithoutCurrent) t.effectiveNotch = power;
@@ -71,8 +70,9 @@ void effectiveNotchStage(TractionState& t, int32_t power, float current) {
     }
 }
 
-// Stage 4: notch 1 at speed re-applies power on the high notch that matches the present current.
-void repowerStage(TractionState& t, host::Handles& out, const FrameContext& f, int32_t driverPower, float peakCurrent) {
+// Notch 1 at speed re-applies power on the high notch that matches the present current.
+void reapplyPowerAtSpeed(TractionState& t, host::Handles& out, const FrameContext& f, int32_t driverPower,
+                         float peakCurrent) {
     const float speed = f.state.speed;
     const float current = f.state.current;
     bool timerAdvances = true;
@@ -109,10 +109,10 @@ void repowerStage(TractionState& t, host::Handles& out, const FrameContext& f, i
     if (timerAdvances) advanceRepowerTimer(t, f.timeStep);
 }
 
-// Stage 5: at full voltage in notch 2 the output walks up the high notches as the reference
+// At full voltage in notch 2 the output walks up the high notches as the reference
 // current demands. Table i belongs to notch i + 1; the host receives notch i - 1.
-void fullVoltageStage(TractionState& t, host::Handles& out, const FrameContext& f, float lineVoltage, float peakCurrent,
-                      bool toggle7) {
+void stepUpAtFullVoltage(TractionState& t, host::Handles& out, const FrameContext& f, float lineVoltage,
+                         float peakCurrent, bool toggle7) {
     t.fullVoltageSpeed = lineVoltage * FullVoltageSpeedKmh / 1350.0f - (peakCurrent - t.noLoadCurrent) * SpeedPerAmpere;
     if (out.power == 2 && !t.repowering && !toggle7 && t.voltageRatio == 1.0f) {
         if (f.config.powerNotchCount > FirstHighNotchTable) {
@@ -125,8 +125,8 @@ void fullVoltageStage(TractionState& t, host::Handles& out, const FrameContext& 
     }
 }
 
-// Stage 6.
-void noLoadCurrentStage(TractionState& t, const FrameContext& f) {
+// The no-load current of the effective notch; scaled while power is re-applied or in notch 1.
+void updateNoLoadCurrent(TractionState& t, const FrameContext& f) {
     const float current = f.state.current;
     if (!(current > 0.0f && t.effectiveNotch > 0)) {
         t.noLoadCurrent = 0.0f;
@@ -146,8 +146,8 @@ void noLoadCurrentStage(TractionState& t, const FrameContext& f) {
     }
 }
 
-// Stage 8: motor speed, frequency, voltage and the ratio to the line voltage.
-void motorVoltageStage(TractionState& t, float speed, float current, bool negativePowerActive, float lineVoltage) {
+// Motor speed, frequency, voltage and the ratio to the line voltage.
+void updateMotorVoltage(TractionState& t, float speed, float current, bool negativePowerActive, float lineVoltage) {
     if (current > 0.0f) {
         t.motorSpeed = std::fabs(speed + (current - t.noLoadCurrent) * SpeedPerAmpere);
     } else if (current < 0.0f) {
@@ -167,9 +167,9 @@ void motorVoltageStage(TractionState& t, float speed, float current, bool negati
     t.voltageRatio = t.motorVoltage / lineVoltage;
 }
 
-// Stage 10: the extra excitation builds up at 6 A per second on deep negative power under
+// The extra excitation builds up at 6 A per second on deep negative power under
 // regeneration and decays otherwise.
-void excitationBoostStage(TractionState& t, int32_t power, float current, int32_t dt) {
+void updateExcitationBoost(TractionState& t, int32_t power, float current, int32_t dt) {
     const float step = static_cast<float>(dt) * 6.0f / 1000.0f;
     const bool boosting = power <= -4 && current < 0.0f;
     if (boosting && t.excitationBoost < MaxExcitationBoost) t.excitationBoost += step;
@@ -179,9 +179,10 @@ void excitationBoostStage(TractionState& t, int32_t power, float current, int32_
     t.excitationCurrent += t.excitationBoost;
 }
 
-// Stage 11: while the regenerative current exceeds what brake notch 6 allows, the load current is
+// While the regenerative current exceeds what brake notch 6 allows, the load current is
 // held at that limit.
-void regenLimitStage(TractionState& t, const host::Handles& out, float current, int32_t serviceNotches, float load0) {
+void limitRegenerativeLoad(TractionState& t, const host::Handles& out, float current, int32_t serviceNotches,
+                           float load0) {
     if (out.brake > 0 && out.brake <= serviceNotches && out.power == 0 && -current > t.r5) t.regenLimitLatch = true;
     if (out.brake > serviceNotches || out.brake == 0 || out.power != 0 || out.reverser == 0 || current >= 0.0f)
         t.regenLimitLatch = false;
@@ -227,13 +228,13 @@ void tractionStep(frame::Plugin& p, FrameContext& f) {
     // The line voltage is still the previous frame's: it moves later in the frame.
     const float lineVoltage = p.sim.instruments.lineVoltage;
 
-    notch2HoldStage(t, out, speed, current, f.config);
-    effectiveNotchStage(t, out.power, current);
-    repowerStage(t, out, f, driverPower, in.peakCurrent);
-    fullVoltageStage(t, out, f, lineVoltage, in.peakCurrent, in.toggle7);
-    noLoadCurrentStage(t, f);
+    holdNotchTwo(t, out, speed, current, f.config);
+    updateEffectiveNotch(t, out.power, current);
+    reapplyPowerAtSpeed(t, out, f, driverPower, in.peakCurrent);
+    stepUpAtFullVoltage(t, out, f, lineVoltage, in.peakCurrent, in.toggle7);
+    updateNoLoadCurrent(t, f);
 
-    // Stage 7: the load current before the regenerative limit takes the table's no-load current,
+    // The load current before the regenerative limit takes the table's no-load current,
     // not the scaled one.
     float load0 = 0.0f;
     if (current > 0.0f && t.effectiveNotch > 0) {
@@ -246,20 +247,20 @@ void tractionStep(frame::Plugin& p, FrameContext& f) {
         t.excitationCurrent = 0.0f;
     }
 
-    motorVoltageStage(t, speed, current, in.negativePowerActive, lineVoltage);
+    updateMotorVoltage(t, speed, current, in.negativePowerActive, lineVoltage);
 
-    // Stage 9: the shift switch, then the starting-current reference.
+    // The shift switch, then the starting-current reference.
     if (in.toggle7 && driverPower > 0 && !t.repowering) {
         // A chained plug-in may hand back any value; wrap like 32-bit arithmetic instead of overflowing.
         out.power = addWrapping(out.power, 4);
     }
     if (out.power < 5 && speed < 15.0f && current > in.peakCurrent) in.peakCurrent = current;
 
-    excitationBoostStage(t, out.power, current, f.timeStep);
+    updateExcitationBoost(t, out.power, current, f.timeStep);
     t.r7 = f.config.brakeMaxCurrentAt(7, f.absoluteSpeed);
     t.r5 = f.config.brakeMaxCurrentAt(5, f.absoluteSpeed);
 
-    regenLimitStage(t, out, current, in.serviceNotches, load0);
+    limitRegenerativeLoad(t, out, current, in.serviceNotches, load0);
 }
 
 void motorCurrentStep(frame::Plugin& p, FrameContext&) {

@@ -56,7 +56,7 @@ TEST(PowerLadder, NotchedOffTheLoadCurrentDecidesAndAboveNinetyNineDrops) {
     EXPECT_EQ(rig.m().pulseMode, 99);
 }
 
-TEST(PowerLadder, TimerRules15And16NeedTimeNotchAndDriver) {
+TEST(PowerLadder, FullVoltageStepsNeedTimeNotchAndDriver) {
     Rig rig;
     rig.timeStep = 125;
     rig.driver(2);
@@ -74,7 +74,7 @@ TEST(PowerLadder, TimerRules15And16NeedTimeNotchAndDriver) {
     EXPECT_EQ(rig.m().pulseMode, 3);
 }
 
-TEST(BrakeLadder, StepsWithHysteresisAndTimerRules5To8) {
+TEST(BrakeLadder, StepsWithHysteresisAndTheBrakeTimer) {
     Rig rig;
     rig.state.speed = 30.0f;
     rig.mode(0.0f, 0.0f, 0, 3);
