@@ -1,15 +1,52 @@
 #include "host/audio_capture.h"
 
+#include <cmath>
+
+#include "sound/audio.h"
+
 namespace cabhost {
 
 void startAudioCapture(AudioCapture& capture) {
     capture = {};
-    capture.note = "no recording: this build has no software audio engine to render from";
+#ifdef _WIN32
+    capture.note = "no recording: the Windows host plays Corvane's sounds instead of rendering them";
+#else
+    if (!sound::audioState().engine) {
+        capture.note = "no recording: Corvane created no audio engine (its start-up log says why)";
+        return;
+    }
+    capture.sampleRate = sound::mixSampleRate();
+    if (capture.sampleRate == 0) {
+        capture.note = "no recording: the audio engine has no output rate";
+        return;
+    }
+    capture.channels = 2;
+    capture.active = true;
+#endif
 }
 
 void captureAudio(AudioCapture& capture, int32_t durationMs) {
-    (void)durationMs;
-    if (!capture.active) return;
+#ifndef _WIN32
+    if (!capture.active || durationMs <= 0) return;
+    // Frame counts from the running total, so rounding never drifts from the host clock.
+    const auto framesAt = [&](int64_t ms) { return static_cast<int64_t>(ms) * capture.sampleRate / 1000; };
+    const int64_t frames = framesAt(capture.renderedMs + durationMs) - framesAt(capture.renderedMs);
+    capture.renderedMs += durationMs;
+    if (frames <= 0) return;
+    std::vector<float> mix(static_cast<size_t>(frames) * 2);
+    sound::renderMix(mix.data(), static_cast<uint32_t>(frames));
+    capture.samples.reserve(capture.samples.size() + mix.size());
+    for (float v : mix) {
+        float scaled = std::isfinite(v) ? v * 32767.0f : 0.0f;
+        if (scaled > 32767.0f || scaled < -32768.0f) {
+            ++capture.clippedSamples;
+            scaled = scaled > 0.0f ? 32767.0f : -32768.0f;
+        }
+        capture.samples.push_back(static_cast<int16_t>(std::lrint(scaled)));
+    }
+#else
+    (void)capture, (void)durationMs;
+#endif
 }
 
 }  // namespace cabhost

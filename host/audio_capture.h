@@ -12,12 +12,14 @@ struct AudioCapture {
     uint32_t sampleRate = 0;
     uint16_t channels = 0;
     std::vector<int16_t> samples;  // interleaved
+    int64_t renderedMs = 0;        // host time covered so far
+    uint64_t clippedSamples = 0;   // samples beyond full scale, limited
     std::string note;              // why there is no recording, when there is none
 };
 
-// After Load: starts recording when Corvane created its audio engine.
+// After Load: starts recording when linked-in Corvane created its audio engine.
 void startAudioCapture(AudioCapture& capture);
-// After each frame: renders durationMs of the mix as it stands.
+// After each frame: renders the next durationMs of the mix as the frame left it.
 void captureAudio(AudioCapture& capture, int32_t durationMs);
 
 }  // namespace cabhost

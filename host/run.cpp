@@ -278,7 +278,7 @@ std::string summaryText(const Scenario& sc, const PluginSession& session, const 
     }
     const int32_t t0 = t.rows.front().state.time;
     const double simulatedS = (t.rows.back().state.time - t0) / 1000.0;
-    s << "frames: " << t.rows.size() << ", " << fixed(simulatedS, 1) << " s simulated in " << fixed(wallS, 1)
+    s << "frames: " << t.rows.size() << ", " << fixed(simulatedS, 1) << " s simulated in " << fixed(wallS, 2)
       << " s\n";
     const auto top = std::max_element(t.rows.begin(), t.rows.end(), [](const TraceRow& a, const TraceRow& b) {
         return std::fabs(a.state.speed) < std::fabs(b.state.speed);
@@ -291,7 +291,7 @@ std::string summaryText(const Scenario& sc, const PluginSession& session, const 
         maxCurrent = std::max(maxCurrent, r.state.current);
         minCurrent = std::min(minCurrent, r.state.current);
     }
-    s << "current: up to " << fixed(maxCurrent, 0) << " A powering, " << fixed(-minCurrent, 0)
+    s << "current: up to " << fixed(maxCurrent, 0) << " A powering, " << fixed(std::max(0.0f, -minCurrent), 0)
       << " A regenerating\n";
     const int32_t emergency = sc.spec.brakeNotches + 1;
     for (const TraceRow& r : t.rows) {

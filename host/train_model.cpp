@@ -87,12 +87,17 @@ double targetCurrentA(const TrainParams& params, const CurrentTables& tables, co
     return -brakeCurrentA(params, tables, index, speedKmh) * share;
 }
 
-double targetSapKpa(const TrainParams& params, const TrainInputs& in) {
+double targetSapKpa(const TrainParams& params, const TrainInputs& in, double currentA) {
     const int32_t b = in.handles.brake;
     const int32_t n = std::max(in.brakeNotches, 1);
     if (b <= 0) return 0.0;
     if (b <= n) return params.serviceSapKpa * b / n;
-    if (b == n + 2 || b == n + 3) return 0.0;  // the electric brake carries the demand, the air is held off
+    if (b == n + 2 || b == n + 3) {
+        const double demandKpa = params.serviceSapKpa * std::clamp(in.driverBrake, 0, n) / n;
+        if (params.brakeKnPerKpa <= 0.0) return 0.0;
+        const double electricKpa = std::max(0.0, -currentA) * params.effortKnPerA / params.brakeKnPerKpa;
+        return std::max(0.0, demandKpa - electricKpa);
+    }
     return params.serviceSapKpa;
 }
 
@@ -108,7 +113,7 @@ void stepTrain(const TrainParams& params, const CurrentTables& tables, TrainStat
     // cylinder follows the stronger of the two with a lag.
     const bool emergency = isEmergency(in);
     const double sapBefore = train.sapKpa, bcBefore = train.bcKpa, bpBefore = train.bpKpa;
-    train.sapKpa = approach(train.sapKpa, targetSapKpa(params, in), params.sapRateKpaPerS * dtS);
+    train.sapKpa = approach(train.sapKpa, targetSapKpa(params, in, train.currentA), params.sapRateKpaPerS * dtS);
     if (emergency) {
         train.bpKpa = approach(train.bpKpa, 0.0, params.bpVentKpaPerS * dtS);
     } else if (train.mrKpa > train.bpKpa) {

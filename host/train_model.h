@@ -22,7 +22,7 @@ struct TrainParams {
     double resistanceKnPerKmh2 = 0.0006;
     double gradientPermille = 0.0;       // positive uphill in the direction of travel
     double currentRateAPerS = 800.0;     // how fast the motor current follows its target
-    double regenFadeKmh = 5.0;           // the electric brake fades out below this speed
+    double regenFadeKmh = 8.0;           // the electric brake fades in from here to twice this speed
     bool regenOnServiceBrake = true;     // service notches also ask for the electric brake
     double serviceSapKpa = 440.0;        // straight air pipe at the strongest service notch
     double sapRateKpaPerS = 250.0;
@@ -68,8 +68,10 @@ struct TrainInputs {
 // The current the host asks of the motors for these handles at this speed (before the rate limit).
 double targetCurrentA(const TrainParams& params, const CurrentTables& tables, const TrainInputs& in,
                       double speedKmh);
-// The straight-air-pipe pressure the host asks for; emergency is reported separately.
-double targetSapKpa(const TrainParams& params, const TrainInputs& in);
+// The straight-air-pipe pressure the host asks for with this motor current; emergency is reported
+// separately. On the plug-in's electric-brake positions the air makes up what the electric brake
+// cannot give of the driver's notch.
+double targetSapKpa(const TrainParams& params, const TrainInputs& in, double currentA);
 bool isEmergency(const TrainInputs& in);
 
 // Advances the train by dtS seconds.
