@@ -13,7 +13,7 @@ struct FrameContext {
     const config::NotchConfig& config;
     int32_t* panel;
     int32_t* sound;
-    host::Handles out{};       // the output handles as built so far
+    host::Handles out{};        // the output handles as built so far
     uint32_t operationSet = 0;  // frameCounter after this frame's increment
     float absoluteSpeed = 0.0f;
     int32_t timeStep = 0;       // ms

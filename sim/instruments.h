@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "config/needle_tables.h"
+#include "platform/platform.h"
 #include "sim/frame_context.h"
 
 namespace frame {
@@ -12,18 +14,34 @@ struct Plugin;
 
 namespace sim {
 
+// A uniform 32-bit value; tests hand in a scripted one.
+using RandomSource = uint32_t (*)();
+
 struct InstrumentState {
-    float nominalVoltage = 0.0f;  // V
-    float lineVoltage = 0.0f;     // V
+    float nominalVoltage = 0.0f;  // V, the free-running overhead-line voltage
+    float lineVoltage = 0.0f;     // V, what the voltmeter and the traction model see
     int32_t voltageTimer = 0;     // ms
     float previousLineVoltage = 0.0f;
+    RandomSource random = &platform::randomU32;
 };
 
+// Load: a fresh nominal voltage from 1400 to 1599 V; the line voltage reads 0 until its first update.
 void loadInstruments(frame::Plugin& plugin);
+
 // Frame step 17.
 void lineVoltageStep(frame::Plugin& plugin, FrameContext& frame);
-// Frame step 19: needles, then the adjustment display (panel 252 is written by the frame between).
+// The line voltage with its inputs spelled out: every 500 ms a random walk of the nominal voltage
+// and a sag under the traction current.
+void updateLineVoltage(InstrumentState& instruments, float current, float voltageRatio, float carFactor,
+                       int32_t timeStepMs);
+
+// Frame step 19: the seven needles. The ammeter reads modeStepTimer before the mode machine
+// advances it in the same frame.
 void needlesStep(frame::Plugin& plugin, FrameContext& frame);
+void writeNeedles(const config::NeedleTables& tables, int32_t* panel, float absoluteSpeed, float motorCurrent,
+                  int32_t modeStepTimerMs, float bcPressure, float displayedSap, float bpPressure, float mrPressure,
+                  float lineVoltage);
+// After panel 252: the adjusted needle and the four digits of the adjustment value.
 void adjustmentDisplayStep(frame::Plugin& plugin, FrameContext& frame);
 
 // A float as a panel value: truncated toward zero, NaN as 0, saturated at the int32 range.

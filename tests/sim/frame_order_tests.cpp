@@ -13,7 +13,8 @@ using simtest::SimTest;
 using FrameOrder = SimTest;
 
 TEST_F(FrameOrder, PanelsWrittenByAChainedPlugInAreOverwrittenWhereCorvaneDrivesThem) {
-    const int driven[] = {22, 26, 37, 38, 39, 41, 42, 43, 45, 68, 130, 131, 132, 133, 135, 136, 220, 221, 222, 223, 232, 252};
+    const int driven[] = {22,  26,  37,  38,  39,  41,  42,  43,  45,  68,  130,
+                          131, 132, 133, 135, 136, 220, 221, 222, 223, 232, 252};
     for (int i = 0; i < 256; ++i) panel[i] = -777;
     panel[3] = 0;
     frameAt(20);

@@ -7,7 +7,7 @@ namespace {
 
 using simtest::SimTest;
 
-constexpr int BrakeUpKey = 0x5A;    // any key code will do
+constexpr int BrakeUpKey = 0x5A;  // any key code will do
 constexpr int BrakeDownKey = 0x51;
 
 class KeyboardGate : public SimTest {
