@@ -1,11 +1,16 @@
 #include "config/text_reader.h"
 
 #include <cstdio>
+#include <system_error>
 
 namespace config {
 namespace {
 
 std::FILE* openForReading(const platform::Path& path) {
+    // fopen succeeds on a directory on some platforms and then reads nothing; a directory is
+    // never a text file.
+    std::error_code error;
+    if (path.empty() || std::filesystem::is_directory(path, error)) return nullptr;
 #ifdef _WIN32
     return ::_wfopen(path.c_str(), L"rb");
 #else
@@ -33,6 +38,7 @@ int TextReader::nextByte() {
 
 bool TextReader::nextLine(std::u32string& line) {
     line.clear();
+    truncated_ = false;
     int c = nextByte();
     if (c == EOF) return false;
     if (atStart_) {
@@ -47,6 +53,10 @@ bool TextReader::nextLine(std::u32string& line) {
     ++lineNumber_;
     for (; c != EOF; c = nextByte()) {
         if (c == '\n') break;
+        if (line.size() >= MaxLineLength) {
+            truncated_ = true;
+            continue;
+        }
         if (c < 0x80) {
             line += static_cast<char32_t>(c);
             continue;
@@ -78,7 +88,7 @@ bool TextReader::nextLine(std::u32string& line) {
         line += value;
     }
     // A text-mode stream turns CR LF into LF.
-    if (!line.empty() && line.back() == U'\r' && c == '\n') line.pop_back();
+    if (!truncated_ && !line.empty() && line.back() == U'\r' && c == '\n') line.pop_back();
     return true;
 }
 

@@ -13,7 +13,11 @@ namespace config {
 
 class TextReader {
 public:
-    // Opens the file; isOpen() tells whether that worked.
+    // Longest line kept, in code points; the rest of a longer line is read and dropped so that
+    // memory stays bounded whatever the file holds.
+    static constexpr size_t MaxLineLength = size_t{1} << 20;
+
+    // Opens the file; isOpen() tells whether that worked (a directory does not open).
     explicit TextReader(const platform::Path& path);
     ~TextReader();
     TextReader(const TextReader&) = delete;
@@ -24,6 +28,8 @@ public:
     // False at the end of the file. lineNumber() is the 1-based number of the line returned last.
     bool nextLine(std::u32string& line);
     int64_t lineNumber() const { return lineNumber_; }
+    // The line returned last was longer than MaxLineLength and holds only its beginning.
+    bool truncated() const { return truncated_; }
 
 private:
     int nextByte();
@@ -34,6 +40,7 @@ private:
     size_t position_ = 0;
     int64_t lineNumber_ = 0;
     bool atStart_ = true;
+    bool truncated_ = false;
 };
 
 // What a UTF-8 locale classifies as white space: the ASCII blanks, tab, line ends and the Unicode

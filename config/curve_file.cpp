@@ -1,0 +1,81 @@
+#include "config/curve_file.h"
+
+#include <algorithm>
+#include <string>
+
+#include "config/config_file.h"
+
+namespace config {
+namespace {
+
+void append(const ConfigFile& file, CurveTable& table, uint32_t column, float x, float y) {
+    if (table.points.size() >= MaxCurvePoints) {
+        file.fail("column " + std::to_string(column) + " has more than " + std::to_string(MaxCurvePoints) + " rows");
+    }
+    table.points.push_back({x, y});
+}
+
+void finish(CurveTable& table) {
+    // Points with equal x keep their order in the file: the lookup relies on it for steps.
+    std::stable_sort(table.points.begin(), table.points.end(),
+                     [](const CurvePoint& a, const CurvePoint& b) { return a.x < b.x; });
+    table.points.shrink_to_fit();
+}
+
+}  // namespace
+
+bool readCurveColumns(const platform::Path& path, const std::vector<uint32_t>& columns,
+                      std::vector<CurveTable>& tables, std::string_view kind) {
+    tables.clear();
+    tables.resize(columns.size());
+    ConfigFile file(kind, path);
+    const bool opened = file.isOpen();
+    std::u32string_view line;
+    std::vector<std::u32string_view> fields;
+    if (opened && file.nextLine(line)) {
+        while (file.nextLine(line)) {
+            if (line.empty()) continue;
+            splitFields(line, fields);
+            for (size_t i = 0; i < columns.size(); ++i) {
+                const uint32_t k = columns[i];
+                if (fields.size() <= k || fields[k].empty()) continue;
+                const float x = file.number(fields[0]);
+                const float y = file.number(fields[k]);
+                append(file, tables[i], k, x, y);
+            }
+        }
+    }
+    for (CurveTable& table : tables) finish(table);
+    return opened;
+}
+
+bool readCurveColumn(const platform::Path& path, uint32_t column, CurveTable& table, std::string_view kind) {
+    table.points.clear();
+    ConfigFile file(kind, path);
+    const bool opened = file.isOpen();
+    std::u32string_view line;
+    std::vector<std::u32string_view> fields;
+    if (opened && file.nextLine(line)) {
+        while (file.nextLine(line)) {
+            if (line.empty()) continue;
+            splitFields(line, fields);
+            if (fields.size() <= column) {
+                if (trim(line).empty()) {
+                    file.fail("the line holds only blanks; a row needs x and a value in column " +
+                              std::to_string(column) + " (delete the blanks to leave the line empty)");
+                }
+                file.fail(std::to_string(fields.size()) + (fields.size() == 1 ? " field" : " fields") +
+                          ", but column " + std::to_string(column) + " needs at least " +
+                          std::to_string(uint64_t{column} + 1) + " (x first, then one value per column)");
+            }
+            if (fields[column].empty()) continue;
+            const float x = file.number(fields[0]);
+            const float y = file.number(fields[column]);
+            append(file, table, column, x, y);
+        }
+    }
+    finish(table);
+    return opened;
+}
+
+}  // namespace config

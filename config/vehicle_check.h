@@ -1,0 +1,34 @@
+// Loads a vehicle's configuration into local records, for the stand-in host's check command: the
+// same readers and rules as Load, without touching the plug-in's process-wide state.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "config/needle_tables.h"
+#include "config/notch_config.h"
+#include "platform/platform.h"
+
+namespace config {
+
+// An optional file that is not there, and what the plug-in does without it.
+struct MissingFile {
+    std::string what;    // e.g. "speedometer needle table"
+    platform::Path path;
+    std::string effect;  // e.g. "the speedometer receives the speed x 100"
+};
+
+struct VehicleCheck {
+    bool ok = false;
+    std::string error;  // the first configuration error, naming the file and line
+    NotchConfig config;
+    NeedleTables needles;
+    bool panelModify = false;
+    std::vector<MissingFile> missing;
+};
+
+// pluginDirectory is the folder that holds Notch.txt; the needle tables and PanelModify.txt lie in
+// its parent, the vehicle folder. Never throws.
+VehicleCheck checkVehicle(const platform::Path& pluginDirectory);
+
+}  // namespace config
