@@ -239,8 +239,8 @@ void forwardSetSignal(int32_t signal) {
 void forwardSetBeaconData(const host::BeaconData& beacon) {
     forwardSetBeaconData(chainState(), beacon);
 }
-host::Handles stepChainedPlugins(const host::VehicleState& state, int32_t* panel, int32_t* sound,
-                                 int32_t driverPower, int32_t driverBrake, int32_t driverReverser, Gates gates) {
+host::Handles stepChainedPlugins(const host::VehicleState& state, int32_t* panel, int32_t* sound, int32_t driverPower,
+                                 int32_t driverBrake, int32_t driverReverser, Gates gates) {
     return stepChainedPlugins(chainState(), state, panel, sound, driverPower, driverBrake, driverReverser, gates);
 }
 

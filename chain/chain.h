@@ -109,8 +109,8 @@ struct Gates {
 };
 
 // The chained step of one frame; returns the handles of the last library that ran (kept between frames).
-host::Handles stepChainedPlugins(const host::VehicleState& state, int32_t* panel, int32_t* sound,
-                                 int32_t driverPower, int32_t driverBrake, int32_t driverReverser, Gates gates);
+host::Handles stepChainedPlugins(const host::VehicleState& state, int32_t* panel, int32_t* sound, int32_t driverPower,
+                                 int32_t driverBrake, int32_t driverReverser, Gates gates);
 host::Handles stepChainedPlugins(ChainState& chain, const host::VehicleState& state, int32_t* panel, int32_t* sound,
                                  int32_t driverPower, int32_t driverBrake, int32_t driverReverser, Gates gates);
 

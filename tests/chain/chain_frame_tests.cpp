@@ -90,9 +90,9 @@ TEST_F(ChainFrameTest, EntryPointsPassTheCallOnBeforeTheirOwnWork) {
     frame::setBrake(p, 3);
     frame::setReverser(p, 1);
     EXPECT_EQ(seen, (std::vector<std::string>{"notches 0", "peak 5", "toggle5 off", "toggle7 off", "open", "closed"}));
-    EXPECT_EQ(takeCalls(), (Calls{"A SetVehicleSpec 8 0 0 0 4", "A Initialize 3", "A KeyDown 5", "A KeyUp 7",
-                                  "A DoorClose", "A DoorOpen", "A HornBlow 2", "A SetSignal 3",
-                                  "A SetBeaconData 7 1 2.50 30"}));
+    EXPECT_EQ(takeCalls(),
+              (Calls{"A SetVehicleSpec 8 0 0 0 4", "A Initialize 3", "A KeyDown 5", "A KeyUp 7", "A DoorClose",
+                     "A DoorOpen", "A HornBlow 2", "A SetSignal 3", "A SetBeaconData 7 1 2.50 30"}));
     EXPECT_TRUE(p.input.toggle5);
     EXPECT_TRUE(p.input.toggle7);
     EXPECT_EQ(p.input.peakCurrent, 0.0f);

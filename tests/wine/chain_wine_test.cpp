@@ -120,16 +120,16 @@ void writeFile(const fs::path& path, const std::string& bytes) {
 
 std::string utf8(const fs::path& path) {
     const std::wstring& wide = path.native();
-    int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                   nullptr);
+    int size =
+        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), out.data(), size, nullptr, nullptr);
     return out;
 }
 
 std::string narrow(const std::wstring& wide) {
-    int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                   nullptr);
+    int size =
+        WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), out.data(), size, nullptr, nullptr);
     return out;
@@ -188,15 +188,15 @@ void chainScenario(const fs::path& corvaneDll, const fs::path& plugins, const fs
     fs::create_directories(dir / "folder.dll");
     writeFile(dir / "notes.dll", "not a library\r\n");
     std::string list = "\xEF\xBB\xBF";
-    list += "Corvane.dll\r\n";                      // itself
-    list += "other.dll\r\n";                        // the other word size
-    list += "\r\n";                                 // the folder itself
+    list += "Corvane.dll\r\n";  // itself
+    list += "other.dll\r\n";    // the other word size
+    list += "\r\n";             // the folder itself
     list += "missing.dll\r\n";
-    list += std::string(1000, 'x') + ".dll\r\n";    // longer than a path may be
+    list += std::string(1000, 'x') + ".dll\r\n";  // longer than a path may be
     list += std::string(40000, 'y') + "\r\n";
-    list += "folder.dll\r\n";                       // a directory
-    list += "notes.dll\r\n";                        // not a library
-    list += "empty.dll\r\n";                        // no entry points: loaded, never called
+    list += "folder.dll\r\n";  // a directory
+    list += "notes.dll\r\n";   // not a library
+    list += "empty.dll\r\n";   // no entry points: loaded, never called
     list += "rec.dll\r\n";
     list += "sub/p.dll\r\n";
     list += utf8(absolute) + "\r\n";
@@ -252,10 +252,10 @@ void chainScenario(const fs::path& corvaneDll, const fs::path& plugins, const fs
     c.doorClose();
     c.setSignal(4);
     c.setBeaconData(host::BeaconData{7, 3, 0.5f, -20});
-    EXPECT_LOG(log, {"A KeyDown 5", "P KeyDown 5", "B KeyDown 5", "A KeyUp 5", "B KeyUp 5", "A HornBlow 1",
-                     "B HornBlow 1", "A DoorOpen", "P DoorOpen", "B DoorOpen", "A DoorClose", "B DoorClose",
-                     "A SetSignal 4", "B SetSignal 4", "A SetBeaconData 7 3 0.50 -20", "P SetBeaconData 7 3 0.50 -20",
-                     "B SetBeaconData 7 3 0.50 -20"});
+    EXPECT_LOG(
+        log, {"A KeyDown 5", "P KeyDown 5", "B KeyDown 5", "A KeyUp 5", "B KeyUp 5", "A HornBlow 1", "B HornBlow 1",
+              "A DoorOpen", "P DoorOpen", "B DoorOpen", "A DoorClose", "B DoorClose", "A SetSignal 4", "B SetSignal 4",
+              "A SetBeaconData 7 3 0.50 -20", "P SetBeaconData 7 3 0.50 -20", "B SetBeaconData 7 3 0.50 -20"});
     c.dispose();
     EXPECT_LOG(log, {"A Dispose", "P Dispose", "B Dispose"});
     CHECK(GetModuleHandleW((dir / "rec.dll").c_str()) == nullptr, "rec.dll still loaded after Dispose");
