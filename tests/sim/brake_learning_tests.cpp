@@ -77,17 +77,4 @@ TEST_F(Learning, AnAlreadyLearnedNotchKeepsItsPressure) {
     EXPECT_EQ(table().learnedCount, 2);
 }
 
-TEST_F(Learning, TheFrameLearnsWhatTheHostHolds) {
-    // No chained plug-in: the output brake is 0, whose entry is learned from the start, so a
-    // steady pipe teaches nothing, and no frame disturbs the table.
-    host::VehicleState state{};
-    state.sapPressure = 0.0f;
-    for (int i = 1; i <= 40; ++i) {
-        state.time = i * 20;
-        frame(state);
-    }
-    EXPECT_GT(p.sim.brakes.steadyTimer, 500);
-    EXPECT_EQ(table().learnedCount, 1);
-}
-
 }  // namespace

@@ -27,19 +27,6 @@ TEST_F(FrameOrder, PanelsWrittenByAChainedPlugInAreOverwrittenWhereCorvaneDrives
     EXPECT_EQ(panel[220], 10);  // blank digits outside the adjustment mode
 }
 
-TEST_F(FrameOrder, PanelThreeAsTheArrayHoldsItDrivesTheBlinkLamp) {
-    panel[3] = 1;
-    frameAt(100);
-    EXPECT_EQ(panel[68], 1);
-    panel[3] = 0;
-    frameAt(120);
-    EXPECT_EQ(panel[68], 0);
-    EXPECT_EQ(p.sim.frame.blinkTimer, 0);
-    panel[3] = 5;  // any other value shows the second phase
-    frameAt(140);
-    EXPECT_EQ(panel[68], 2);
-}
-
 TEST_F(FrameOrder, BlinkAlternatesWithAPeriodOfAboutOneSecondAndPanelThreeZeroResetsThePhase) {
     panel[3] = 1;
     int32_t time = 1000;
