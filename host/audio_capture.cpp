@@ -35,7 +35,6 @@ void captureAudio(AudioCapture& capture, int32_t durationMs) {
     if (frames <= 0) return;
     std::vector<float> mix(static_cast<size_t>(frames) * 2);
     sound::renderMix(mix.data(), static_cast<uint32_t>(frames));
-    capture.samples.reserve(capture.samples.size() + mix.size());
     for (float v : mix) {
         float scaled = std::isfinite(v) ? v * 32767.0f : 0.0f;
         if (scaled > 32767.0f || scaled < -32768.0f) {

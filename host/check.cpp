@@ -154,6 +154,7 @@ int checkCommand(const platform::Path& given, std::ostream& out, std::ostream& e
         for (const std::string& m : r.missing) out << "  - " << m << "\n";
     }
     for (const std::string& w : r.warnings) out << "warning: " << w << "\n";
+    out << std::flush;
     for (const std::string& e : r.errors) err << "error: " << e << "\n";
     if (!r.errors.empty()) {
         if (r.found && r.errors.size() > 1) err << "(Corvane's Load stops at the first of these errors)\n";

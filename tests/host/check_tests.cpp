@@ -1,0 +1,117 @@
+// `cabhost check` on the sample vehicle and on broken copies of it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "host/check.h"
+#include "host_test_support.h"
+
+namespace {
+
+using hosttest::TempDir;
+namespace fs = std::filesystem;
+
+bool anyContains(const std::vector<std::string>& lines, const std::string& a, const std::string& b = "") {
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.find(a) != std::string::npos && line.find(b) != std::string::npos;
+    });
+}
+
+TEST(Check, SampleVehicleHasNoErrors) {
+    std::ostringstream out, err;
+    EXPECT_EQ(cabhost::checkCommand(hosttest::SampleVehicle, out, err), 0) << err.str();
+    EXPECT_EQ(err.str(), "");
+    EXPECT_NE(out.str().find("power: 14 notches"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("brake: 8 notches"), std::string::npos);
+    EXPECT_NE(out.str().find("motor-noise layers: 41 of 41"), std::string::npos);
+    // The plug-in folder itself may be named too.
+    const cabhost::CheckReport direct = cabhost::checkVehicleFolder(hosttest::SampleVehicle / "plugin");
+    EXPECT_TRUE(direct.errors.empty());
+    EXPECT_TRUE(direct.found);
+}
+
+TEST(Check, FolderProblems) {
+    TempDir dir;
+    EXPECT_TRUE(anyContains(cabhost::checkVehicleFolder(dir.path() / "none").errors, "no such folder"));
+    hosttest::writeFile(dir.path() / "file.txt", "x");
+    EXPECT_TRUE(anyContains(cabhost::checkVehicleFolder(dir.path() / "file.txt").errors, "not a folder"));
+    EXPECT_TRUE(anyContains(cabhost::checkVehicleFolder(dir.path()).errors, "no Notch.txt"));
+    hosttest::writeFile(dir.path() / "a" / "Notch.txt", "");
+    hosttest::writeFile(dir.path() / "b" / "Notch.txt", "");
+    EXPECT_TRUE(anyContains(cabhost::checkVehicleFolder(dir.path()).errors, "several plug-in folders"));
+    std::ostringstream out, err;
+    EXPECT_NE(cabhost::checkCommand(dir.path() / "none", out, err), 0);
+}
+
+TEST(Check, EveryBrokenFileIsNamedWithItsLine) {
+    TempDir dir;
+    const fs::path vehicle = hosttest::copySampleVehicle(dir.path());
+    // The power parameter file loses its notch count, and two needle tables get a row with one field.
+    const fs::path power = vehicle / "plugin" / "notch" / "PowerParams.txt";
+    std::string text = hosttest::readFile(power);
+    const size_t line = text.find("\nRequiredNotch_Up");
+    ASSERT_NE(line, std::string::npos);
+    text.replace(line + 1, 16, "RequiredNotchUp_");
+    hosttest::writeFile(power, text);
+    hosttest::writeFile(vehicle / "NeedleTable" / "Speed.csv", "speed,value\n0,0\n50\n");
+    hosttest::writeFile(vehicle / "NeedleTable" / "Voltage.csv", "v,value\n0,0\n\n1500\n");
+
+    const cabhost::CheckReport r = cabhost::checkVehicleFolder(vehicle);
+    ASSERT_EQ(r.errors.size(), 3u) << (r.errors.empty() ? "" : r.errors[0]);
+    EXPECT_TRUE(anyContains(r.errors, "PowerParams.txt"));
+    EXPECT_TRUE(anyContains(r.errors, "Speed.csv", "3")) << r.errors[1];
+    EXPECT_TRUE(anyContains(r.errors, "Voltage.csv", "4")) << r.errors[2];
+    std::ostringstream out, err;
+    EXPECT_EQ(cabhost::checkCommand(vehicle, out, err), 1);
+    EXPECT_NE(err.str().find("3 errors"), std::string::npos);
+}
+
+TEST(Check, MissingOptionalFilesAreListedWithTheirEffect) {
+    TempDir dir;
+    const fs::path vehicle = hosttest::copySampleVehicle(dir.path());
+    fs::remove(vehicle / "atsmotornoise" / "7.wav");
+    fs::remove(vehicle / "atsmotornoise" / "40.wav");
+    fs::remove(vehicle / "NeedleTable" / "Speed.csv");
+    fs::remove(vehicle / "bc.wav");
+    fs::remove(vehicle / "plugin" / "notch" / "BrakeNoLoadCurrent.csv");
+    const cabhost::CheckReport r = cabhost::checkVehicleFolder(vehicle);
+    EXPECT_TRUE(r.errors.empty()) << r.errors[0];
+    EXPECT_TRUE(anyContains(r.missing, "7.wav, 40.wav", "gap in the crossfade"));
+    EXPECT_TRUE(anyContains(r.facts, "39 of 41"));
+    EXPECT_TRUE(anyContains(r.missing, "Speed.csv", "speed in km/h x 100"));
+    EXPECT_TRUE(anyContains(r.missing, "bc.wav", "brake-cylinder"));
+    EXPECT_TRUE(anyContains(r.missing, "brake no-load current"));
+    std::ostringstream out, err;
+    EXPECT_EQ(cabhost::checkCommand(vehicle, out, err), 0);
+}
+
+TEST(Check, ChainedPluginsThatCannotPassTheHandlesOnAreWarnedAbout) {
+    TempDir dir;
+    const fs::path vehicle = hosttest::copySampleVehicle(dir.path());
+    EXPECT_TRUE(anyContains(cabhost::checkVehicleFolder(vehicle).warnings, "no detailmodules.txt", "power 0"));
+    hosttest::writeFile(vehicle / "plugin" / "detailmodules.txt", "ats\\Missing.dll\r\n\r\n");
+    const cabhost::CheckReport r = cabhost::checkVehicleFolder(vehicle);
+    EXPECT_TRUE(anyContains(r.missing, "line 1", "Missing.dll"));
+    EXPECT_TRUE(anyContains(r.warnings, "names no library that exists"));
+    hosttest::writeFile(vehicle / "plugin" / "ats" / "Missing.dll", "");
+    const cabhost::CheckReport found = cabhost::checkVehicleFolder(vehicle);
+    EXPECT_TRUE(found.warnings.empty());
+    EXPECT_TRUE(anyContains(found.facts, "chained plug-in", "Missing.dll"));
+}
+
+TEST(Check, TooFewBrakeNotchesIsAnError) {
+    TempDir dir;
+    const fs::path vehicle = hosttest::copySampleVehicle(dir.path());
+    const fs::path brake = vehicle / "plugin" / "notch" / "BrakeParams.txt";
+    std::string text = hosttest::readFile(brake);
+    const size_t at = text.find("RequiredNotch_Up, 0, 0, 0, 0, 0, 0, 0, 30");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 41, "RequiredNotch_Up, 0, 0, 0, 30");
+    hosttest::writeFile(brake, text);
+    const cabhost::CheckReport r = cabhost::checkVehicleFolder(vehicle);
+    ASSERT_FALSE(r.errors.empty());
+    EXPECT_TRUE(anyContains(r.errors, "BrakeParams.txt")) << r.errors[0];
+}
+
+}  // namespace
