@@ -459,6 +459,21 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
     int code = sim.error ? ExitPluginError : ExitOk;
     std::vector<std::string> notes;
     if (!mirrorNote.empty()) notes.push_back(mirrorNote);
+    if (sc.chain) {
+        if (settings.pluginLibrary) {
+            notes.push_back("the scenario's chain is for Corvane linked in; a plug-in loaded with --plugin is driven alone");
+        } else {
+            int present = 0;
+            for (const platform::Path& library : *sc.chain) {
+                std::error_code ec;
+                present += fs::exists(library, ec) ? 1 : 0;
+            }
+            if (present == 0) {
+                notes.push_back("none of the chained libraries exists here (build them first); Corvane returned "
+                                "power 0 and brake 0 whatever the driver did");
+            }
+        }
+    }
     const fs::path csv = outcome.outDir / "trace.csv";
     std::string writeError;
     if (writeTraceCsv(sim.trace, csv, writeError)) {

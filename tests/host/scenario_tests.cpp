@@ -172,3 +172,30 @@ TEST_F(ReplayFile, ProblemsNameTheLine) {
 }
 
 }  // namespace
+
+namespace {
+
+// The complete example of the documentation is a valid scenario.
+TEST(ScenarioParsing, DocumentedExampleParses) {
+    std::ifstream in(std::string(CABHOST_SOURCE_DIR) + "/docs/cabhost.md");
+    ASSERT_TRUE(in);
+    std::string line, example;
+    bool inside = false, found = false;
+    while (std::getline(in, line)) {
+        if (!inside && line == "```toml" && !found) {
+            inside = true;
+        } else if (inside && line == "```") {
+            inside = false;
+            found = true;
+        } else if (inside) {
+            example += line + "\n";
+        }
+    }
+    ASSERT_TRUE(found);
+    const cabhost::Scenario s = cabhost::parseScenario(example, "/docs/example.toml");
+    EXPECT_EQ(s.events.size(), 7u);
+    EXPECT_EQ(s.events[4].beacons.size(), 1u);
+    EXPECT_EQ(s.events[6].keysUp, (std::vector<int32_t>{4}));
+}
+
+}  // namespace
