@@ -1,6 +1,7 @@
 // Loading the listed libraries, passing the host's calls on to them, and releasing them.
 #include "chain/chain.h"
 
+#include <memory>
 #include <string>
 
 #include "config/text_reader.h"
@@ -80,10 +81,11 @@ void loadChainedPlugins(ChainState& chain, const platform::Path& pluginDirectory
         chain.loadReentered = true;
         return;
     }
-    config::TextReader list(platform::joinPath(pluginDirectory, ListFileName));
-    if (!list.isOpen()) return;
+    // Each chained Load runs on top of this call: the reader's read buffer stays off the host's stack.
+    const auto list = std::make_unique<config::TextReader>(platform::joinPath(pluginDirectory, ListFileName));
+    if (!list->isOpen()) return;
     std::u32string line;
-    while (list.nextLine(line)) {
+    while (list->nextLine(line)) {
         // No file name holds a NUL; the operating system would read only the part before it and
         // load a file the line does not name.
         if (line.find(U'\0') != std::u32string::npos) continue;
