@@ -2,8 +2,12 @@
 // vehicle specification, and what Load and Initialize keep.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <limits>
 
+#include "config/config_error.h"
+#include "config/notch_config.h"
 #include "frame/plugin.h"
 
 namespace {
@@ -230,22 +234,47 @@ TEST_F(FrameTest, InitializeResetsOnlyThePeakCurrent) {
 }
 
 TEST_F(FrameTest, LoadSetsTheStartValuesAndKeepsTheRest) {
-    p.pluginDirectory = platform::Path("/nonexistent-corvane-dir/plugin/");
+    p.pluginDirectory = platform::Path(SAMPLE_PLUGIN_DIR);
     frame::keyDown(p, 5);
     frame::keyDown(p, 12);
     frame::keyDown(p, 9);
     frame::doorClose(p);
     p.input.negativePowerActive = true;
+    p.input.panelModifyMode = true;
     frame::load(p);
     EXPECT_FALSE(p.input.toggle5);
     EXPECT_FALSE(p.input.negativePowerActive);
     EXPECT_EQ(p.input.powerLimitMode, 2);
-    EXPECT_FALSE(p.input.panelModifyMode);
+    EXPECT_FALSE(p.input.panelModifyMode);  // the sample vehicle has no PanelModify.txt
+    EXPECT_GE(p.sim.instruments.nominalVoltage, 1400.0f);
+    EXPECT_LT(p.sim.instruments.nominalVoltage, 1600.0f);
     // Kept: the doors, the latch switch, toggle12 and the key latches.
     EXPECT_TRUE(p.input.doorsClosed);
     EXPECT_TRUE(p.input.ebLatch);
     EXPECT_TRUE(p.input.toggle12);
     EXPECT_TRUE(p.input.keyLatch5);
+    // A second Load reads the vehicle again and keeps the switches.
+    frame::keyDown(p, 6);
+    frame::load(p);
+    EXPECT_TRUE(p.input.keyLatch6);
+    EXPECT_GT(config::notchConfig().powerNotchCount, 0u);
+}
+
+TEST_F(FrameTest, ANotchFileErrorEndsLoadBeforeTheLaterSteps) {
+    // No Notch.txt: the power parameter file cannot be read, which ends Load in step 2, so the
+    // switch file test, the needle tables and the start values never run.
+    const platform::Path dir = std::filesystem::temp_directory_path() / "corvane-frame-load-order";
+    std::filesystem::create_directories(dir / "plugin");
+    { std::FILE* f = std::fopen((dir / "PanelModify.txt").c_str(), "w"); if (f) std::fclose(f); }
+    p.pluginDirectory = dir / "plugin" / "";
+    p.input.powerLimitMode = 0;
+    p.input.toggle5 = true;
+    config::notchConfig() = config::NotchConfig{};  // a loaded vehicle's paths would stay in force
+    EXPECT_THROW(frame::load(p), config::ConfigError);
+    EXPECT_FALSE(p.input.panelModifyMode);
+    EXPECT_EQ(p.input.powerLimitMode, 0);
+    EXPECT_TRUE(p.input.toggle5);
+    std::filesystem::remove_all(dir);
 }
 
 TEST(FrameBadInput, VehicleSpecificationsOutsideTheUsefulRangeAreSafe) {
