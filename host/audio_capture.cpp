@@ -28,6 +28,10 @@ void startAudioCapture(AudioCapture& capture) {
 void captureAudio(AudioCapture& capture, int32_t durationMs) {
 #ifndef _WIN32
     if (!capture.active || durationMs <= 0) return;
+    if (capture.renderedMs >= MaxRecordingMs) {
+        capture.note = "the recording stops after the first 10 minutes";
+        return;
+    }
     // Frame counts from the running total, so rounding never drifts from the host clock.
     const auto framesAt = [&](int64_t ms) { return static_cast<int64_t>(ms) * capture.sampleRate / 1000; };
     const int64_t frames = framesAt(capture.renderedMs + durationMs) - framesAt(capture.renderedMs);

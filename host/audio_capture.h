@@ -7,6 +7,9 @@
 
 namespace cabhost {
 
+// The recording stops after this much host time, so a long run cannot exhaust memory.
+constexpr int64_t MaxRecordingMs = 10 * 60 * 1000;
+
 struct AudioCapture {
     bool active = false;
     uint32_t sampleRate = 0;

@@ -111,6 +111,9 @@ PluginSession::~PluginSession() {
 
 std::unique_ptr<PluginSession> openLinkedCorvane(const platform::Path& pluginDirectory) {
     corvane() = frame::Plugin{};
+#ifndef _WIN32
+    platform::releaseAllKeys();
+#endif
     corvane().pluginDirectory = pluginDirectory;
     linkedError().clear();
     auto s = std::make_unique<PluginSession>();
@@ -221,7 +224,8 @@ std::optional<std::string> callLoad(PluginSession& s) {
 std::optional<std::string> callGetPluginVersion(PluginSession& s, int32_t& version) {
     if (s.linked) linkedError().clear();
     const std::string before = lastErrorText(s);
-    version = s.entry.getPluginVersion ? s.entry.getPluginVersion() : 0;
+    // A library without the entry is taken at its word that it speaks this interface.
+    version = s.entry.getPluginVersion ? s.entry.getPluginVersion() : host::PluginInterfaceVersion;
     const std::string after = lastErrorText(s);
     if (!after.empty() && (s.linked || after != before)) return after;
     return std::nullopt;

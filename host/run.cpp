@@ -421,6 +421,12 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
         if (session->entry.dispose) session->entry.dispose();
         { finish(ExitPluginError); return outcome; }
     }
+    if (version != host::PluginInterfaceVersion) {
+        err << "cabhost: " << session->name << " reports interface version 0x" << std::hex << version << std::dec
+            << " (expected 0x20000); the simulator would not use it\n";
+        if (session->entry.dispose) session->entry.dispose();
+        { finish(ExitPluginError); return outcome; }
+    }
     if (session->linked) {
         const config::NotchConfig& notch = config::notchConfig();
         tables.power = notch.powerCurrent;
@@ -490,8 +496,10 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
             err << "cabhost: " << writeError << "\n";
             code = ExitOutputError;
         }
-    } else if (!sim.audio.note.empty()) {
-        notes.push_back(sim.audio.note);
+    }
+    if (!sim.audio.note.empty()) notes.push_back(sim.audio.note);
+    if (sim.audio.clippedSamples > 0) {
+        notes.push_back(std::to_string(sim.audio.clippedSamples) + " samples of the mix were beyond full scale and limited");
     }
     if (settings.plots && code != ExitOutputError) {
         const PlotOutcome plots = drawPlots(sim.trace, csv, outcome.outDir, sim.trace.rows.empty() ? 0 : sc.clock.startTimeMs,

@@ -2,6 +2,7 @@
 // errors, so a misspelt key is reported instead of silently doing nothing.
 #include "host/scenario.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -308,6 +309,15 @@ Scenario parseScenario(std::string_view text, const platform::Path& file) {
     if (auto n = root.get("vehicle_spec")) readSpec(r, r.table(*n, "[vehicle_spec]"), s.spec);
     if (auto n = root.get("frames")) readClock(r, r.table(*n, "[frames]"), s.clock);
     if (auto n = root.get("model")) readModel(r, r.table(*n, "[model]"), s.model);
+    if (auto n = root.get("duration_s")) {
+        int32_t shortest = s.clock.randomMaxMs > 0 ? s.clock.randomMinMs : s.clock.patternMs.front();
+        for (int32_t ms : s.clock.patternMs) shortest = s.clock.randomMaxMs > 0 ? shortest : std::min(shortest, ms);
+        const double frames = s.durationS * 1000.0 / std::max(shortest, 1);
+        if (frames > static_cast<double>(MaxFrames)) {
+            r.fail(*n, "the run would take " + std::to_string(static_cast<int64_t>(frames)) + " frames; at most " +
+                           std::to_string(MaxFrames) + " (shorten duration_s or lengthen interval_ms)");
+        }
+    }
     if (auto n = root.get("event")) {
         auto array = n->as_array();
         if (!array) r.fail(*n, "events are written as [[event]] tables");
@@ -404,6 +414,9 @@ std::vector<host::VehicleState> loadReplay(const platform::Path& file) {
                                    std::to_string(states.back().time) + ")");
         }
         states.push_back(s);
+        if (static_cast<int64_t>(states.size()) > MaxFrames) {
+            r.fail(lineNumber, "more than " + std::to_string(MaxFrames) + " recorded frames");
+        }
     }
     if (states.empty()) r.fail(lineNumber, "the recorded states hold no rows");
     return states;

@@ -77,6 +77,9 @@ struct Scenario {
     std::vector<Event> events;
 };
 
+// A run holds its whole trace in memory; this many frames (about 5.5 hours at 20 ms) is the most.
+constexpr int64_t MaxFrames = 1'000'000;
+
 // Reads and checks a scenario file; throws ScenarioError naming the file and line.
 Scenario loadScenario(const platform::Path& file);
 // The same from text; file only names the source in messages and anchors relative paths.

@@ -245,3 +245,34 @@ power = 1
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RunLibrary, ErrorsAndMissingEntriesThroughTheExports) {
+    TempDir dir;
+    const fs::path scenario = dir.path() / "s.toml";
+    hosttest::writeFile(scenario, "duration_s = 1.0\n[[event]]\npower = 2\n");
+
+    Ran r = run(scenario, dir.path() / "a", fs::path(LOAD_ERROR_PLUGIN));
+    EXPECT_EQ(r.outcome.exitCode, cabhost::ExitPluginError);
+    EXPECT_NE(r.err.find("Load of"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Notch.txt line 3: broken on purpose"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir.path() / "a" / "trace.csv"));
+
+    r = run(scenario, dir.path() / "b", fs::path(OLD_VERSION_PLUGIN));
+    EXPECT_EQ(r.outcome.exitCode, cabhost::ExitPluginError);
+    EXPECT_NE(r.err.find("interface version 0x10000"), std::string::npos) << r.err;
+
+    // A library with Elapse alone still runs; the model applies what it returns.
+    r = run(scenario, dir.path() / "c", fs::path(ELAPSE_ONLY_PLUGIN));
+    ASSERT_EQ(r.outcome.exitCode, cabhost::ExitOk) << r.err;
+    EXPECT_NE(r.out.find("not exported (calls skipped): Load, Dispose, GetPluginVersion"), std::string::npos) << r.out;
+    const cabhost::Trace& trace = r.outcome.simulation.trace;
+    EXPECT_EQ(trace.rows.back().out.power, 3);
+    EXPECT_TRUE(trace.panel.written[200]);
+    EXPECT_EQ(trace.panel.written.count(), 1u);
+    EXPECT_EQ(trace.sound.written.count(), 0u);
+    EXPECT_EQ(trace.rows.back().state.current, 0.0f);  // the doors were never closed
+}
+
+}  // namespace

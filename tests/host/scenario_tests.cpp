@@ -47,6 +47,7 @@ TEST(ScenarioErrors, NameTheFileAndLine) {
         {"duration_s = 10\nvehicle = 3\n", "test.toml:2:", "text in quotes"},
         {"duration_s = 10\nchain = \"lib.so\"\n", "test.toml:2:", "list"},
         {"duration_s = nan\n", "test.toml:1:", "duration_s"},
+        {"duration_s = 86400\n[frames]\ninterval_ms = 1\n", "test.toml:1:", "frames"},
     };
     for (const Case& c : cases) {
         const std::string message = errorOf(c.text);
