@@ -36,6 +36,7 @@ bool exists(const Path& path) {
         case ERROR_PATH_NOT_FOUND:
         case ERROR_BAD_NETPATH:
         case ERROR_INVALID_NAME:
+        case ERROR_FILENAME_EXCED_RANGE:  // a name too long to exist is not there, like an invalid one
             return false;
         default: {
             char code[32];
@@ -49,7 +50,11 @@ bool exists(const Path& path) {
 LibraryHandle loadLibrary(const Path& path) {
     // Failing loads must not put up a dialog box inside the host.
     UINT previous = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    HMODULE module = ::LoadLibraryW(path.c_str());
+    // Without an extension LoadLibraryW would append ".dll" and load another file than the one
+    // whose existence was tested; a trailing "." stops it.
+    std::wstring name = path.native();
+    if (!path.has_extension()) name += L'.';
+    HMODULE module = ::LoadLibraryW(name.c_str());
     ::SetErrorMode(previous);
     return reinterpret_cast<LibraryHandle>(module);
 }
