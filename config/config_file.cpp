@@ -66,12 +66,10 @@ void ConfigFile::fail(std::string_view text) const {
 float ConfigFile::number(std::u32string_view field) const {
     const ParsedNumber parsed = parseNumber(field);
     switch (parsed.status) {
-        case NumberStatus::Ok:
-            return parsed.value;
+        case NumberStatus::Ok: return parsed.value;
         case NumberStatus::OutOfRange:
             fail(quoted(field) + " is beyond the range of a single-precision number: stof argument out of range");
-        case NumberStatus::NotANumber:
-            break;
+        case NumberStatus::NotANumber: break;
     }
     fail(quoted(field) + " is not a number: invalid stof argument");
 }

@@ -24,8 +24,8 @@ void finish(CurveTable& table) {
 
 }  // namespace
 
-bool readCurveColumns(const platform::Path& path, const std::vector<uint32_t>& columns,
-                      std::vector<CurveTable>& tables, std::string_view kind) {
+bool readCurveColumns(const platform::Path& path, const std::vector<uint32_t>& columns, std::vector<CurveTable>& tables,
+                      std::string_view kind) {
     tables.clear();
     tables.resize(columns.size());
     ConfigFile file(kind, path);

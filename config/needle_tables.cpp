@@ -16,12 +16,11 @@ bool panelModifyFileExists(const platform::Path& pluginDirectory) {
 
 std::array<bool, NeedleTableCount> loadNeedleTables(NeedleTables& tables, const platform::Path& pluginDirectory) {
     CurveTable* const targets[NeedleTableCount] = {&tables.pressureLeftNeedle, &tables.pressureRightNeedle,
-                                                   &tables.speedNeedle, &tables.currentNeedle,
-                                                   &tables.voltageNeedle};
+                                                   &tables.speedNeedle, &tables.currentNeedle, &tables.voltageNeedle};
     std::array<bool, NeedleTableCount> opened{};
     for (size_t i = 0; i < NeedleTableCount; ++i) {
-        opened[i] = readCurveColumn(platform::joinPath(pluginDirectory, NeedleTableFiles[i]), 1, *targets[i],
-                                    "needle table");
+        opened[i] =
+            readCurveColumn(platform::joinPath(pluginDirectory, NeedleTableFiles[i]), 1, *targets[i], "needle table");
     }
     return opened;
 }

@@ -75,8 +75,8 @@ void requireOpen(const ConfigFile& file, const platform::Path& path, std::string
     if (file.isOpen()) return;
     const std::string notchName = std::string(NotchFileKind) + " \"" + platform::pathToUtf8(notchFile) + "\"";
     if (path.empty() && !notchFileOpened) {
-        throw ConfigError(notchName + " cannot be opened, so no " + std::string(section == "[Power]" ? PowerParamsKind : BrakeParamsKind) +
-                          " is named");
+        throw ConfigError(notchName + " cannot be opened, so no " +
+                          std::string(section == "[Power]" ? PowerParamsKind : BrakeParamsKind) + " is named");
     }
     if (path.empty()) {
         throw ConfigError(notchName + " has no Params line in its " + std::string(section) + " section");
@@ -92,8 +92,8 @@ uint32_t notchCount(const ConfigFile& file, const std::vector<std::u32string_vie
                   " notches (one value per notch must follow the keyword, separated by commas)");
     }
     if (count > MaxNotchCount) {
-        file.fail("RequiredNotch_Up lists " + std::to_string(count) + " " + std::string(side) +
-                  " notches; at most " + std::to_string(MaxNotchCount) + " are possible");
+        file.fail("RequiredNotch_Up lists " + std::to_string(count) + " " + std::string(side) + " notches; at most " +
+                  std::to_string(MaxNotchCount) + " are possible");
     }
     return static_cast<uint32_t>(count);
 }
@@ -115,7 +115,8 @@ void readPowerNotchCount(NotchConfig& config, const platform::Path& notchFile, b
     throw ConfigError(file.name() + ": no RequiredNotch_Up line (it gives the number of power notches)");
 }
 
-float limitingValue(const ConfigFile& file, const std::vector<std::u32string_view>& fields, std::u32string_view keyword) {
+float limitingValue(const ConfigFile& file, const std::vector<std::u32string_view>& fields,
+                    std::u32string_view keyword) {
     if (fields.size() < 2) file.fail(toUtf8(keyword) + " needs a value after the keyword, separated by a comma");
     // Scaled in double precision so that whole pascals give whole kilopascals (250000 gives 250, not
     // the 250.00002 of a single-precision product).

@@ -51,8 +51,8 @@ ParsedNumber parseNumber(std::u32string_view text) {
     for (size_t i = at; i < end; ++i) prefix += static_cast<char>(text[i]);
 
     ParsedNumber result;
-    const auto [ptr, error] = std::from_chars(prefix.data(), prefix.data() + prefix.size(), result.value,
-                                              std::chars_format::general);
+    const auto [ptr, error] =
+        std::from_chars(prefix.data(), prefix.data() + prefix.size(), result.value, std::chars_format::general);
     (void)ptr;
     if (error == std::errc::result_out_of_range || (error == std::errc{} && std::isinf(result.value))) {
         result.status = NumberStatus::OutOfRange;

@@ -1,6 +1,7 @@
 #include "config/text_reader.h"
 
 #include <cstdio>
+#include <cstring>
 #include <system_error>
 
 namespace config {
@@ -36,6 +37,19 @@ int TextReader::nextByte() {
     return buffer_[position_++];
 }
 
+void TextReader::skipToLineEnd() {
+    for (;;) {
+        const void* end = std::memchr(buffer_ + position_, '\n', size_ - position_);
+        if (end) {
+            position_ = static_cast<size_t>(static_cast<const unsigned char*>(end) - buffer_);
+            return;
+        }
+        position_ = size_;
+        if (nextByte() == EOF) return;
+        --position_;
+    }
+}
+
 bool TextReader::nextLine(std::u32string& line) {
     line.clear();
     truncated_ = false;
@@ -55,7 +69,9 @@ bool TextReader::nextLine(std::u32string& line) {
         if (c == '\n') break;
         if (line.size() >= MaxLineLength) {
             truncated_ = true;
-            continue;
+            skipToLineEnd();
+            c = nextByte();
+            break;
         }
         if (c < 0x80) {
             line += static_cast<char32_t>(c);
@@ -93,15 +109,10 @@ bool TextReader::nextLine(std::u32string& line) {
 }
 
 bool isSpace(char32_t c) {
-    switch (c) {
-        case U' ': case U'\t': case U'\n': case U'\v': case U'\f': case U'\r':
-        case 0x1680: case 0x2000: case 0x2001: case 0x2002: case 0x2003: case 0x2004: case 0x2005:
-        case 0x2006: case 0x2008: case 0x2009: case 0x200A: case 0x2028: case 0x2029: case 0x205F:
-        case 0x3000:
-            return true;
-        default:
-            return false;
-    }
+    if (c <= U' ') return c == U' ' || (c >= U'\t' && c <= U'\r');
+    // U+2007 is a no-break space and so, like U+00A0 and U+202F, not white space.
+    return c == 0x1680 || (c >= 0x2000 && c <= 0x200A && c != 0x2007) || c == 0x2028 || c == 0x2029 || c == 0x205F ||
+           c == 0x3000;
 }
 
 std::u32string_view trim(std::u32string_view text) {

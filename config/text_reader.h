@@ -33,6 +33,8 @@ public:
 
 private:
     int nextByte();
+    // Leaves the position at the next line feed, or at the end of the file.
+    void skipToLineEnd();
 
     std::FILE* file_ = nullptr;
     unsigned char buffer_[65536];

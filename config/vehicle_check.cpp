@@ -25,14 +25,13 @@ void noteMissingCurves(VehicleCheck& check, const NotchFilesFound& found) {
     }
 }
 
-constexpr const char* NeedleNames[NeedleTableCount] = {
-    "left pressure gauge needle table", "right pressure gauge needle table", "speedometer needle table",
-    "ammeter needle table", "voltmeter needle table"};
+constexpr const char* NeedleNames[NeedleTableCount] = {"left pressure gauge needle table",
+                                                       "right pressure gauge needle table", "speedometer needle table",
+                                                       "ammeter needle table", "voltmeter needle table"};
 constexpr const char* NeedleEffects[NeedleTableCount] = {
     "the left pressure gauge receives the pressure in kPa unchanged",
     "the right pressure gauge receives the pressure in kPa unchanged",
-    "the speedometer receives the speed in km/h x 100",
-    "the ammeter receives the current in A unchanged",
+    "the speedometer receives the speed in km/h x 100", "the ammeter receives the current in A unchanged",
     "the voltmeter receives the line voltage in V unchanged"};
 
 }  // namespace

@@ -13,7 +13,7 @@ namespace config {
 
 // An optional file that is not there, and what the plug-in does without it.
 struct MissingFile {
-    std::string what;    // e.g. "speedometer needle table"
+    std::string what;  // e.g. "speedometer needle table"
     platform::Path path;
     std::string effect;  // e.g. "the speedometer receives the speed x 100"
 };

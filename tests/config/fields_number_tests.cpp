@@ -51,10 +51,24 @@ TEST(NumberParsing, LongestValidPrefixCounts) {
         std::u32string_view text;
         float value;
     } cases[] = {
-        {U"12", 12.0f},       {U"12A", 12.0f},     {U"  -3.5kPa", -3.5f}, {U"+7", 7.0f},
-        {U".5", 0.5f},        {U"5.", 5.0f},       {U"1e3", 1000.0f},     {U"1E-2x", 0.01f},
-        {U"2e", 2.0f},        {U"2e+", 2.0f},      {U"3.25e1.5", 32.5f},  {U"0x10", 0.0f},
-        {U"1,5", 1.0f},       {U"\u3000" U"4", 4.0f}, {U"-0", -0.0f},      {U"0e999999", 0.0f},
+        {U"12", 12.0f},
+        {U"12A", 12.0f},
+        {U"  -3.5kPa", -3.5f},
+        {U"+7", 7.0f},
+        {U".5", 0.5f},
+        {U"5.", 5.0f},
+        {U"1e3", 1000.0f},
+        {U"1E-2x", 0.01f},
+        {U"2e", 2.0f},
+        {U"2e+", 2.0f},
+        {U"3.25e1.5", 32.5f},
+        {U"0x10", 0.0f},
+        {U"1,5", 1.0f},
+        {U"\u3000"
+         U"4",
+         4.0f},
+        {U"-0", -0.0f},
+        {U"0e999999", 0.0f},
         {U"00000000000000000000000000000000001.5", 1.5f},
     };
     for (const Case& c : cases) {
@@ -72,8 +86,8 @@ TEST(NumberParsing, ConversionIsCorrectlyRounded) {
 }
 
 TEST(NumberParsing, TextWithoutLeadingNumberIsNotANumber) {
-    for (std::u32string_view text : {U"", U"abc", U"-", U"+", U".", U"-.e5", U"e5", U"inf", U"nan", U"infinity",
-                                     U"\uFF11", U"\uFFFD"}) {
+    for (std::u32string_view text :
+         {U"", U"abc", U"-", U"+", U".", U"-.e5", U"e5", U"inf", U"nan", U"infinity", U"\uFF11", U"\uFFFD"}) {
         EXPECT_EQ(parseNumber(text).status, NumberStatus::NotANumber) << config::toUtf8(text);
     }
 }

@@ -365,7 +365,7 @@ TEST(NotchBadInput, ArbitraryBytesGiveAnErrorOrLoad) {
     const VehicleFiles valid;
     const auto notch = valid.write(dir);
     const std::pair<const char*, const std::string*> files[] = {
-        {"Notch.txt", &valid.notch},      {"p.txt", &valid.power},          {"b.txt", &valid.brake},
+        {"Notch.txt", &valid.notch},     {"p.txt", &valid.power},        {"b.txt", &valid.brake},
         {"pc.csv", &valid.powerCurrent}, {"pn.csv", &valid.powerNoLoad}, {"bm.csv", &valid.brakeMax},
         {"bn.csv", &valid.brakeNoLoad}};
     const std::string alphabet = "RequiredNotch_Up,JerkRegulation_Down=[Power][Brake];#\r\n \t0123456789.e-+";
@@ -376,12 +376,16 @@ TEST(NotchBadInput, ArbitraryBytesGiveAnErrorOrLoad) {
         const int edits = 1 + static_cast<int>(random() % 8);
         for (int e = 0; e < edits; ++e) {
             const size_t at = target.empty() ? 0 : random() % target.size();
-            const char c = (random() % 3 == 0) ? static_cast<char>(random() & 0xFF)
-                                               : alphabet[random() % alphabet.size()];
+            const char c =
+                (random() % 3 == 0) ? static_cast<char>(random() & 0xFF) : alphabet[random() % alphabet.size()];
             switch (random() % 3) {
-                case 0: if (!target.empty()) target[at] = c; break;
+                case 0:
+                    if (!target.empty()) target[at] = c;
+                    break;
                 case 1: target.insert(target.begin() + static_cast<std::ptrdiff_t>(at), c); break;
-                default: if (!target.empty()) target.erase(at, 1 + random() % 4); break;
+                default:
+                    if (!target.empty()) target.erase(at, 1 + random() % 4);
+                    break;
             }
         }
         dir.write(name, target);

@@ -59,7 +59,9 @@ TEST(TextReaderDecoding, LastLineWithoutLineEndAndEmptyLinesCount) {
 TEST(TextReaderDecoding, MultiByteSequencesDecodeToCodePoints) {
     ScratchDir dir;
     // U+3000 ideographic space, U+00E9, U+1F600
-    const auto lines = readAll(dir.write("a.txt", "\xE3\x80\x80" "a\xC3\xA9\xF0\x9F\x98\x80"));
+    const auto lines = readAll(dir.write("a.txt",
+                                         "\xE3\x80\x80"
+                                         "a\xC3\xA9\xF0\x9F\x98\x80"));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], U"\u3000a\u00E9\U0001F600");
 }
@@ -68,9 +70,13 @@ TEST(TextReaderDecoding, InvalidBytesBecomeReplacementCharactersWithoutSwallowin
     ScratchDir dir;
     // stray continuation byte; lead byte cut short by "x"; overlong "/"; encoded surrogate; byte FF;
     // a lead byte cut short by the end of the file
-    const auto lines = readAll(dir.write("a.txt", "\x80" "1\xE3\x80x,\xC0\xAF,\xED\xA0\x80,\xFF\n\xE3"));
+    const auto lines = readAll(dir.write("a.txt",
+                                         "\x80"
+                                         "1\xE3\x80x,\xC0\xAF,\xED\xA0\x80,\xFF\n\xE3"));
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], U"\uFFFD" U"1\uFFFDx,\uFFFD,\uFFFD,\uFFFD");
+    EXPECT_EQ(lines[0],
+              U"\uFFFD"
+              U"1\uFFFDx,\uFFFD,\uFFFD,\uFFFD");
     EXPECT_EQ(lines[1], U"\uFFFD");
 }
 
@@ -110,10 +116,12 @@ TEST(TextReaderLimits, MissingFileAndDirectoryDoNotOpen) {
 }
 
 TEST(TextHelpers, WhiteSpaceIsWhatAUtf8LocaleCallsSpace) {
-    for (char32_t c : {U' ', U'\t', U'\r', U'\n', U'\v', U'\f', char32_t{0x3000}, char32_t{0x2003}}) {
+    for (char32_t c : {U' ', U'\t', U'\r', U'\n', U'\v', U'\f', char32_t{0x3000}, char32_t{0x2000}, char32_t{0x200A},
+                       char32_t{0x1680}, char32_t{0x205F}, char32_t{0x2028}, char32_t{0x2029}}) {
         EXPECT_TRUE(config::isSpace(c)) << static_cast<uint32_t>(c);
     }
-    for (char32_t c : {U'a', U',', char32_t{0xA0}, char32_t{0x2007}, char32_t{0x202F}, char32_t{0xFEFF}}) {
+    for (char32_t c : {U'a', U',', char32_t{0}, char32_t{0x1F}, char32_t{0x85}, char32_t{0x200B}, char32_t{0xA0},
+                       char32_t{0x2007}, char32_t{0x202F}, char32_t{0xFEFF}}) {
         EXPECT_FALSE(config::isSpace(c)) << static_cast<uint32_t>(c);
     }
     EXPECT_EQ(config::trim(U"\u3000 \tvalue x\u3000\r"), U"value x");

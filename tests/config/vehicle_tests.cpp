@@ -4,6 +4,7 @@
 
 #include "config/vehicle_check.h"
 #include "config_test_support.h"
+#include "sample_fingerprint.h"
 
 namespace {
 
@@ -121,6 +122,17 @@ TEST(VehicleCheckResults, EmptyFolderReportsTheMissingNotchFile) {
     EXPECT_FALSE(check.ok);
     EXPECT_EQ(check.error, "notch definition file \"" + (dir.root() / "Notch.txt").string() +
                                "\" cannot be opened, so no power parameter file is named");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SampleVehicle, FingerprintMatchesTheOneTheWindowsBuildsCheck) {
+    const config::VehicleCheck check = config::checkVehicle(SampleVehicle / "plugin");
+    ASSERT_TRUE(check.ok) << check.error;
+    EXPECT_EQ(config_test::fingerprintOf(check), config_test::SampleVehicleFingerprint)
+        << std::hex << config_test::fingerprintOf(check);
 }
 
 }  // namespace
