@@ -80,7 +80,7 @@ std::string plotScript(const Trace& trace, const platform::Path& csvFile, const 
     std::ostringstream s;
     s << "# Drawn by cabhost from the trace; run \"gnuplot plots.gp\" in this folder to draw again.\n";
     s << "set datafile separator \",\"\n";
-    s << "set key autotitle columnhead\nset key top left\n";
+    s << "set key autotitle columnhead\nset key top left opaque box\n";
     s << "set grid\nset xlabel \"time (s)\"\n";
     auto png = [&](const std::string& name, int width, int height) {
         pngNames.push_back(name);

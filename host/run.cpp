@@ -411,6 +411,10 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
 
     if (auto error = callLoad(*session)) {
         err << "cabhost: Load of " << session->name << " ended with an error:\n  " << unmirror(*error, mirror) << "\n";
+        if (!session->linked) {
+            err << "  (a plug-in library reads its files from its own folder, "
+                << platform::pathToUtf8(fs::absolute(*settings.pluginLibrary).parent_path()) << ")\n";
+        }
         if (session->entry.dispose) session->entry.dispose();
         { finish(ExitPluginError); return outcome; }
     }
