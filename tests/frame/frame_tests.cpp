@@ -234,7 +234,11 @@ TEST_F(FrameTest, InitializeResetsOnlyThePeakCurrent) {
 }
 
 TEST_F(FrameTest, LoadSetsTheStartValuesAndKeepsTheRest) {
-    p.pluginDirectory = platform::Path(SAMPLE_PLUGIN_DIR);
+    // A copy of the sample vehicle: Load writes its start-up log into the plug-in directory.
+    const platform::Path dir = std::filesystem::temp_directory_path() / "corvane-frame-load";
+    std::filesystem::remove_all(dir);
+    std::filesystem::copy(platform::Path(SAMPLE_VEHICLE_DIR), dir, std::filesystem::copy_options::recursive);
+    p.pluginDirectory = dir / "plugin" / "";
     frame::keyDown(p, 5);
     frame::keyDown(p, 12);
     frame::keyDown(p, 9);
@@ -258,6 +262,7 @@ TEST_F(FrameTest, LoadSetsTheStartValuesAndKeepsTheRest) {
     frame::load(p);
     EXPECT_TRUE(p.input.keyLatch6);
     EXPECT_GT(config::notchConfig().powerNotchCount, 0u);
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(FrameTest, ANotchFileErrorEndsLoadBeforeTheLaterSteps) {
