@@ -1,6 +1,7 @@
 #include "host/plots.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -177,9 +178,10 @@ PlotOutcome drawPlots(const Trace& trace, const platform::Path& csvFile, const p
     if (status != 0) {
         outcome.note = "plots incomplete: gnuplot failed on " + platform::pathToUtf8(scriptFile);
     }
+    std::error_code missing;
     for (const std::string& name : names) {
         if (std::find(outcome.files.begin(), outcome.files.end(), name) == outcome.files.end() &&
-            platform::exists(outDir / name)) {
+            std::filesystem::exists(outDir / name, missing)) {
             outcome.files.push_back(name);
         }
     }

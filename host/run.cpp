@@ -239,6 +239,15 @@ bool prepareOutputFolder(const fs::path& dir, std::string& error) {
         error = "cannot create the output folder " + platform::pathToUtf8(dir) + ": " + ec.message();
         return false;
     }
+    // Results of an earlier run that this one might not write again (a plot it has no data for).
+    for (const char* name : {"trace.csv", "corvane.wav", "plots.gp", "summary.txt", "speed.png", "current.png",
+                             "notches.png", "pulse_mode.png", "line_voltage.png", "pressures.png", "gauges.png",
+                             "overview.png"}) {
+        const fs::path old = dir / name;
+        if (fs::is_regular_file(fs::symlink_status(old, ec))) fs::remove(old, ec);
+    }
+    const fs::path log = dir / fs::u8path(AudioLogName);
+    if (fs::is_regular_file(fs::symlink_status(log, ec))) fs::remove(log, ec);
     const fs::path probe = dir / ".cabhost-write-test";
     {
         std::ofstream test(probe, std::ios::binary | std::ios::trunc);
@@ -367,6 +376,13 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
     std::unique_ptr<PluginSession> session;
     VehicleMirror mirror;
     std::string mirrorNote;
+    // Whatever ends the command, the mirror's links do not outlive it.
+    struct MirrorGuard {
+        VehicleMirror& mirror;
+        ~MirrorGuard() {
+            if (mirror.active) removeMirror(mirror);
+        }
+    } mirrorGuard{mirror};
     auto finish = [&](int code) {
         session.reset();
         if (mirror.active) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <set>
@@ -327,6 +328,10 @@ Scenario parseScenario(std::string_view text, const platform::Path& file) {
 }
 
 Scenario loadScenario(const platform::Path& file) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(file, ec)) {
+        throw ScenarioError(platform::pathToUtf8(file) + ": is a folder, not a scenario file");
+    }
     std::ifstream in(file, std::ios::binary);
     if (!in) throw ScenarioError(platform::pathToUtf8(file) + ": cannot open the scenario file");
     std::ostringstream content;

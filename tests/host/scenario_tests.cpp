@@ -63,6 +63,12 @@ TEST(ScenarioErrors, UnreadableFileIsReportedByName) {
     } catch (const ScenarioError& error) {
         EXPECT_NE(std::string(error.what()).find("none.toml"), std::string::npos);
     }
+    try {
+        cabhost::loadScenario(std::filesystem::temp_directory_path());
+        FAIL() << "no error";
+    } catch (const ScenarioError& error) {
+        EXPECT_NE(std::string(error.what()).find("is a folder"), std::string::npos);
+    }
 }
 
 TEST(ScenarioParsing, ReadsEveryPart) {
