@@ -42,8 +42,14 @@ function(plugin_exports target)
     endif()
 endfunction()
 
+# Instrumented builds (the sanitizer preset) keep their artifacts in their own build tree.
+option(CORVANE_DIST_COPY "Copy the built artifacts into dist/" ON)
+
 # Copies a built artifact into dist/<platform>/ after every build.
 function(copy_to_dist target subdir)
+    if(NOT CORVANE_DIST_COPY)
+        return()
+    endif()
     add_custom_command(TARGET ${target} POST_BUILD
         COMMAND ${CMAKE_COMMAND} -E make_directory "${DIST_DIR}/${subdir}"
         COMMAND ${CMAKE_COMMAND} -E copy_if_different "$<TARGET_FILE:${target}>" "${DIST_DIR}/${subdir}/"
