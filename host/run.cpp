@@ -275,7 +275,8 @@ std::string modeSequence(const Trace& t) {
     return text;
 }
 
-std::string summaryText(const Scenario& sc, const PluginSession& session, const Simulation& sim, double wallS) {
+std::string summaryText(const Scenario& sc, const PluginSession& session, const Simulation& sim, double wallS,
+                        int32_t t0) {
     std::ostringstream s;
     const Trace& t = sim.trace;
     s << "scenario: " << (sc.title.empty() ? platform::pathToUtf8(sc.file.filename()) : sc.title) << "\n";
@@ -285,7 +286,6 @@ std::string summaryText(const Scenario& sc, const PluginSession& session, const 
         s << "no frames ran\n";
         return s.str();
     }
-    const int32_t t0 = t.rows.front().state.time;
     const double simulatedS = (t.rows.back().state.time - t0) / 1000.0;
     s << "frames: " << t.rows.size() << ", " << fixed(simulatedS, 1) << " s simulated in " << fixed(wallS, 2)
       << " s\n";
@@ -521,15 +521,18 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
     if (sim.audio.clippedSamples > 0) {
         notes.push_back(std::to_string(sim.audio.clippedSamples) + " samples of the mix were beyond full scale and limited");
     }
+    // Times in the plots and the summary count from the start of the run: the host clock's start,
+    // or the first recorded frame when replaying.
+    const int32_t startMs =
+        sc.replay && !sim.trace.rows.empty() ? sim.trace.rows.front().state.time : sc.clock.startTimeMs;
     if (settings.plots && code != ExitOutputError) {
-        const PlotOutcome plots = drawPlots(sim.trace, csv, outcome.outDir, sim.trace.rows.empty() ? 0 : sc.clock.startTimeMs,
-                                            sc.title);
+        const PlotOutcome plots = drawPlots(sim.trace, csv, outcome.outDir, startMs, sc.title);
         outcome.files.push_back("plots.gp");
         outcome.files.insert(outcome.files.end(), plots.files.begin(), plots.files.end());
         if (!plots.note.empty()) notes.push_back(plots.note);
     }
 
-    std::string summary = summaryText(sc, *session, sim, wallS);
+    std::string summary = summaryText(sc, *session, sim, wallS, startMs);
     if (sim.error) summary += "stopped early: the plug-in reported an error: " + unmirror(*sim.error, mirror) + "\n";
     for (const std::string& n : notes) summary += "note: " + n + "\n";
     {
