@@ -302,9 +302,10 @@ TEST(Guide, BeaconDistancesAreTheCheckSpeedsOverSevenPointTwoAndPickTheirOwnChec
 
 TEST(Guide, NamesEveryFileCorvaneReadsAndWrites) {
     const std::string text = guideText();
-    std::vector<std::string> names = {"Notch.txt", chain::ListFileName, "PanelModify.txt", "NeedleTable",
-                                      "atsmotornoise", "0.wav", "40.wav",
-                                      platform::utf8FromCodePoints(sound::AudioLogFileName)};
+    std::vector<std::string> names = {"Notch.txt",       chain::ListFileName,
+                                      "PanelModify.txt", "NeedleTable",
+                                      "atsmotornoise",   "0.wav",
+                                      "40.wav",          platform::utf8FromCodePoints(sound::AudioLogFileName)};
     for (std::string_view file : config::NeedleTableFiles) names.emplace_back(file.substr(file.rfind('\\') + 1));
     for (std::string_view file : frame::AirSoundFiles) names.emplace_back(file);
     for (const std::string& name : names) EXPECT_NE(text.find(name), std::string::npos) << name;
