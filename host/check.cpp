@@ -1,5 +1,6 @@
 #include "host/check.h"
 
+#include <cstdio>
 #include <exception>
 #include <fstream>
 #include <sstream>
@@ -8,6 +9,7 @@
 #include "config/needle_tables.h"
 #include "config/vehicle_check.h"
 #include "host/vehicle_folder.h"
+#include "sound/decode.h"
 
 namespace cabhost {
 namespace {
@@ -66,6 +68,32 @@ void checkChain(const platform::Path& pluginDirectory, CheckReport& r) {
     }
 }
 
+// Decodes a sound the way Corvane does at Load; a problem is a warning, because Corvane carries on
+// without the sound.
+void checkDecodes(const platform::Path& file, CheckReport& r) {
+    platform::WaveFormat format{};
+    std::vector<uint8_t> pcm;
+    const platform::Path path = sound::normalisePath(file);
+    sound::DecodeOutcome outcome;
+    try {
+        outcome = sound::decodeToPcm(path, format, pcm);
+    } catch (const std::exception& error) {
+        r.warnings.push_back(text(path) + " cannot be decoded (" + error.what() + "); Corvane plays nothing for it");
+        return;
+    }
+    if (outcome.startedMedia) platform::mediaShutdown();
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(outcome.result));
+    if (outcome.formatRejected) {
+        r.warnings.push_back(text(path) + " is neither PCM nor mono; Corvane makes no voice for it");
+    } else if (platform::audioFailed(outcome.result)) {
+        r.warnings.push_back(text(path) + " cannot be decoded (result " + code +
+                             "); Corvane plays nothing for it and its start-up log records the failure");
+    } else if (pcm.empty()) {
+        r.warnings.push_back(text(path) + " holds no sound");
+    }
+}
+
 void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
     std::string absent;
     int present = 0;
@@ -73,6 +101,7 @@ void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
         const platform::Path layer = platform::joinPath(pluginDirectory, "..\\atsmotornoise\\" + std::to_string(n) + ".wav");
         if (existsQuietly(layer)) {
             ++present;
+            checkDecodes(layer, r);
         } else {
             absent += (absent.empty() ? "" : ", ") + std::to_string(n) + ".wav";
         }
@@ -94,7 +123,11 @@ void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
     };
     for (const Air& a : air) {
         const platform::Path path = platform::joinPath(pluginDirectory, a.file);
-        if (!existsQuietly(path)) r.missing.push_back(text(path) + ": " + a.effect);
+        if (!existsQuietly(path)) {
+            r.missing.push_back(text(path) + ": " + a.effect);
+        } else {
+            checkDecodes(path, r);
+        }
     }
 }
 

@@ -114,4 +114,17 @@ TEST(Check, TooFewBrakeNotchesIsAnError) {
     EXPECT_TRUE(anyContains(r.errors, "BrakeParams.txt")) << r.errors[0];
 }
 
+TEST(Check, SoundsThatCannotBeDecodedAreWarnedAbout) {
+    TempDir dir;
+    const fs::path vehicle = hosttest::copySampleVehicle(dir.path());
+    hosttest::writeFile(vehicle / "atsmotornoise" / "12.wav", "RIFF....not a wave file");
+    hosttest::writeFile(vehicle / "sap.wav", "");
+    const cabhost::CheckReport r = cabhost::checkVehicleFolder(vehicle);
+    EXPECT_TRUE(r.errors.empty());
+    EXPECT_TRUE(anyContains(r.warnings, "12.wav", "cannot be decoded"));
+    EXPECT_TRUE(anyContains(r.warnings, "sap.wav", "cannot be decoded"));
+    EXPECT_FALSE(anyContains(r.warnings, "11.wav"));
+    EXPECT_TRUE(anyContains(r.facts, "41 of 41"));
+}
+
 }  // namespace
