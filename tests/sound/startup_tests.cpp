@@ -254,7 +254,9 @@ TEST_F(AudioStartup, BadCylinderExhaustFilesNeverCrashAndAreLogged) {
         const std::string log = vehicle.log();
         EXPECT_EQ(countOf(log, "ファイル名：" + path("bc.wav") + "\n"), 1u);
         EXPECT_EQ(countOf(log, "ソースボイスの作成失敗\nエラー:0X"), bad.voice ? 2u : 3u);
-        if (state.bcSound.voice) EXPECT_LE(state.bcSound.pcm.size(), bad.bytes.size());
+        if (state.bcSound.voice) {
+            EXPECT_LE(state.bcSound.pcm.size(), bad.bytes.size());
+        }
         sound::audioShutdown(state);
     }
 }

@@ -1,0 +1,40 @@
+#include "sound/air_sounds.h"
+
+#include "sound/audio.h"
+
+namespace sound {
+
+bool exhaustPlaying() {
+    return audioState().sapHighSound.triggered;
+}
+
+void startExhaust(float firstSampleFraction, uint32_t operationSet) {
+    AudioState& state = audioState();
+    const float first = static_cast<float>(state.sapHighLength) * firstSampleFraction;
+    // Truncation toward zero; a fraction outside 0 to 1 cannot reach past either end.
+    uint32_t sample = 0;
+    if (first >= 4294967296.0f) {
+        sample = 0xFFFFFFFFu;
+    } else if (first >= 1.0f) {
+        sample = static_cast<uint32_t>(first);
+    }
+    state.sapHighSound.setPlayBegin(sample);
+    state.sapHighSound.start(operationSet);
+    state.sapHighSound.triggered = true;
+}
+
+void stopExhaust(uint32_t operationSet) {
+    AudioState& state = audioState();
+    state.sapHighSound.stop(operationSet);
+    state.sapHighSound.triggered = false;
+}
+
+void setCylinderExhaustLevel(float level, uint32_t operationSet) {
+    audioState().bcSound.setVolumeClamped(level, operationSet);
+}
+
+void muteCylinderExhaust(uint32_t operationSet) {
+    audioState().bcSound.setVolume(0.0f, operationSet);
+}
+
+}  // namespace sound

@@ -1,0 +1,140 @@
+// The motor-noise layer rules as data: for every layer, the rows that can make it audible, in the
+// order they are tried, and the pitch factor of every layer.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <span>
+
+namespace sound {
+
+// What a row reads; every term is slope × x + offset, which gives the same IEEE result as the
+// written forms "c − k × x" and "k × x − c".
+enum class Var : uint8_t {
+    Zero,       // 0: a constant term
+    S,          // motor speed, km/h
+    R,          // voltage ratio
+    V,          // train speed as the host reports it, signed, km/h
+    BrakeFade,  // the line in S through 1 at S = V0 and 0 at S = V0 + 1.3
+    BrakeRise,  // the line in S through 0.58 at S = V0 and 1.0 at S = V0 + 1.3
+};
+
+// What becomes of a term (or of two joined terms).
+enum class Cap : uint8_t {
+    None,       // not clamped: the value goes to the engine as it is
+    Unit,       // clamp(x, 0, 1)
+    HalfToOne,  // clamp(x, 0.5, 1)
+    ZeroToK,    // clamp(x, 0, 0.6), the starting layer's K
+    Max0,       // max(x, 0)
+    Min1,       // min(x, 1)
+    MinA,       // min(x, A)
+    MinOneMinusA,  // min(x, 1 − A)
+};
+
+enum class Join : uint8_t {
+    Only,   // the first term alone
+    Max,    // max(first, second), then the row's cap
+    Min,    // min(first, second), then the row's cap
+    Times,  // first × second, then the row's cap
+};
+
+// The gains a row's value is multiplied by, left to right.
+enum class Gain : uint8_t {
+    Gp,
+    Gb,
+    GpFup,     // × Gp × Fup
+    GbFup,     // × Gb × Fup
+    G0,        // × G0
+    FdownG0,   // × Fdown × G0
+};
+
+struct Term {
+    Var x = Var::Zero;
+    float slope = 0.0f;
+    float offset = 0.0f;
+    Cap cap = Cap::None;
+};
+
+constexpr float Infinity = std::numeric_limits<float>::infinity();
+
+// An interval of a value; an unbounded interval holds for every value, a NaN for none.
+struct Band {
+    float low = -Infinity;
+    float high = Infinity;
+    bool lowIncluded = true;
+    bool highIncluded = true;
+    constexpr bool unbounded() const { return low == -Infinity && high == Infinity; }
+};
+
+enum class Flag : uint8_t { Any, Clear, Set };
+enum class Notch : uint8_t { Any, One, TwoOrMore };
+// The two parts of mode 103, split at 0.906179 while H is clear and at 0.9531526 while H is set.
+enum class Part103 : uint8_t { Any, Lower, Upper };
+
+struct Condition {
+    uint32_t modes = 0;  // a set of ModeBit values; 0 never holds
+    Band r, s, v;
+    Flag h = Flag::Any;
+    Notch n = Notch::Any;
+    Part103 part103 = Part103::Any;
+    bool belowFadeEnd = false;  // v < V0 + 1.3
+};
+
+struct Row {
+    uint8_t layer;
+    Condition when;
+    Term first;
+    Join join = Join::Only;
+    Term second;
+    Cap joined = Cap::None;  // after a Max, Min or Times
+    Gain gain;
+};
+
+// The modes as bits of a set.
+constexpr uint32_t modeBit(int32_t mode) {
+    switch (mode) {
+        case 1: return 1u << 0;
+        case 2: return 1u << 1;
+        case 3: return 1u << 2;
+        case 5: return 1u << 3;
+        case 9: return 1u << 4;
+        case 15: return 1u << 5;
+        case 27: return 1u << 6;
+        case 45: return 1u << 7;
+        case 99: return 1u << 8;
+        case 101: return 1u << 9;
+        case 102: return 1u << 10;
+        case 103: return 1u << 11;
+        case 105: return 1u << 12;
+        case 109: return 1u << 13;
+        case 115: return 1u << 14;
+        case 127: return 1u << 15;
+        case 145: return 1u << 16;
+        default: return 0;  // 100 and anything unknown: no mode-keyed layer sounds
+    }
+}
+
+// Every row, grouped by layer in increasing layer order; within a layer the first row whose
+// condition holds gives the volume, and a layer with no such row is silent.
+std::span<const Row> motorLayerRows();
+
+// The pitch factor k of each layer (ratio = S × k); layers 0 to 2 play at their recorded pitch and
+// layers 28 and 29 get no request at all.
+constexpr std::array<float, 41> MotorLayerPitch = {
+    0.0f,         0.0f,         0.0f,         0.22379488f,  0.1537519f,   0.1537519f,   0.090909086f,
+    0.090909086f, 0.058711812f, 0.058711812f, 0.042200573f, 0.042200573f, 0.042200573f, 0.042200573f,
+    0.03228322f,  0.03228322f,  0.027482739f, 0.025060533f, 0.023695055f, 0.022470692f, 0.021743698f,
+    0.01910299f,  0.01760204f,  0.01760204f,  0.014639321f, 0.012020906f, 0.058711812f, 0.031637553f,
+    0.0f,         0.0f,         0.036925465f, 0.034072135f, 0.034463767f, 0.04175972f,  0.041934934f,
+    0.05658641f,  0.05658641f,  0.07132801f,  0.071817994f, 0.12235022f,  0.12967394f,
+};
+
+constexpr bool layerGetsRequests(int layer) {
+    return layer != 28 && layer != 29;
+}
+constexpr bool layerAtRecordedPitch(int layer) {
+    return layer <= 2;
+}
+
+}  // namespace sound
