@@ -396,12 +396,21 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
         }
         outcome.exitCode = code;
     };
+    auto fail = [&](int code) {
+        finish(code);
+        return std::move(outcome);
+    };
 
     try {
         if (settings.pluginLibrary) {
             if (pluginDirectory) {
                 config::NotchConfig notch;
-                notch.load(*pluginDirectory / "Notch.txt");
+                try {
+                    notch.load(*pluginDirectory / "Notch.txt");
+                } catch (const std::exception& error) {
+                    throw std::runtime_error(std::string("the vehicle's notch files, read for the train model: ") +
+                                             error.what());
+                }
                 tables.power = notch.powerCurrent;
                 tables.brake = notch.brakeMaxCurrent;
             }
@@ -422,7 +431,7 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
         }
     } catch (const std::exception& error) {
         err << "cabhost: " << unmirror(error.what(), mirror) << "\n";
-        { finish(ExitBadInput); return outcome; }
+        return fail(ExitBadInput);
     }
 
     if (auto error = callLoad(*session)) {
@@ -432,20 +441,20 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
                 << platform::pathToUtf8(fs::absolute(*settings.pluginLibrary).parent_path()) << ")\n";
         }
         if (session->entry.dispose) session->entry.dispose();
-        { finish(ExitPluginError); return outcome; }
+        return fail(ExitPluginError);
     }
     int32_t version = 0;
     if (auto error = callGetPluginVersion(*session, version)) {
         err << "cabhost: GetPluginVersion of " << session->name << " ended with an error:\n  "
             << unmirror(*error, mirror) << "\n";
         if (session->entry.dispose) session->entry.dispose();
-        { finish(ExitPluginError); return outcome; }
+        return fail(ExitPluginError);
     }
     if (version != host::PluginInterfaceVersion) {
         err << "cabhost: " << session->name << " reports interface version 0x" << std::hex << version << std::dec
             << " (expected 0x20000); the simulator would not use it\n";
         if (session->entry.dispose) session->entry.dispose();
-        { finish(ExitPluginError); return outcome; }
+        return fail(ExitPluginError);
     }
     if (session->linked) {
         const config::NotchConfig& notch = config::notchConfig();
@@ -474,7 +483,7 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
     } catch (const ScenarioError& error) {
         err << "cabhost: " << error.what() << "\n";
         if (session->entry.dispose) session->entry.dispose();
-        { finish(ExitBadInput); return outcome; }
+        return fail(ExitBadInput);
     }
     if (shown) err << "\r" << std::string(60, ' ') << "\r" << std::flush;
     if (session->entry.dispose) session->entry.dispose();
