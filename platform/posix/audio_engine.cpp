@@ -324,13 +324,19 @@ AudioResult audioCommitChanges(AudioEngine engine, uint32_t operationSet) {
     AudioResult fault;
     if (audioTakeFault(AudioCall::CommitChanges, &fault)) return fault;
     record(AudioCall::CommitChanges, 0, operationSet, 0.0f);
-    std::vector<PendingRequest> kept;
-    std::vector<PendingRequest> due;
-    for (const PendingRequest& r : engine->pending) {
-        (operationSet == AudioCommitAll || r.operationSet == operationSet ? due : kept).push_back(r);
+    // Applied in submission order; the requests of other sets close up in place, so the queue keeps
+    // its storage and a commit per frame allocates nothing.
+    auto& pending = engine->pending;
+    size_t kept = 0;
+    for (size_t i = 0; i < pending.size(); ++i) {
+        const PendingRequest r = pending[i];
+        if (operationSet == AudioCommitAll || r.operationSet == operationSet) {
+            apply(r);
+        } else {
+            pending[kept++] = r;
+        }
     }
-    engine->pending.swap(kept);
-    for (const PendingRequest& r : due) apply(r);
+    pending.resize(kept);
     return AudioOk;
 }
 
