@@ -1,0 +1,161 @@
+// A departure and an electric stop of the sample vehicle, run by the stand-in host with the mix
+// rendered: the motor noise must sound as one continuous crossfade, and in every power mode the
+// layers of that mode must be the loudest.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "host/run.h"
+#include "sound/motor_layers.h"
+#include "tests/sound/audio_contract.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::AudioCall;
+
+const fs::path Source = CORVANE_SOURCE_DIR;
+constexpr uint32_t FrameMs = 20;  // the scenarios' frame interval
+
+// RMS of a stretch of the interleaved 16-bit mix, in dB of full scale (-120 for silence).
+double levelDb(const std::vector<int16_t>& samples, size_t begin, size_t end) {
+    double sum = 0.0;
+    for (size_t i = begin; i < end; ++i) sum += static_cast<double>(samples[i]) * samples[i];
+    const double rms = std::sqrt(sum / static_cast<double>(end - begin)) / 32768.0;
+    return rms > 0.0 ? 20.0 * std::log10(rms) : -120.0;
+}
+
+// The RMS level of a sound file's 16-bit samples, in dB of full scale.
+double fileLevelDb(const fs::path& wav) {
+    const std::string bytes = contract::readAll(wav);
+    std::vector<int16_t> samples;
+    for (size_t i = 44; i + 1 < bytes.size(); i += 2)
+        samples.push_back(static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8)));
+    return samples.empty() ? -120.0 : levelDb(samples, 0, samples.size());
+}
+
+// The layers that any row lets sound in a mode.
+std::set<int> layersOfMode(int32_t mode) {
+    std::set<int> layers;
+    for (const sound::Row& row : sound::motorLayerRows())
+        if (row.when.modes & sound::modeBit(mode)) layers.insert(row.layer);
+    return layers;
+}
+
+struct ScenarioRun {
+    cabhost::RunOutcome outcome;
+    std::vector<std::array<float, 41>> volumes;  // per frame, as the engine applied them
+};
+
+ScenarioRun runScenario(const char* name) {
+    std::string pattern = (fs::temp_directory_path() / "corvane-render-XXXXXX").string();
+    const fs::path out(::mkdtemp(pattern.data()));
+    platform::audioClearAppliedRequests();
+    platform::audioRecordRequests(true);
+    cabhost::RunSettings settings;
+    settings.scenarioFile = Source / "samples" / "scenarios" / name;
+    settings.outDir = out;
+    settings.plots = false;
+    std::ostringstream messages, errors;
+    ScenarioRun run;
+    run.outcome = cabhost::runCommand(settings, messages, errors);
+    platform::audioRecordRequests(false);
+    EXPECT_EQ(run.outcome.exitCode, cabhost::ExitOk) << errors.str();
+
+    // The motor layers are the first 41 voices created; each commit applies one frame's requests.
+    std::map<uint32_t, int> layerOfVoice;
+    std::array<float, 41> current{};
+    for (const auto& r : platform::audioAppliedRequests()) {
+        if (r.call == AudioCall::CreateSourceVoice && layerOfVoice.size() < 41) {
+            const int layer = static_cast<int>(layerOfVoice.size());
+            layerOfVoice[r.voiceId] = layer;
+        } else if (r.call == AudioCall::CommitChanges) {
+            run.volumes.push_back(current);
+        } else if (r.call == AudioCall::SetVolume && r.operationSet != 0 && layerOfVoice.count(r.voiceId)) {
+            current[layerOfVoice[r.voiceId]] = r.value;
+        }
+    }
+    // The volumes take effect at each commit; shift them so that frame k holds what frame k committed.
+    if (!run.volumes.empty()) run.volumes.erase(run.volumes.begin());
+    run.volumes.push_back(current);
+    platform::audioClearAppliedRequests();
+    std::error_code ignored;
+    fs::remove_all(out, ignored);
+    return run;
+}
+
+// Between two 20 ms stretches of steady motor current, the mix may change by no more than the
+// loudness spread of the recordings plus 3 dB. The layers' rows hand over at matched volumes, so a
+// handover changes the level by the difference between the recordings; and one of two equally
+// loud, unrelated layers ending in a frame lowers the sum by 3 dB. A gap or a click (a layer
+// silenced with nothing taking over, a layer starting at full level) is a change of 20 dB or more.
+// Where the current itself starts or stops, the noise is meant to start or stop with it.
+void expectContinuousCrossfade(const ScenarioRun& run) {
+    double quietest = 0.0, loudest = -120.0;
+    for (int n = 0; n < 41; ++n) {
+        if (!sound::layerGetsRequests(n)) continue;
+        const double level = fileLevelDb(Source / "samples" / "vehicle" / "atsmotornoise" / (std::to_string(n) + ".wav"));
+        quietest = std::min(quietest, level);
+        loudest = std::max(loudest, level);
+    }
+    const double bound = (loudest - quietest) + 3.0;
+
+    const auto& audio = run.outcome.simulation.audio;
+    const auto& rows = run.outcome.simulation.trace.rows;
+    ASSERT_TRUE(audio.active) << audio.note;
+    const size_t window = static_cast<size_t>(audio.sampleRate) * FrameMs / 1000 * 2;
+    const size_t windows = std::min(rows.size(), audio.samples.size() / window);
+    std::vector<double> levels(windows);
+    for (size_t i = 0; i < windows; ++i) levels[i] = levelDb(audio.samples, i * window, (i + 1) * window);
+
+    size_t checked = 0;
+    for (size_t i = 1; i < windows; ++i) {
+        const bool steady = std::fabs(rows[i - 1].state.current) >= 30.0f && std::fabs(rows[i].state.current) >= 30.0f;
+        const bool sounding = std::max(levels[i - 1], levels[i]) >= -30.0;
+        if (!steady || !sounding) continue;
+        ++checked;
+        EXPECT_LE(std::fabs(levels[i] - levels[i - 1]), bound)
+            << "at " << rows[i].state.time << " ms in mode " << rows[i].corvane.pulseMode << ": " << levels[i - 1]
+            << " dB then " << levels[i] << " dB";
+    }
+    EXPECT_GT(checked, windows / 3);
+}
+
+// In every frame of a mode in which the motor noise sounds, its loudest layer is one of the mode's
+// own; the run passes through at least `modes` different modes.
+void expectModesLoudestLayers(const ScenarioRun& run, size_t modes) {
+    const auto& rows = run.outcome.simulation.trace.rows;
+    ASSERT_EQ(run.volumes.size(), rows.size());
+    std::set<int32_t> modesSeen;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const int32_t mode = rows[i].corvane.pulseMode;
+        if (sound::modeBit(mode) == 0) continue;
+        const auto& v = run.volumes[i];
+        const int loudest = static_cast<int>(std::max_element(v.begin(), v.end()) - v.begin());
+        if (v[loudest] <= 0.0f) continue;
+        modesSeen.insert(mode);
+        EXPECT_TRUE(layersOfMode(mode).count(loudest))
+            << "at " << rows[i].state.time << " ms mode " << mode << " has layer " << loudest << " loudest";
+    }
+    EXPECT_GE(modesSeen.size(), modes);
+}
+
+TEST(SampleVehicleMix, DepartureIsAContinuousCrossfade) {
+    const ScenarioRun run = runScenario("departure.toml");
+    expectContinuousCrossfade(run);
+    expectModesLoudestLayers(run, 9);  // every power mode from 99 to 1
+}
+
+TEST(SampleVehicleMix, ElectricStopIsAContinuousCrossfade) {
+    const ScenarioRun run = runScenario("electric_stop.toml");
+    expectContinuousCrossfade(run);
+    expectModesLoudestLayers(run, 5);
+}
+
+}  // namespace
