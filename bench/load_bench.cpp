@@ -73,9 +73,12 @@ struct LongLayersVehicle {
     }
 };
 
-// Every file read completely into memory, as libsndfile's own reader gives it.
+// Every file read completely into memory, as libsndfile's own reader gives it, and all of them held
+// until the last is read, as Load holds them.
 size_t readWithLibsndfile(const std::vector<fs::path>& files) {
     size_t bytes = 0;
+    std::vector<std::vector<short>> held;
+    held.reserve(files.size());
     for (const fs::path& file : files) {
         SF_INFO info{};
         SNDFILE* in = sf_open(file.c_str(), SFM_READ, &info);
@@ -85,6 +88,7 @@ size_t readWithLibsndfile(const std::vector<fs::path>& files) {
         sf_close(in);
         bytes += static_cast<size_t>(read) * static_cast<size_t>(info.channels) * sizeof(short);
         benchmark::DoNotOptimize(samples.data());
+        held.push_back(std::move(samples));
     }
     return bytes;
 }

@@ -6,6 +6,8 @@
 #include <sndfile.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <bit>
 #include <new>
 
 #include "platform/posix/audio_internal.h"
@@ -16,6 +18,7 @@ struct MediaReaderObject {
     SNDFILE* file = nullptr;
     SF_INFO info{};
     uint32_t bitsPerSample = 16;
+    bool reserved = false;  // the first read reserved room for the whole stream
 };
 
 namespace {
@@ -49,10 +52,36 @@ AudioResult fileError(const Path& path) {
     return AudioOk;
 }
 
+// The stream's length is known before the first read: room for all of it at once, so the buffer
+// never moves while it fills and ends up exactly its size. A length the file cannot back is not
+// reserved; the reads then grow the buffer as they go.
+void reserveStream(MediaReaderObject& r, std::vector<uint8_t>& pcm) {
+    r.reserved = true;
+    const uint64_t frameBytes = static_cast<uint64_t>(r.info.channels) * (r.bitsPerSample / 8);
+    if (r.info.frames <= 0 || static_cast<uint64_t>(r.info.frames) > AudioMaxBufferBytes / frameBytes) return;
+    try {
+        pcm.reserve(pcm.size() + static_cast<size_t>(r.info.frames) * frameBytes);
+    } catch (const std::bad_alloc&) {
+    }
+}
+
 // Appends frames read from the file in the reader's output layout.
 bool appendFrames(MediaReaderObject& r, std::vector<uint8_t>& pcm, sf_count_t* framesRead) {
     const int channels = r.info.channels;
     const size_t samples = static_cast<size_t>(FramesPerSample) * channels;
+    if (!r.reserved) reserveStream(r, pcm);
+    const size_t frameBytes = static_cast<size_t>(channels) * (r.bitsPerSample / 8);
+    const size_t room = (pcm.capacity() - pcm.size()) / frameBytes;
+    if (r.bitsPerSample == 16 && std::endian::native == std::endian::little && room > 0 &&
+        pcm.size() % sizeof(short) == 0) {
+        // Native 16-bit samples already have the little-endian layout of the output: read in place.
+        const sf_count_t wanted = std::min<sf_count_t>(FramesPerSample, static_cast<sf_count_t>(room));
+        const size_t start = pcm.size();
+        pcm.resize(start + static_cast<size_t>(wanted) * frameBytes);
+        *framesRead = sf_readf_short(r.file, reinterpret_cast<short*>(pcm.data() + start), wanted);
+        pcm.resize(start + static_cast<size_t>(std::max<sf_count_t>(*framesRead, 0)) * frameBytes);
+        return true;
+    }
     if (r.bitsPerSample == 16) {
         std::vector<short> buffer(samples);
         *framesRead = sf_readf_short(r.file, buffer.data(), FramesPerSample);
