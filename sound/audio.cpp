@@ -28,8 +28,7 @@ platform::Path soundPath(const platform::Path& pluginDirectory, std::u32string_v
 }
 
 void loadSounds(AudioState& state, const platform::Path& pluginDirectory, std::FILE* log) {
-    const platform::Path folder =
-        platform::joinPath(platform::joinPath(pluginDirectory, U".."), U"atsmotornoise");
+    const platform::Path folder = platform::joinPath(platform::joinPath(pluginDirectory, U".."), U"atsmotornoise");
     for (int n = 0; n < MotorNoiseLayers; ++n) {
         const std::string name = std::to_string(n) + ".wav";
         const platform::Path path = platform::joinPath(folder, name);
@@ -38,8 +37,8 @@ void loadSounds(AudioState& state, const platform::Path& pluginDirectory, std::F
     }
     state.bcSound.load(state.engine, soundPath(pluginDirectory, U"bc.wav"), log, platform::AudioLoopInfinite,
                        platform::AudioVoiceNoPitch, AirSoundMaxFrequencyRatio);
-    state.sapSound.load(state.engine, soundPath(pluginDirectory, U"sap.wav"), log, OneShot,
-                        platform::AudioVoiceNoPitch, AirSoundMaxFrequencyRatio);
+    state.sapSound.load(state.engine, soundPath(pluginDirectory, U"sap.wav"), log, OneShot, platform::AudioVoiceNoPitch,
+                        AirSoundMaxFrequencyRatio);
     state.sapHighSound.load(state.engine, soundPath(pluginDirectory, U"sapHigh.wav"), log, OneShot,
                             platform::AudioVoiceNoPitch, AirSoundMaxFrequencyRatio);
 }
@@ -56,8 +55,7 @@ void setUp(AudioState& state, const platform::Path& pluginDirectory) {
         state.engine = nullptr;
         state.mastering = nullptr;
     }
-    platform::AudioResult result =
-        platform::audioCreateEngine(&state.engine, 0, platform::AudioDefaultProcessor);
+    platform::AudioResult result = platform::audioCreateEngine(&state.engine, 0, platform::AudioDefaultProcessor);
     if (platform::audioFailed(result)) {
         state.engine = nullptr;
         logEngineFailed(log.file, result);

@@ -36,7 +36,7 @@ Path normalisePath(const Path& path) {
 
     size_t leading = 0;
     while (leading < text.size() && isSeparator(text[leading])) ++leading;
-    // One root separator, or two for a network path on Windows.
+        // One root separator, or two for a network path on Windows.
 #ifdef _WIN32
     const size_t rootSeparators = leading >= 2 ? 2 : leading;
 #else

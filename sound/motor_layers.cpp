@@ -98,7 +98,7 @@ using enum Join;
 using enum Flag;
 
 constexpr Term K = line(V, -0.024f, 1.6800001f, ZeroToK);
-constexpr Term BrakeCut = line(R, 42.691746f, -40.69175f, Min1);  // min(42.691746 × r − 40.69175, 1)
+constexpr Term BrakeCut = line(R, 42.691746f, -40.69175f, Min1);   // min(42.691746 × r − 40.69175, 1)
 constexpr Term HeldFade = line(V, -0.2857143f, 10.428572f, Min1);  // min(10.428572 − 0.2857143 × v, 1)
 
 constexpr Row Rows[] = {
@@ -122,7 +122,8 @@ constexpr Row Rows[] = {
     row(13, modeR(2, below(0.9531526f)), line(R, -21.3459f, 21.3459f), Gp),
     row(14, modeR(2, below(1.0f)), line(R, -32.01887f, 32.01887f, Unit), Gp),
     row(14, modeH(102, Clear, below(1.0f)), constant(1.0f), Gb),
-    row(14,
+    row(
+        14,
         [] {
             Condition c = with(braking({}), Clear);
             c.belowFadeEnd = true;
@@ -199,8 +200,8 @@ constexpr Row Rows[] = {
     row(26, modeR(102, exactly(1.0f)), K, FdownG0),
 
     row(27, notch(Notch::TwoOrMore, modes({2}), below(1.0f)), line(R, 21.3459f, -20.3459f, MinOneMinusA), Gp),
-    row(27, notch(Notch::TwoOrMore, modes({1, 2}), exactly(1.0f), below(40.0f)),
-        line(V, -0.5f, 20.0f, MinOneMinusA), GpFup),
+    row(27, notch(Notch::TwoOrMore, modes({1, 2}), exactly(1.0f), below(40.0f)), line(V, -0.5f, 20.0f, MinOneMinusA),
+        GpFup),
     joined(27, modeH(102, Set, below(1.0f)), BrakeCut, Times, HeldFade, None, Gb),
     row(27, with(braking(below(36.5f)), Set), HeldFade, GbFup),
 

@@ -22,13 +22,13 @@ enum class Var : uint8_t {
 
 // What becomes of a term (or of two joined terms).
 enum class Cap : uint8_t {
-    None,       // not clamped: the value goes to the engine as it is
-    Unit,       // clamp(x, 0, 1)
-    HalfToOne,  // clamp(x, 0.5, 1)
-    ZeroToK,    // clamp(x, 0, 0.6), the starting layer's K
-    Max0,       // max(x, 0)
-    Min1,       // min(x, 1)
-    MinA,       // min(x, A)
+    None,          // not clamped: the value goes to the engine as it is
+    Unit,          // clamp(x, 0, 1)
+    HalfToOne,     // clamp(x, 0.5, 1)
+    ZeroToK,       // clamp(x, 0, 0.6), the starting layer's K
+    Max0,          // max(x, 0)
+    Min1,          // min(x, 1)
+    MinA,          // min(x, A)
     MinOneMinusA,  // min(x, 1 − A)
 };
 
@@ -43,10 +43,10 @@ enum class Join : uint8_t {
 enum class Gain : uint8_t {
     Gp,
     Gb,
-    GpFup,     // × Gp × Fup
-    GbFup,     // × Gb × Fup
-    G0,        // × G0
-    FdownG0,   // × Fdown × G0
+    GpFup,    // × Gp × Fup
+    GbFup,    // × Gb × Fup
+    G0,       // × G0
+    FdownG0,  // × Fdown × G0
 };
 
 struct Term {

@@ -15,17 +15,17 @@ namespace sound {
 
 // What the layers read, all produced earlier in the frame.
 struct MotorNoiseInputs {
-    int32_t mode = 0;   // pulseMode
-    float r = 0.0f;     // voltage ratio
-    float s = 0.0f;     // motor speed, km/h
-    float v = 0.0f;     // train speed as the host reports it, signed, km/h
-    int32_t n = 0;      // effective notch
-    bool h = false;     // a negative power notch is in force
-    float a = 0.0f;     // acceleration, km/h/s
-    float gp = 0.0f;    // powerGain
-    float gb = 0.0f;    // brakeGain
-    float f = 0.0f;     // fieldRamp
-    float u = 0.0f;     // line voltage, V
+    int32_t mode = 0;  // pulseMode
+    float r = 0.0f;    // voltage ratio
+    float s = 0.0f;    // motor speed, km/h
+    float v = 0.0f;    // train speed as the host reports it, signed, km/h
+    int32_t n = 0;     // effective notch
+    bool h = false;    // a negative power notch is in force
+    float a = 0.0f;    // acceleration, km/h/s
+    float gp = 0.0f;   // powerGain
+    float gb = 0.0f;   // brakeGain
+    float f = 0.0f;    // fieldRamp
+    float u = 0.0f;    // line voltage, V
 };
 
 // The shares derived once per frame before the layers.

@@ -13,9 +13,9 @@ namespace sound {
 using platform::AudioResult;
 
 struct SoundVoice {
-    platform::AudioEngine engine = nullptr;       // a counted reference while loaded
-    platform::AudioSourceVoice voice = nullptr;   // owned; null when empty
-    std::vector<uint8_t> pcm;                     // the voice plays straight from this vector
+    platform::AudioEngine engine = nullptr;      // a counted reference while loaded
+    platform::AudioSourceVoice voice = nullptr;  // owned; null when empty
+    std::vector<uint8_t> pcm;                    // the voice plays straight from this vector
     uint32_t loopCount = platform::AudioLoopInfinite;
     uint32_t voiceFlags = 0;
     float maxFrequencyRatio = 2.0f;
@@ -33,8 +33,8 @@ struct SoundVoice {
 
     // Loads or reloads the sound from a file; writes its lines to the log unless the log is null.
     // Returns the result of the last platform step.
-    AudioResult load(platform::AudioEngine globalEngine, const platform::Path& path, std::FILE* log,
-                     uint32_t loopCount, uint32_t voiceFlags, float maxFrequencyRatio);
+    AudioResult load(platform::AudioEngine globalEngine, const platform::Path& path, std::FILE* log, uint32_t loopCount,
+                     uint32_t voiceFlags, float maxFrequencyRatio);
     AudioResult start(uint32_t operationSet);
     AudioResult stop(uint32_t operationSet);
     // From the start of the buffer (its play begin).

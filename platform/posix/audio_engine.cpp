@@ -81,6 +81,7 @@ struct EngineWorld {
     uint32_t rejectedNonFinite = 0;
     Fault faults[static_cast<int>(AudioCall::MediaReadSample) + 1];
     bool masteringFailureReturnsVoice = false;
+    bool everyStep = false;  // the reference mix: silent voices advance step by step too
     uint32_t liveEngines = 0;
     uint32_t liveSourceVoices = 0;
     uint32_t nextVoiceId = 1;
@@ -130,7 +131,8 @@ float sampleAt(const WaveFormat& format, const uint8_t* frame, uint32_t channel)
         case 1: return (static_cast<int>(p[0]) - 128) * (1.0f / 128.0f);
         case 2: return static_cast<int16_t>(p[0] | (p[1] << 8)) * (1.0f / 32768.0f);
         case 3: {
-            int32_t value = static_cast<int32_t>((uint32_t{p[0]} << 8) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 24));
+            int32_t value =
+                static_cast<int32_t>((uint32_t{p[0]} << 8) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 24));
             return static_cast<float>(value >> 8) * (1.0f / 8388608.0f);
         }
         default: {
@@ -189,10 +191,29 @@ void settle(AudioSourceVoiceObject& v) {
     }
 }
 
+// A silent voice inside an endless loop only moves: frameCount steps at once land exactly where
+// single steps would, because positions are exact fixed-point sums and the wrap at the loop's end
+// is a remainder. Whole frames crossed are counted from the unwrapped sum, as the steps count them.
+// False where the voice must be stepped (a finite buffer, or a position before the loop).
+bool skipSilent(AudioSourceVoiceObject& v, uint64_t step, uint32_t frameCount) {
+    if (v.queue.empty()) return true;
+    const QueuedBuffer& b = v.queue.front();
+    if (!b.infinite) return false;
+    const uint64_t begin = uint64_t{b.loopBegin} << FractionBits;
+    const uint64_t end = uint64_t{b.loopEnd} << FractionBits;
+    if (v.position < begin || v.position >= end) return false;
+    using Wide = unsigned __int128;
+    const Wide reached = Wide{v.position} + Wide{step} * frameCount;
+    v.samplesPlayed += static_cast<uint64_t>(reached >> FractionBits) - (v.position >> FractionBits);
+    v.position = begin + static_cast<uint64_t>((reached - begin) % (end - begin));
+    return true;
+}
+
 void renderVoice(AudioSourceVoiceObject& v, uint32_t outputRate, float* stereo, uint32_t frameCount) {
     const double ratio = static_cast<double>(v.format.samplesPerSec) * v.frequencyRatio / outputRate;
     const uint64_t step = static_cast<uint64_t>(std::llround(ratio * static_cast<double>(One)));
     const bool heard = v.volume != 0.0f;
+    if (!heard && !world.everyStep && skipSilent(v, step, frameCount)) return;
     for (uint32_t i = 0; i < frameCount && !v.queue.empty(); ++i) {
         const QueuedBuffer& b = v.queue.front();
         if (heard) {
@@ -217,9 +238,9 @@ void renderVoice(AudioSourceVoiceObject& v, uint32_t outputRate, float* stereo, 
 void destroySourceVoice(AudioSourceVoiceObject* voice) {
     AudioEngineObject* engine = voice->engine;
     auto& pending = engine->pending;
-    pending.erase(std::remove_if(pending.begin(), pending.end(),
-                                 [voice](const PendingRequest& r) { return r.voice == voice; }),
-                  pending.end());
+    pending.erase(
+        std::remove_if(pending.begin(), pending.end(), [voice](const PendingRequest& r) { return r.voice == voice; }),
+        pending.end());
     auto& voices = engine->voices;
     voices.erase(std::remove(voices.begin(), voices.end(), voice), voices.end());
     record(AudioCall::DestroyVoice, voice->id, 0, 0.0f);
@@ -284,8 +305,8 @@ AudioResult audioCreateMasteringVoice(AudioEngine engine, AudioMasteringVoice* v
         return fault;
     }
     if (engine->mastering) return AudioErrorInvalidCall;
-    if (inputChannels > AudioMaxChannels || (inputSampleRate != 0 && (inputSampleRate < AudioMinSampleRate ||
-                                                                      inputSampleRate > AudioMaxSampleRate)))
+    if (inputChannels > AudioMaxChannels ||
+        (inputSampleRate != 0 && (inputSampleRate < AudioMinSampleRate || inputSampleRate > AudioMaxSampleRate)))
         return AudioErrorInvalidArg;
     // The mix is always rendered as stereo; the defaults stand for a common output device.
     engine->mastering = new AudioMasteringVoiceObject{engine, inputChannels ? inputChannels : 2,
@@ -530,6 +551,10 @@ uint32_t audioLiveEngines() {
 
 uint32_t audioLiveSourceVoices() {
     return world.liveSourceVoices;
+}
+
+void audioMixEveryStep(bool on) {
+    world.everyStep = on;
 }
 
 uint32_t audioMixSampleRate(AudioEngine engine) {

@@ -1,10 +1,13 @@
 // Windows backend: the Media Foundation source reader, with mfplat.dll, mfreadwrite.dll and
 // CoTaskMemFree taken at run time from the system directory; and the log file.
+// windows.h comes first: the Media Foundation headers rely on it.
+// clang-format off
 #include <windows.h>
 #include <mfapi.h>
 #include <mfidl.h>
 #include <mfreadwrite.h>
 #include <mmreg.h>
+// clang-format on
 
 #include <cstdio>
 #include <cstring>

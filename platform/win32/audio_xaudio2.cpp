@@ -67,9 +67,9 @@ AudioResult audioCreateMasteringVoice(AudioEngine engine, AudioMasteringVoice* v
                                       uint32_t inputSampleRate, uint32_t flags, uint32_t streamCategory) {
     if (!engine || !voice) return AudioErrorInvalidArg;
     IXAudio2MasteringVoice* mastering = nullptr;
-    const HRESULT hr = asEngine(engine)->CreateMasteringVoice(&mastering, inputChannels, inputSampleRate, flags,
-                                                              nullptr, nullptr,
-                                                              static_cast<AUDIO_STREAM_CATEGORY>(streamCategory));
+    const HRESULT hr =
+        asEngine(engine)->CreateMasteringVoice(&mastering, inputChannels, inputSampleRate, flags, nullptr, nullptr,
+                                               static_cast<AUDIO_STREAM_CATEGORY>(streamCategory));
     *voice = reinterpret_cast<AudioMasteringVoice>(mastering);
     return hr;
 }

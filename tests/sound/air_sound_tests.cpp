@@ -56,7 +56,7 @@ TEST_F(AirSounds, TheExhaustStartsWhereItsPressureSays) {
     audioCommitChanges(global().engine, 6);
     EXPECT_FALSE(sapHigh().started);
 
-    sound::startExhaust(fractionAt(320.0f), 7);
+    sound::startExhaust(fractionAt(300.0f), 7);
     EXPECT_EQ(sapHigh().playBegin, 0u);
     EXPECT_EQ(sapHigh().buffersQueued, 1u);
     audioCommitChanges(global().engine, 7);

@@ -110,7 +110,7 @@ inline void sourceVoiceQueue(Checker& c, const std::filesystem::path&) {
 
 // Reads a whole file through the source-reader steps; returns the read loop's result.
 inline platform::AudioResult readThrough(const std::filesystem::path& path, platform::WaveFormat* header,
-                               std::vector<uint8_t>* pcm) {
+                                         std::vector<uint8_t>* pcm) {
     using namespace platform;
     MediaReader reader = nullptr;
     AudioResult r = mediaCreateReader(path, &reader);

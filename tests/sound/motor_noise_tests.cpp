@@ -12,8 +12,8 @@
 namespace {
 
 using namespace platform;
-using sound::motorNoiseLevels;
 using sound::MotorNoiseInputs;
+using sound::motorNoiseLevels;
 
 float clamp01(float x) {
     return x < 0.0f ? 0.0f : (x > 1.0f ? 1.0f : x);
@@ -190,7 +190,7 @@ TEST(MotorNoiseFullVoltage, BrakingBandsIgnoreTheNotchAndUseTheirOwnFormulas) {
 TEST(MotorNoiseFullVoltage, TheRisingShareScalesTheFullVoltageLayers) {
     MotorNoiseInputs in = inMode(2, 1.0f, 48.0f, 50.0f);
     in.f = 0.25f;
-    EXPECT_EQ(volume(in, 21), 0.5f);                                        // × Fup = 0.5
+    EXPECT_EQ(volume(in, 21), 0.5f);                                                               // × Fup = 0.5
     EXPECT_EQ(volume(in, 26), std::clamp(1.6800001f - 0.024f * 50.0f, 0.0f, 0.6f) * 1.0f * 1.0f);  // × Fdown × Gp
 }
 
@@ -210,7 +210,8 @@ TEST(MotorNoiseTopLayers, StartingLayerAndTheHeldNegativeNotch) {
 
     MotorNoiseInputs in = inMode(102, 0.97f, 30.0f, 30.0f);
     in.h = true;
-    EXPECT_EQ(volume(in, 27), std::min(42.691746f * 0.97f - 40.69175f, 1.0f) * std::min(10.428572f - 0.2857143f * 30.0f, 1.0f));
+    EXPECT_EQ(volume(in, 27),
+              std::min(42.691746f * 0.97f - 40.69175f, 1.0f) * std::min(10.428572f - 0.2857143f * 30.0f, 1.0f));
     in = inMode(101, 1.0f, 30.0f, 30.0f);
     in.h = true;
     EXPECT_EQ(volume(in, 27), std::min(10.428572f - 0.2857143f * 30.0f, 1.0f));
@@ -280,9 +281,16 @@ TEST(MotorNoiseBadInput, NonFiniteInputsGiveFiniteRequests) {
             const float bad = which % 2 ? inf : nan;
             switch (which / 2) {
                 case 0: in.r = bad; break;
-                case 1: in.s = bad; in.v = bad; break;
+                case 1:
+                    in.s = bad;
+                    in.v = bad;
+                    break;
                 case 2: in.gp = in.gb = bad; break;
-                case 3: in.a = bad; in.f = bad; in.u = -bad; break;
+                case 3:
+                    in.a = bad;
+                    in.f = bad;
+                    in.u = -bad;
+                    break;
             }
             const auto levels = motorNoiseLevels(in);
             for (int l = 0; l < 41; ++l) {
@@ -343,8 +351,8 @@ TEST_F(MotorNoiseRequests, OneVolumeThenOneRatioPerLoadedLayerInSlotOrderInTheFr
 TEST_F(MotorNoiseRequests, NonFiniteInputsNeverReachTheEngine) {
     vehicle.writeEverySound();
     sound::audioStartup(state, vehicle.pluginDirectory());
-    MotorNoiseInputs in = inMode(5, std::numeric_limits<float>::quiet_NaN(),
-                                 std::numeric_limits<float>::infinity(), 30.0f);
+    MotorNoiseInputs in =
+        inMode(5, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), 30.0f);
     sound::applyMotorNoise(state.motorNoise, motorNoiseLevels(in), 3);
     audioCommitChanges(state.engine, 3);
     EXPECT_EQ(audioRejectedNonFinite(), 0u);

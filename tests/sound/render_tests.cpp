@@ -36,7 +36,8 @@ double fileLevelDb(const fs::path& wav) {
     const std::string bytes = contract::readAll(wav);
     std::vector<int16_t> samples;
     for (size_t i = 44; i + 1 < bytes.size(); i += 2)
-        samples.push_back(static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8)));
+        samples.push_back(
+            static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8)));
     return samples.empty() ? -120.0 : levelDb(samples, 0, samples.size());
 }
 
@@ -100,7 +101,8 @@ void expectContinuousCrossfade(const ScenarioRun& run) {
     double quietest = 0.0, loudest = -120.0;
     for (int n = 0; n < 41; ++n) {
         if (!sound::layerGetsRequests(n)) continue;
-        const double level = fileLevelDb(Source / "samples" / "vehicle" / "atsmotornoise" / (std::to_string(n) + ".wav"));
+        const double level =
+            fileLevelDb(Source / "samples" / "vehicle" / "atsmotornoise" / (std::to_string(n) + ".wav"));
         quietest = std::min(quietest, level);
         loudest = std::max(loudest, level);
     }

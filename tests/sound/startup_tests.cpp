@@ -39,11 +39,10 @@ TEST_F(AudioStartup, AFolderWithOnlyTheFirstAndLastLayerLoadsExactlyThoseTwo) {
     start();
     for (int n = 0; n < sound::MotorNoiseLayers; ++n)
         EXPECT_EQ(state.motorNoise[n].voice != nullptr, n == 0 || n == 40) << n;
-    EXPECT_EQ(withoutTimes(vehicle.log()),
-              "<time>\nXAudio2初期化開始\nXAudio2作成成功\nマスターボイスの作成成功\n" +
-                  created("atsmotornoise/0.wav") + created("atsmotornoise/40.wav") +
-                  failed("0X80070002", "bc.wav") + failed("0X80070002", "sap.wav") +
-                  failed("0X80070002", "sapHigh.wav") + "<time>\nXAudio2初期化完了\n");
+    EXPECT_EQ(withoutTimes(vehicle.log()), "<time>\nXAudio2初期化開始\nXAudio2作成成功\nマスターボイスの作成成功\n" +
+                                               created("atsmotornoise/0.wav") + created("atsmotornoise/40.wav") +
+                                               failed("0X80070002", "bc.wav") + failed("0X80070002", "sap.wav") +
+                                               failed("0X80070002", "sapHigh.wav") + "<time>\nXAudio2初期化完了\n");
     EXPECT_EQ(countOf(vehicle.log(), "\r"), 0u);
     EXPECT_NE(state.mastering, nullptr);
     EXPECT_EQ(mediaStartupDepth(), 0);

@@ -282,8 +282,7 @@ TEST_F(SoundVoiceTest, AFormatThatIsNeitherPcmNorMonoLeavesNoVoiceAndNoLogLine) 
     vehicle.writeAirSound("six.wav", six);
     std::FILE* log = std::fopen((vehicle.root() / "log.txt").c_str(), "w");
     mediaShutdown();  // the rejected decode must still balance its own start-up
-    EXPECT_EQ(looping.load(engine, vehicle.root() / "six.wav", log, AudioLoopInfinite, 0, 25.0f),
-              AudioErrorInvalidArg);
+    EXPECT_EQ(looping.load(engine, vehicle.root() / "six.wav", log, AudioLoopInfinite, 0, 25.0f), AudioErrorInvalidArg);
     std::fclose(log);
     mediaStartup(MediaFoundationVersion, 0);
     EXPECT_EQ(looping.voice, nullptr);
@@ -322,8 +321,8 @@ TEST_F(SoundVoiceTest, AReadErrorInTheMiddleDiscardsTheWholeSoundAndIsLogged) {
     EXPECT_EQ(looping.voice, nullptr);
     EXPECT_TRUE(looping.pcm.empty());
     EXPECT_EQ(looping.engine, nullptr);
-    EXPECT_EQ(contract::readAll(vehicle.root() / "log.txt"),
-              "ソースボイスの作成失敗\nエラー:0X80004005\nファイル名：" + (vehicle.root() / "long.wav").string() + "\n");
+    EXPECT_EQ(contract::readAll(vehicle.root() / "log.txt"), "ソースボイスの作成失敗\nエラー:0X80004005\nファイル名：" +
+                                                                 (vehicle.root() / "long.wav").string() + "\n");
 }
 
 TEST_F(SoundVoiceTest, AFailedVoiceCreationResetsTheSound) {

@@ -1,8 +1,10 @@
 // The platform audio contract against real XAudio2 and Media Foundation (the same cases run
 // natively against the software engine).
 // Usage: sound_contract_test.exe SCRATCH_FOLDER
+// clang-format off
 #include <windows.h>
 #include <objbase.h>
+// clang-format on
 
 #include <cstdio>
 #include <filesystem>

@@ -1,8 +1,10 @@
 // Corvane's x86 DLL with the sample vehicle's sounds: the audio set-up creates the engine, the
 // mastering voice and every voice through XAudio2 and Media Foundation, and its log says so.
 // Usage: sound_plugin_test.exe PATH_TO_CORVANE_DLL SAMPLE_VEHICLE_FOLDER SCRATCH_FOLDER
+// clang-format off
 #include <windows.h>
 #include <objbase.h>
+// clang-format on
 
 #include <cstdio>
 #include <filesystem>
@@ -117,7 +119,8 @@ int main(int argc, char** argv) {
     CHECK(countOf(log, "XAudio2初期化開始\r\n") == 1, "start line");
     CHECK(countOf(log, "XAudio2作成成功\r\n") == 1, "engine line");
     CHECK(countOf(log, "マスターボイスの作成成功\r\n") == 1, "mastering line");
-    CHECK(countOf(log, "ソースボイスの作成成功\r\n") == 44, "%u voices", unsigned(countOf(log, "ソースボイスの作成成功")));
+    CHECK(countOf(log, "ソースボイスの作成成功\r\n") == 44, "%u voices",
+          unsigned(countOf(log, "ソースボイスの作成成功")));
     CHECK(countOf(log, "ソースボイスの作成失敗") == 0, "failure lines");
     CHECK(countOf(log, "XAudio2初期化完了\r\n") == 1, "end line");
     CHECK(countOf(log, "..") == 0, "file names are normalised");
