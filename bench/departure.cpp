@@ -117,8 +117,7 @@ void applyInputs(const DepartureFrame& before, const DepartureFrame& now) {
 }
 
 // Kept out of line so that the instruction count can collect exactly this function's calls.
-__attribute__((noinline)) host::Handles corvaneElapse(const host::VehicleState& state, int32_t* panel,
-                                                      int32_t* sound) {
+__attribute__((noinline)) host::Handles corvaneElapse(const host::VehicleState& state, int32_t* panel, int32_t* sound) {
     host::Handles out{};
     frame::quiet([&] { out = frame::elapse(frame::plugin(), state, panel, sound); });
     return out;

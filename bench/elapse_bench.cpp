@@ -91,9 +91,8 @@ void CorvaneElapseLoop(benchmark::State& st) {
         disposeCorvane();
         st.ResumeTiming();
     }
-    st.counters["ns_per_frame"] = benchmark::Counter(
-        static_cast<double>(st.iterations() * departure.frames.size()),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    st.counters["ns_per_frame"] = benchmark::Counter(static_cast<double>(st.iterations() * departure.frames.size()),
+                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(CorvaneElapseLoop)->Unit(benchmark::kMillisecond)->Iterations(40);
 

@@ -38,15 +38,15 @@ std::vector<std::string> machineLines(const std::string& build) {
     std::ostringstream m;
     m << "machine: " << (cpu.empty() ? "unknown processor" : cpu) << ", " << std::thread::hardware_concurrency()
       << " logical CPUs";
-    const std::string hypervisor = firstValue("/proc/cpuinfo", "flags").find("hypervisor") != std::string::npos
-                                       ? " (virtual machine)"
-                                       : "";
+    const std::string hypervisor =
+        firstValue("/proc/cpuinfo", "flags").find("hypervisor") != std::string::npos ? " (virtual machine)" : "";
     m << hypervisor;
     const std::string memory = firstValue("/proc/meminfo", "MemTotal");
     if (!memory.empty()) m << ", " << memory << " memory";
     lines.push_back(m.str());
     utsname name{};
-    if (::uname(&name) == 0) lines.push_back(std::string("system: ") + name.sysname + " " + name.release + " " + name.machine);
+    if (::uname(&name) == 0)
+        lines.push_back(std::string("system: ") + name.sysname + " " + name.release + " " + name.machine);
     lines.push_back("build: " + build);
     const std::time_t now = std::time(nullptr);
     char when[64];
