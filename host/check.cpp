@@ -14,7 +14,9 @@
 namespace cabhost {
 namespace {
 
-std::string text(const platform::Path& p) { return platform::pathToUtf8(p); }
+std::string text(const platform::Path& p) {
+    return platform::pathToUtf8(p);
+}
 
 bool existsQuietly(const platform::Path& p) {
     try {
@@ -56,15 +58,17 @@ void checkChain(const platform::Path& pluginDirectory, CheckReport& r) {
         const platform::Path path = platform::joinPath(pluginDirectory, decodeUtf8(line));
         if (existsQuietly(path)) {
             ++usable;
-            r.facts.push_back("chained plug-in (" + text(list) + " line " + std::to_string(number) + "): " + text(path));
+            r.facts.push_back("chained plug-in (" + text(list) + " line " + std::to_string(number) +
+                              "): " + text(path));
         } else {
             r.missing.push_back(text(list) + " line " + std::to_string(number) + ": " + text(path) +
                                 " is not there; Corvane skips it silently");
         }
     }
     if (usable == 0) {
-        r.warnings.push_back("detailmodules.txt names no library that exists here, so Corvane returns power 0 and "
-                             "brake 0 to the host whatever the driver does");
+        r.warnings.push_back(
+            "detailmodules.txt names no library that exists here, so Corvane returns power 0 and "
+            "brake 0 to the host whatever the driver does");
     }
 }
 
@@ -98,7 +102,8 @@ void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
     std::string absent;
     int present = 0;
     for (int n = 0; n <= 40; ++n) {
-        const platform::Path layer = platform::joinPath(pluginDirectory, "..\\atsmotornoise\\" + std::to_string(n) + ".wav");
+        const platform::Path layer =
+            platform::joinPath(pluginDirectory, "..\\atsmotornoise\\" + std::to_string(n) + ".wav");
         if (existsQuietly(layer)) {
             ++present;
             checkDecodes(layer, r);
@@ -159,11 +164,13 @@ CheckReport checkVehicleFolder(const platform::Path& given) {
         if (c.brakeNotchCount < config::MinBrakeNotchCount) {
             r.errors.push_back(text(c.brakeParamsPath) + ": the brake side has " + std::to_string(c.brakeNotchCount) +
                                " notches; Corvane's brake blending reads the tables of notches 6 and 8, so it needs "
-                               "at least " + std::to_string(config::MinBrakeNotchCount));
+                               "at least " +
+                               std::to_string(config::MinBrakeNotchCount));
         }
         if (check.panelModify) {
-            r.warnings.push_back("PanelModify.txt is present: the needle adjustment mode is available (keys 0, 5 and "
-                                 "6 force needle values); delete it for driving");
+            r.warnings.push_back(
+                "PanelModify.txt is present: the needle adjustment mode is available (keys 0, 5 and "
+                "6 force needle values); delete it for driving");
         }
         for (const config::MissingFile& m : check.missing) {
             if (m.what == "needle adjustment switch") continue;  // its absence is the normal state
@@ -191,8 +198,8 @@ int checkCommand(const platform::Path& given, std::ostream& out, std::ostream& e
     for (const std::string& e : r.errors) err << "error: " << e << "\n";
     if (!r.errors.empty()) {
         if (r.found && r.errors.size() > 1) err << "(Corvane's Load stops at the first of these errors)\n";
-        err << "cabhost: " << r.errors.size() << (r.errors.size() == 1 ? " error" : " errors") << " in "
-            << text(given) << "\n";
+        err << "cabhost: " << r.errors.size() << (r.errors.size() == 1 ? " error" : " errors") << " in " << text(given)
+            << "\n";
         return 1;
     }
     out << "no errors" << (r.missing.empty() ? "" : "; the missing optional files above only switch features off")

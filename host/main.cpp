@@ -1,7 +1,6 @@
 // cabhost: the stand-in host. Checks a vehicle's configuration, and runs a plug-in through a
 // scripted run with a train model, writing a trace, the plug-in's own sound mix and plots.
 #include <CLI/CLI.hpp>
-
 #include <exception>
 #include <iostream>
 
@@ -15,9 +14,10 @@ int main(int argc, char** argv) {
         app.require_subcommand(1);
 
         std::string vehicle;
-        CLI::App* check = app.add_subcommand(
-            "check", "Reads every configuration file of a vehicle as Corvane reads it, and reports errors "
-                     "(with file and line) and missing optional files");
+        CLI::App* check =
+            app.add_subcommand("check",
+                               "Reads every configuration file of a vehicle as Corvane reads it, and reports errors "
+                               "(with file and line) and missing optional files");
         check->add_option("VEHICLE_DIR", vehicle, "the vehicle folder, or the plug-in folder that holds Notch.txt")
             ->required();
 

@@ -57,9 +57,9 @@ public:
         bool first = true;
         for (const Series& item : series) {
             if (!has(item.column)) continue;
-            s << (first ? "" : ", \\\n     ") << csv_ << " using (($1-" << startTimeMs_ << ")/1000.0):"
-              << index_.at(item.column) << " with " << (item.steps ? "steps" : "lines") << " lw 2 title "
-              << quoted(item.title) << (item.secondAxis ? " axes x1y2" : "");
+            s << (first ? "" : ", \\\n     ") << csv_ << " using (($1-" << startTimeMs_
+              << ")/1000.0):" << index_.at(item.column) << " with " << (item.steps ? "steps" : "lines")
+              << " lw 2 title " << quoted(item.title) << (item.secondAxis ? " axes x1y2" : "");
             first = false;
         }
         if (first) s << "NaN notitle";
@@ -93,18 +93,21 @@ std::string plotScript(const Trace& trace, const platform::Path& csvFile, const 
     const std::string speed = w.chart(prefix + "speed", "speed (km/h)", {{"speed_kmh", "speed"}});
     const std::string current = w.chart(prefix + "current", "current (A)",
                                         {{"current_a", "host current"}, {"motor_current_a", "motor current"}});
-    const std::string notches =
-        w.chart(prefix + "notches", "notch",
-                {{"driver_power", "driver power", true}, {"out_power", "returned power", true},
-                 {"driver_brake", "driver brake", true}, {"out_brake", "returned brake", true}});
+    const std::string notches = w.chart(prefix + "notches", "notch",
+                                        {{"driver_power", "driver power", true},
+                                         {"out_power", "returned power", true},
+                                         {"driver_brake", "driver brake", true},
+                                         {"out_brake", "returned brake", true}});
     const std::string pulse =
         w.chart(prefix + "main-circuit mode", "pulseMode",
                 {{"pulse_mode", "pulseMode", true}, {"voltage_ratio", "voltageRatio", false, true}}, "voltageRatio");
     const std::string voltage = w.chart(prefix + "line voltage", "voltage (V)", {{"line_voltage_v", "lineVoltage"}});
-    const std::string pressures =
-        w.chart(prefix + "air", "pressure (kPa)",
-                {{"bc_kpa", "brake cylinder"}, {"sap_kpa", "straight air pipe"}, {"bp_kpa", "brake pipe"},
-                 {"mr_kpa", "main reservoir"}, {"displayed_sap_kpa", "displayed SAP"}});
+    const std::string pressures = w.chart(prefix + "air", "pressure (kPa)",
+                                          {{"bc_kpa", "brake cylinder"},
+                                           {"sap_kpa", "straight air pipe"},
+                                           {"bp_kpa", "brake pipe"},
+                                           {"mr_kpa", "main reservoir"},
+                                           {"displayed_sap_kpa", "displayed SAP"}});
 
     png("speed.png", 1000, 500);
     s << speed;
@@ -123,7 +126,8 @@ std::string plotScript(const Trace& trace, const platform::Path& csvFile, const 
 
     // Gauges: the needle values the plug-in wrote into the panel, grouped by scale.
     std::vector<std::string> gaugeCharts;
-    if (w.has("panel_22")) gaugeCharts.push_back(w.chart("speedometer (panel 22)", "panel value", {{"panel_22", "22"}}));
+    if (w.has("panel_22"))
+        gaugeCharts.push_back(w.chart("speedometer (panel 22)", "panel value", {{"panel_22", "22"}}));
     if (w.has("panel_130") || w.has("panel_132")) {
         gaugeCharts.push_back(w.chart("pressure needles", "panel value",
                                       {{"panel_130", "130 cylinder"},
@@ -137,8 +141,8 @@ std::string plotScript(const Trace& trace, const platform::Path& csvFile, const 
                                       "voltmeter"));
     }
     if (w.has("panel_120") || w.has("panel_121")) {
-        gaugeCharts.push_back(
-            w.chart("train protection lamps", "lamp", {{"panel_120", "120 normal", true}, {"panel_121", "121 tripped", true}}));
+        gaugeCharts.push_back(w.chart("train protection lamps", "lamp",
+                                      {{"panel_120", "120 normal", true}, {"panel_121", "121 tripped", true}}));
     }
     if (!gaugeCharts.empty()) {
         png("gauges.png", 1000, 330 * static_cast<int>(gaugeCharts.size()));
@@ -170,8 +174,9 @@ PlotOutcome drawPlots(const Trace& trace, const platform::Path& csvFile, const p
         }
     }
     if (!programAvailable("gnuplot")) {
-        outcome.note = "plots skipped: gnuplot is not installed (install gnuplot-nox, then run \"gnuplot plots.gp\" "
-                       "in the output folder)";
+        outcome.note =
+            "plots skipped: gnuplot is not installed (install gnuplot-nox, then run \"gnuplot plots.gp\" "
+            "in the output folder)";
         return outcome;
     }
     const int status = runProgram("gnuplot", {platform::pathToUtf8(scriptFile)});

@@ -28,7 +28,9 @@ void capture(Work&& work) {
     }
 }
 
-frame::Plugin& corvane() { return frame::plugin(); }
+frame::Plugin& corvane() {
+    return frame::plugin();
+}
 
 void PLUGIN_CALL linkedLoad() {
     capture([] { frame::load(corvane()); });
@@ -82,7 +84,9 @@ void PLUGIN_CALL linkedSignal(int32_t v) {
 void PLUGIN_CALL linkedBeacon(host::BeaconData b) {
     capture([&] { frame::setBeaconData(corvane(), b); });
 }
-const char* linkedLastError() { return linkedError().c_str(); }
+const char* linkedLastError() {
+    return linkedError().c_str();
+}
 void linkedSetKeyDown(int32_t key, int32_t down) {
 #ifndef _WIN32
     platform::setKeyDown(key, down != 0);
@@ -231,8 +235,8 @@ std::optional<std::string> callGetPluginVersion(PluginSession& s, int32_t& versi
     return std::nullopt;
 }
 
-std::optional<std::string> callElapse(PluginSession& s, const host::VehicleState& state, int32_t* panel,
-                                      int32_t* sound, host::Handles& out) {
+std::optional<std::string> callElapse(PluginSession& s, const host::VehicleState& state, int32_t* panel, int32_t* sound,
+                                      host::Handles& out) {
     out = {};
     if (!s.entry.elapse) return std::nullopt;
     if (s.linked) linkedError().clear();

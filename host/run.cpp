@@ -112,9 +112,9 @@ Simulation simulate(const Scenario& sc, PluginSession& session, const CurrentTab
     if (sc.replay) replay = loadReplay(*sc.replay);
     const int32_t startMs = replay.empty() ? sc.clock.startTimeMs : replay.front().time;
     const double durationS = sc.durationS;
-    const double totalS = replay.empty() ? durationS
-                                         : std::min(durationS > 0.0 ? durationS : 1e18,
-                                                    (replay.back().time - startMs) / 1000.0);
+    const double totalS = replay.empty()
+                              ? durationS
+                              : std::min(durationS > 0.0 ? durationS : 1e18, (replay.back().time - startMs) / 1000.0);
     if (session.linked) {
         startAudioCapture(sim.audio);
     } else {
@@ -240,9 +240,9 @@ bool prepareOutputFolder(const fs::path& dir, std::string& error) {
         return false;
     }
     // Results of an earlier run that this one might not write again (a plot it has no data for).
-    for (const char* name : {"trace.csv", "corvane.wav", "plots.gp", "summary.txt", "speed.png", "current.png",
-                             "notches.png", "pulse_mode.png", "line_voltage.png", "pressures.png", "gauges.png",
-                             "overview.png"}) {
+    for (const char* name :
+         {"trace.csv", "corvane.wav", "plots.gp", "summary.txt", "speed.png", "current.png", "notches.png",
+          "pulse_mode.png", "line_voltage.png", "pressures.png", "gauges.png", "overview.png"}) {
         const fs::path old = dir / name;
         if (fs::is_regular_file(fs::symlink_status(old, ec))) fs::remove(old, ec);
     }
@@ -287,14 +287,14 @@ std::string summaryText(const Scenario& sc, const PluginSession& session, const 
         return s.str();
     }
     const double simulatedS = (t.rows.back().state.time - t0) / 1000.0;
-    s << "frames: " << t.rows.size() << ", " << fixed(simulatedS, 1) << " s simulated in " << fixed(wallS, 2)
-      << " s\n";
+    s << "frames: " << t.rows.size() << ", " << fixed(simulatedS, 1) << " s simulated in " << fixed(wallS, 2) << " s\n";
     const auto top = std::max_element(t.rows.begin(), t.rows.end(), [](const TraceRow& a, const TraceRow& b) {
         return std::fabs(a.state.speed) < std::fabs(b.state.speed);
     });
     const TraceRow& last = t.rows.back();
-    s << "top speed: " << fixed(std::fabs(top->state.speed), 1) << " km/h at " << fixed((top->state.time - t0) / 1000.0, 1)
-      << " s; at the end " << fixed(last.state.speed, 1) << " km/h at " << fixed(last.state.location, 1) << " m\n";
+    s << "top speed: " << fixed(std::fabs(top->state.speed), 1) << " km/h at "
+      << fixed((top->state.time - t0) / 1000.0, 1) << " s; at the end " << fixed(last.state.speed, 1) << " km/h at "
+      << fixed(last.state.location, 1) << " m\n";
     float maxCurrent = 0.0f, minCurrent = 0.0f;
     for (const TraceRow& r : t.rows) {
         maxCurrent = std::max(maxCurrent, r.state.current);
@@ -319,7 +319,8 @@ std::string summaryText(const Scenario& sc, const PluginSession& session, const 
     }
     if (!sim.hostSoundsStarted.empty()) {
         s << "host sounds started:";
-        for (auto [index, count] : sim.hostSoundsStarted) s << " " << index << (count > 1 ? " x" + std::to_string(count) : "");
+        for (auto [index, count] : sim.hostSoundsStarted)
+            s << " " << index << (count > 1 ? " x" + std::to_string(count) : "");
         s << "\n";
     }
     return s.str();
@@ -424,8 +425,8 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
                 throw std::runtime_error(platform::pathToUtf8(sc.file) +
                                          ": the scenario's chain cannot be given to Corvane: " + mirrorNote);
             } else {
-                mirrorNote = "Corvane runs in the vehicle folder itself and writes its audio log there (" +
-                             mirrorNote + ")";
+                mirrorNote =
+                    "Corvane runs in the vehicle folder itself and writes its audio log there (" + mirrorNote + ")";
             }
             session = openLinkedCorvane(workDirectory);
         }
@@ -496,7 +497,8 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
     if (!mirrorNote.empty()) notes.push_back(mirrorNote);
     if (sc.chain) {
         if (settings.pluginLibrary) {
-            notes.push_back("the scenario's chain is for Corvane linked in; a plug-in loaded with --plugin is driven alone");
+            notes.push_back(
+                "the scenario's chain is for Corvane linked in; a plug-in loaded with --plugin is driven alone");
         } else {
             int present = 0;
             for (const platform::Path& library : *sc.chain) {
@@ -504,8 +506,9 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
                 present += fs::exists(library, ec) ? 1 : 0;
             }
             if (present == 0) {
-                notes.push_back("none of the chained libraries exists here (build them first); Corvane returned "
-                                "power 0 and brake 0 whatever the driver did");
+                notes.push_back(
+                    "none of the chained libraries exists here (build them first); Corvane returned "
+                    "power 0 and brake 0 whatever the driver did");
             }
         }
     }
@@ -528,7 +531,8 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
     }
     if (!sim.audio.note.empty()) notes.push_back(sim.audio.note);
     if (sim.audio.clippedSamples > 0) {
-        notes.push_back(std::to_string(sim.audio.clippedSamples) + " samples of the mix were beyond full scale and limited");
+        notes.push_back(std::to_string(sim.audio.clippedSamples) +
+                        " samples of the mix were beyond full scale and limited");
     }
     // Times in the plots and the summary count from the start of the run: the host clock's start,
     // or the first recorded frame when replaying.
@@ -554,7 +558,8 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
     out << "results in " << platform::pathToUtf8(fs::absolute(outcome.outDir)) << ":";
     for (const std::string& f : outcome.files) out << " " << f;
     out << "\n";
-    if (sim.error) err << "cabhost: the plug-in reported an error during the run: " << unmirror(*sim.error, mirror) << "\n";
+    if (sim.error)
+        err << "cabhost: the plug-in reported an error during the run: " << unmirror(*sim.error, mirror) << "\n";
     return outcome;
 }
 

@@ -31,7 +31,7 @@ struct Simulation {
     AudioCapture audio;
     std::vector<const Event*> firedEvents;
     std::vector<double> firedAtS;
-    std::optional<std::string> error;     // the run stopped early with this plug-in error
+    std::optional<std::string> error;      // the run stopped early with this plug-in error
     std::map<int, int> hostSoundsStarted;  // sound index -> number of play-once requests
 };
 
@@ -53,8 +53,8 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
 
 // Exit codes of the command.
 constexpr int ExitOk = 0;
-constexpr int ExitBadInput = 2;      // scenario, vehicle folder, output folder or plug-in file
-constexpr int ExitPluginError = 3;   // the plug-in reported an error (Load, GetPluginVersion, Elapse)
-constexpr int ExitOutputError = 4;   // results could not be written
+constexpr int ExitBadInput = 2;     // scenario, vehicle folder, output folder or plug-in file
+constexpr int ExitPluginError = 3;  // the plug-in reported an error (Load, GetPluginVersion, Elapse)
+constexpr int ExitOutputError = 4;  // results could not be written
 
 }  // namespace cabhost

@@ -42,7 +42,8 @@ public:
             if (!known) {
                 std::string list;
                 for (std::string_view a : allowed) list += (list.empty() ? "" : ", ") + std::string(a);
-                fail(node, "unknown key \"" + std::string(key.str()) + "\" in " + where + " (known keys: " + list + ")");
+                fail(node,
+                     "unknown key \"" + std::string(key.str()) + "\" in " + where + " (known keys: " + list + ")");
             }
         }
     }
@@ -70,8 +71,8 @@ public:
         if (!i) fail(node, what + " must be a whole number");
         const int64_t value = i->get();
         if (value < min || value > max) {
-            fail(node, what + " must lie between " + std::to_string(min) + " and " + std::to_string(max) +
-                           " (found " + std::to_string(value) + ")");
+            fail(node, what + " must lie between " + std::to_string(min) + " and " + std::to_string(max) + " (found " +
+                           std::to_string(value) + ")");
         }
         return static_cast<int32_t>(value);
     }
@@ -225,7 +226,8 @@ Event readEvent(const Reader& r, const toml::table& t) {
     auto trigger = [&](std::string_view key, Trigger kind, double min, double max) {
         if (auto n = t.get(key)) {
             ++triggers;
-            if (triggers > 1) r.fail(*n, "an event has one condition (time, after, speed_above, speed_below or location)");
+            if (triggers > 1)
+                r.fail(*n, "an event has one condition (time, after, speed_above, speed_below or location)");
             e.trigger = kind;
             e.value = r.number(*n, std::string(key), min, max);
         }
@@ -371,10 +373,11 @@ std::vector<host::VehicleState> loadReplay(const platform::Path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) r.fail(0, "cannot open the recorded states");
     std::string line;
-    if (!std::getline(in, line)) r.fail(1, "the recorded states are empty (a header row naming the columns comes first)");
+    if (!std::getline(in, line))
+        r.fail(1, "the recorded states are empty (a header row naming the columns comes first)");
     if (line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
     const std::vector<std::string> header = splitCsv(line);
-    const char* names[] = {"time_ms", "location_m", "speed_kmh", "bc_kpa", "mr_kpa",
+    const char* names[] = {"time_ms", "location_m", "speed_kmh", "bc_kpa",   "mr_kpa",
                            "er_kpa",  "bp_kpa",     "sap_kpa",   "current_a"};
     int column[9];
     for (int k = 0; k < 9; ++k) {

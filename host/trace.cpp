@@ -20,13 +20,13 @@ void ArrayLog::record(const std::array<int32_t, 256>& before, const std::array<i
 namespace {
 
 const char* const FixedColumns[] = {
-    "time_ms",        "location_m",    "speed_kmh",   "driver_reverser", "driver_power", "driver_brake",
-    "doors_closed",   "out_reverser",  "out_power",   "out_brake",       "current_a",    "bc_kpa",
-    "mr_kpa",         "er_kpa",        "bp_kpa",      "sap_kpa",
+    "time_ms",      "location_m",   "speed_kmh", "driver_reverser", "driver_power", "driver_brake",
+    "doors_closed", "out_reverser", "out_power", "out_brake",       "current_a",    "bc_kpa",
+    "mr_kpa",       "er_kpa",       "bp_kpa",    "sap_kpa",
 };
 const char* const CorvaneColumns[] = {
-    "pulse_mode",      "voltage_ratio",  "motor_speed_kmh", "motor_current_a",
-    "line_voltage_v",  "effective_notch", "hold_flag",      "displayed_sap_kpa",
+    "pulse_mode",     "voltage_ratio",   "motor_speed_kmh", "motor_current_a",
+    "line_voltage_v", "effective_notch", "hold_flag",       "displayed_sap_kpa",
 };
 
 }  // namespace

@@ -50,8 +50,7 @@ bool isEmergency(const TrainInputs& in) {
     return in.handles.brake == n + 1 || in.handles.brake >= n + 4;
 }
 
-double targetCurrentA(const TrainParams& params, const CurrentTables& tables, const TrainInputs& in,
-                      double speedKmh) {
+double targetCurrentA(const TrainParams& params, const CurrentTables& tables, const TrainInputs& in, double speedKmh) {
     const host::Handles& h = in.handles;
     const int32_t n = in.brakeNotches;
     // The door interlock and a neutral reverser open the motor circuit.
@@ -144,9 +143,8 @@ void stepTrain(const TrainParams& params, const CurrentTables& tables, TrainStat
     const double grade = -params.massT * GravityMPerS2 * params.gradientPermille / 1000.0;
     const double speed = std::fabs(v);
     const double oppose = std::max(0.0, train.bcKpa) * params.brakeKnPerKpa +
-                          (train.currentA < 0.0 ? -train.currentA * params.effortKnPerA : 0.0) +
-                          params.resistanceKn + params.resistanceKnPerKmh * speed +
-                          params.resistanceKnPerKmh2 * speed * speed;
+                          (train.currentA < 0.0 ? -train.currentA * params.effortKnPerA : 0.0) + params.resistanceKn +
+                          params.resistanceKnPerKmh * speed + params.resistanceKnPerKmh2 * speed * speed;
     const double push = drive + grade;
     double accelMPerS2 = 0.0;
     if (v == 0.0) {

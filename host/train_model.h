@@ -13,26 +13,26 @@
 namespace cabhost {
 
 struct TrainParams {
-    double massT = 140.0;                // whole train
-    double rotatingMassFactor = 1.08;    // equivalent mass of wheels and motors
-    double effortKnPerA = 0.30;          // tractive (and electric brake) effort per ampere of motor current
-    double brakeKnPerKpa = 0.36;         // air brake effort per kPa of brake cylinder pressure
-    double resistanceKn = 1.5;           // running resistance a + b v + c v², v in km/h
+    double massT = 140.0;              // whole train
+    double rotatingMassFactor = 1.08;  // equivalent mass of wheels and motors
+    double effortKnPerA = 0.30;        // tractive (and electric brake) effort per ampere of motor current
+    double brakeKnPerKpa = 0.36;       // air brake effort per kPa of brake cylinder pressure
+    double resistanceKn = 1.5;         // running resistance a + b v + c v², v in km/h
     double resistanceKnPerKmh = 0.025;
     double resistanceKnPerKmh2 = 0.0006;
-    double gradientPermille = 0.0;       // positive uphill in the direction of travel
-    double currentRateAPerS = 800.0;     // how fast the motor current follows its target
-    double regenFadeKmh = 8.0;           // the electric brake fades in from here to twice this speed
-    bool regenOnServiceBrake = true;     // service notches also ask for the electric brake
-    double serviceSapKpa = 440.0;        // straight air pipe at the strongest service notch
+    double gradientPermille = 0.0;    // positive uphill in the direction of travel
+    double currentRateAPerS = 800.0;  // how fast the motor current follows its target
+    double regenFadeKmh = 8.0;        // the electric brake fades in from here to twice this speed
+    bool regenOnServiceBrake = true;  // service notches also ask for the electric brake
+    double serviceSapKpa = 440.0;     // straight air pipe at the strongest service notch
     double sapRateKpaPerS = 250.0;
-    double bcLagS = 0.6;                 // brake cylinder time constant behind the straight air pipe
+    double bcLagS = 0.6;  // brake cylinder time constant behind the straight air pipe
     double emergencyBcKpa = 460.0;
     double bpChargedKpa = 490.0;
     double bpChargeKpaPerS = 40.0;
     double bpVentKpaPerS = 400.0;
-    double mrCutInKpa = 780.0;           // compressor starts below this
-    double mrCutOutKpa = 880.0;          // and stops at this
+    double mrCutInKpa = 780.0;   // compressor starts below this
+    double mrCutOutKpa = 880.0;  // and stops at this
     double compressorKpaPerS = 5.0;
     double airUsePerKpa = 0.06;          // main reservoir drop per kPa of cylinder or pipe filling
     double fallbackMaxCurrentA = 400.0;  // current tables used when the vehicle gives none
@@ -66,8 +66,7 @@ struct TrainInputs {
 };
 
 // The current the host asks of the motors for these handles at this speed (before the rate limit).
-double targetCurrentA(const TrainParams& params, const CurrentTables& tables, const TrainInputs& in,
-                      double speedKmh);
+double targetCurrentA(const TrainParams& params, const CurrentTables& tables, const TrainInputs& in, double speedKmh);
 // The straight-air-pipe pressure the host asks for with this motor current; emergency is reported
 // separately. On the plug-in's electric-brake positions the air makes up what the electric brake
 // cannot give of the driver's notch.

@@ -42,8 +42,8 @@ bool linkEntries(const fs::path& realDir, const fs::path& mirrorDir, const fs::p
 
 }  // namespace
 
-bool buildMirror(const platform::Path& pluginDirectory, const platform::Path& root, VehicleMirror& m,
-                 std::string& note, const std::vector<platform::Path>* chainList) {
+bool buildMirror(const platform::Path& pluginDirectory, const platform::Path& root, VehicleMirror& m, std::string& note,
+                 const std::vector<platform::Path>* chainList) {
     m = {};
     std::error_code ec;
     fs::path real = fs::absolute(pluginDirectory, ec).lexically_normal();

@@ -17,8 +17,8 @@ extern const char AudioLogName[];
 
 struct VehicleMirror {
     bool active = false;
-    platform::Path root;             // inside the output folder
-    platform::Path pluginDirectory;  // the mirrored plug-in folder, with a trailing separator
+    platform::Path root;                  // inside the output folder
+    platform::Path pluginDirectory;       // the mirrored plug-in folder, with a trailing separator
     std::vector<platform::Path> created;  // links and folders in the order they were made
 };
 

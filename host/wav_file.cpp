@@ -19,8 +19,8 @@ void put32(std::ofstream& out, uint32_t v) {
 
 }  // namespace
 
-bool writeWav16(const platform::Path& file, uint32_t sampleRate, uint16_t channels,
-                const std::vector<int16_t>& samples, std::string& error) {
+bool writeWav16(const platform::Path& file, uint32_t sampleRate, uint16_t channels, const std::vector<int16_t>& samples,
+                std::string& error) {
     // The RIFF sizes are 32-bit; a longer recording is cut at what they can describe.
     const uint64_t maxSamples = (0xFFFFFFFFull - 36) / 2;
     const uint64_t count = std::min<uint64_t>(samples.size(), maxSamples - maxSamples % (channels ? channels : 1));

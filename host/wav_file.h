@@ -10,7 +10,7 @@
 namespace cabhost {
 
 // Interleaved samples; false with the reason in error.
-bool writeWav16(const platform::Path& file, uint32_t sampleRate, uint16_t channels,
-                const std::vector<int16_t>& samples, std::string& error);
+bool writeWav16(const platform::Path& file, uint32_t sampleRate, uint16_t channels, const std::vector<int16_t>& samples,
+                std::string& error);
 
 }  // namespace cabhost

@@ -30,7 +30,8 @@ std::vector<int16_t> toPcm(const std::vector<double>& signal, double peak) {
     double largest = 1e-12;
     for (double v : signal) largest = std::max(largest, std::fabs(v));
     std::vector<int16_t> pcm(signal.size());
-    for (size_t i = 0; i < signal.size(); ++i) pcm[i] = static_cast<int16_t>(std::lround(signal[i] / largest * peak * 32767.0));
+    for (size_t i = 0; i < signal.size(); ++i)
+        pcm[i] = static_cast<int16_t>(std::lround(signal[i] / largest * peak * 32767.0));
     return pcm;
 }
 

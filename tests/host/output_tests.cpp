@@ -85,8 +85,7 @@ TEST(PlotScript, DrawsOnlyWhatTheTraceHolds) {
     trace.panel.record({}, {}, written);
     trace.panel.record({}, {}, {});
     std::vector<std::string> names;
-    const std::string script =
-        cabhost::plotScript(trace, "/o/trace.csv", "/o", 1000, "t \"q\"", names);
+    const std::string script = cabhost::plotScript(trace, "/o/trace.csv", "/o", 1000, "t \"q\"", names);
     EXPECT_EQ(std::find(names.begin(), names.end(), "pulse_mode.png"), names.end());
     EXPECT_NE(std::find(names.begin(), names.end(), "gauges.png"), names.end());
     EXPECT_NE(script.find("(($1-1000)/1000.0):17"), std::string::npos);  // panel_121 is column 17

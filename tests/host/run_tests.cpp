@@ -78,9 +78,8 @@ TEST(RunDeparture, MainCircuitModesFollowTheRisingVoltageRatio) {
     }
     EXPECT_EQ(seen, ladder);
     // And the demo reaches 80 km/h.
-    const auto top = std::max_element(trace.rows.begin(), trace.rows.end(), [](const auto& a, const auto& b) {
-        return a.state.speed < b.state.speed;
-    });
+    const auto top = std::max_element(trace.rows.begin(), trace.rows.end(),
+                                      [](const auto& a, const auto& b) { return a.state.speed < b.state.speed; });
     EXPECT_GE(top->state.speed, 80.0f);
 }
 

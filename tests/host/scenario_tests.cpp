@@ -30,7 +30,7 @@ TEST(ScenarioErrors, NameTheFileAndLine) {
         const char* words;  // expected in the message
     };
     const Case cases[] = {
-        {"duration_s = 10\n\n[model\nmass_t = 1\n", "test.toml:3:", ""},                       // TOML syntax
+        {"duration_s = 10\n\n[model\nmass_t = 1\n", "test.toml:3:", ""},  // TOML syntax
         {"duration_s = 10\n[[event]]\ntime = 1\npowr = 3\n", "test.toml:4:", "unknown key \"powr\""},
         {"duration_s = 10\n[[event]]\ntime = 1\npower = \"high\"\n", "test.toml:4:", "whole number"},
         {"duration_s = 10\n[vehicle_spec]\nbrake_notches = 0\n", "test.toml:3:", "between 1 and 255"},
@@ -153,10 +153,11 @@ protected:
 };
 
 TEST_F(ReplayFile, ReadsColumnsByNameInAnyOrder) {
-    const auto states = cabhost::loadReplay(write("speed_kmh,extra,time_ms,location_m,current_a\r\n"
-                                                  "10.5,x,100,1.25,300\r\n"
-                                                  "\r\n"
-                                                  "11,y,120,1.5,-20\r\n"));
+    const auto states =
+        cabhost::loadReplay(write("speed_kmh,extra,time_ms,location_m,current_a\r\n"
+                                  "10.5,x,100,1.25,300\r\n"
+                                  "\r\n"
+                                  "11,y,120,1.5,-20\r\n"));
     ASSERT_EQ(states.size(), 2u);
     EXPECT_EQ(states[0].time, 100);
     EXPECT_FLOAT_EQ(states[0].speed, 10.5f);

@@ -11,7 +11,9 @@ using cabhost::TrainInputs;
 using cabhost::TrainParams;
 using cabhost::TrainState;
 
-config::CurveTable flat(float value) { return config::CurveTable{{{0.0f, value}, {200.0f, value}}}; }
+config::CurveTable flat(float value) {
+    return config::CurveTable{{{0.0f, value}, {200.0f, value}}};
+}
 
 CurrentTables tables() {
     CurrentTables t;
