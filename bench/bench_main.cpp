@@ -61,6 +61,11 @@ std::string format(const char* pattern, double value) {
     return text;
 }
 
+// An inverted rate counter arrives in seconds per item.
+std::optional<double> secondsToNs(std::optional<double> seconds) {
+    return seconds ? std::optional<double>(*seconds * 1e9) : std::nullopt;
+}
+
 struct Row {
     std::string figure;
     std::optional<double> value;
@@ -81,7 +86,7 @@ void printTable(const TableReporter& r, std::optional<double> instructionsPerFra
     rows.push_back({"Corvane Elapse, departure, 99th percentile per frame", us(r.counter(chained, "p99_ns")), "%.2f µs",
                     "", true, 0.0});
     rows.push_back({"Corvane Elapse, departure, mean per frame (no clock per frame)",
-                    us(r.counter("CorvaneElapseLoop", "ns_per_frame")), "%.2f µs", "", true, 0.0});
+                    us(secondsToNs(r.counter("CorvaneElapseLoop", "ns_per_frame"))), "%.2f µs", "", true, 0.0});
     rows.push_back({"Corvane Elapse, departure without the chained Sentrel, median", us(r.counter(alone, "median_ns")),
                     "%.2f µs", "", true, 0.0});
     rows.push_back({"Corvane Elapse, instructions per frame (callgrind, mean)", instructionsPerFrame, "%.0f", "≤ 8000",
