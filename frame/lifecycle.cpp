@@ -126,6 +126,13 @@ void toggleWithSound(InputState& in, bool& toggle) {
     }
 }
 
+// The adjustment value moves by a fixed step per key press; held keys repeat without end, so it
+// stops at the ends of its range instead of overflowing.
+int32_t adjustedBy(int32_t value, int32_t step) {
+    const int64_t sum = static_cast<int64_t>(value) + step;
+    return static_cast<int32_t>(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
+}
+
 bool shiftHeld() {
     return platform::isKeyDown(platform::VirtualKeyShift);
 }
@@ -148,7 +155,7 @@ void keyDown(Plugin& p, int32_t key) {
                 in.keyLatch5 = true;
                 toggleWithSound(in, in.toggle5);
             }
-            if (in.panelModifyMode && in.adjustTarget != 0) in.adjustValue += in.adjustTarget == 5 ? 100 : 10;
+            if (in.panelModifyMode && in.adjustTarget != 0) in.adjustValue = adjustedBy(in.adjustValue, in.adjustTarget == 5 ? 100 : 10);
             break;
         case 6:
             if (shiftHeld()) break;
@@ -161,7 +168,7 @@ void keyDown(Plugin& p, int32_t key) {
                     in.triggers.step109.requestPlay();
                 }
             }
-            if (in.panelModifyMode && in.adjustTarget != 0) in.adjustValue -= in.adjustTarget == 5 ? 100 : 10;
+            if (in.panelModifyMode && in.adjustTarget != 0) in.adjustValue = adjustedBy(in.adjustValue, in.adjustTarget == 5 ? -100 : -10);
             break;
         case 8:
             if (!in.keyLatch8) {

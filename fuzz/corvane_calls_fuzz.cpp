@@ -122,6 +122,7 @@ struct Host {
     std::unique_ptr<int32_t[]> panel = std::make_unique<int32_t[]>(host::PanelArraySize);
     std::unique_ptr<int32_t[]> sound = std::make_unique<int32_t[]>(host::SoundArraySize);
     int32_t notches = 8;
+    int frameCount = 0;  // a budget per input keeps the executions per second up
 
     void frame(FuzzedDataProvider& in) {
         switch (in.ConsumeIntegralInRange<int>(0, 4)) {
@@ -141,6 +142,7 @@ struct Host {
         if (fields & 64) state.sapPressure = anyFloat(in);
         if (fields & 128) state.current = anyFloat(in);
         const bool nullArrays = (fields & 0x100) != 0;
+        ++frameCount;
         Elapse(state, nullArrays ? nullptr : panel.get(), nullArrays ? nullptr : sound.get());
     }
 
@@ -166,7 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     freshLibrary(fuzz::scratchDirectory() / vehicle / "plugin" / "");
     Host h;
 
-    for (int calls = 0; in.remaining_bytes() > 0 && calls < 400; ++calls) {
+    for (int calls = 0; in.remaining_bytes() > 0 && calls < 400 && h.frameCount < 1000; ++calls) {
         switch (in.ConsumeIntegralInRange<int>(0, 20)) {
             case 0: Load(); break;
             case 1: Dispose(); break;
@@ -221,7 +223,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             default: {
                 // A steady stretch of frames lets the timers of learning, exhaust and release run out.
                 const int frames = in.ConsumeIntegralInRange<int>(1, 64);
-                for (int i = 0; i < frames; ++i) {
+                for (int i = 0; i < frames; ++i, ++h.frameCount) {
                     h.state.time = static_cast<int32_t>(static_cast<uint32_t>(h.state.time) + 16u);
                     Elapse(h.state, h.panel.get(), h.sound.get());
                 }

@@ -41,7 +41,13 @@ bool exists(const Path& path) {
 }
 
 LibraryHandle loadLibrary(const Path& path) {
-    return ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // A bare name would make the loader search its own folders and load some other file than the
+    // one whose existence was tested; a relative path is taken from the current directory, as the
+    // existence test takes it.
+    std::error_code error;
+    const Path full = path.is_absolute() ? path : std::filesystem::absolute(path, error);
+    if (error || full.empty()) return nullptr;
+    return ::dlopen(full.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 
 void* findSymbol(LibraryHandle library, const char* name) {

@@ -48,12 +48,17 @@ bool exists(const Path& path) {
 }
 
 LibraryHandle loadLibrary(const Path& path) {
-    // Failing loads must not put up a dialog box inside the host.
-    UINT previous = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    // A relative name would make the loader search the host's folder, the system folders and PATH;
+    // it is taken from the current directory, as the existence test takes it.
+    std::error_code error;
+    const Path full = path.is_absolute() ? path : std::filesystem::absolute(path, error);
+    if (error || full.empty()) return nullptr;
     // Without an extension LoadLibraryW would append ".dll" and load another file than the one
     // whose existence was tested; a trailing "." stops it.
-    std::wstring name = path.native();
-    if (!path.has_extension()) name += L'.';
+    std::wstring name = full.native();
+    if (!full.has_extension()) name += L'.';
+    // Failing loads must not put up a dialog box inside the host.
+    UINT previous = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     HMODULE module = ::LoadLibraryW(name.c_str());
     ::SetErrorMode(previous);
     return reinterpret_cast<LibraryHandle>(module);
