@@ -10,10 +10,12 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "host/run.h"
 #include "sound/motor_layers.h"
 #include "tests/sound/audio_contract.h"
+#include "tests/sound/wav_writer.h"
 
 namespace {
 
@@ -51,20 +53,69 @@ std::set<int> layersOfMode(int32_t mode) {
 
 struct ScenarioRun {
     cabhost::RunOutcome outcome;
+    fs::path vehicle;                            // the snapshot the run used
+    fs::path scratch;                            // removed by the test when it is done
     std::vector<std::array<float, 41>> volumes;  // per frame, as the engine applied them
 };
 
+// A whole WAV file: its RIFF size matches the bytes on disk.
+bool completeWav(const fs::path& wav) {
+    const std::string bytes = contract::readAll(wav);
+    if (bytes.size() < 8) return false;
+    uint32_t riff = 0;
+    for (int i = 0; i < 4; ++i) riff |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[4 + i])) << (8 * i);
+    return bytes.size() == static_cast<size_t>(riff) + 8;
+}
+
+// A snapshot of the sample vehicle: every build regenerates its sounds in the shared tree, so the
+// run reads its own complete copy.
+bool snapshotVehicle(const fs::path& to) {
+    const fs::path from = Source / "samples" / "vehicle";
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        std::error_code error;
+        fs::remove_all(to, error);
+        bool complete = true;
+        for (fs::recursive_directory_iterator it(from, error), end; !error && it != end; it.increment(error)) {
+            const fs::path target = to / fs::relative(it->path(), from);
+            if (it->is_directory()) {
+                fs::create_directories(target);
+                continue;
+            }
+            fs::create_directories(target.parent_path());
+            fs::copy_file(it->path(), target, fs::copy_options::overwrite_existing, error);
+            if (target.extension() == ".wav" && !completeWav(target)) complete = false;
+        }
+        if (!error && complete) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+    return false;
+}
+
+// The scenario beside the snapshot, with its chained library still found in dist/.
+void copyScenario(const char* name, const fs::path& to) {
+    std::string text = contract::readAll(Source / "samples" / "scenarios" / name);
+    const std::string relative = "../../dist/";
+    const std::string absolute = (Source / "dist").string() + "/";
+    for (size_t at = text.find(relative); at != std::string::npos; at = text.find(relative, at + absolute.size()))
+        text.replace(at, relative.size(), absolute);
+    fs::create_directories(to.parent_path());
+    wavtest::writeFile(to, text);
+}
+
 ScenarioRun runScenario(const char* name) {
     std::string pattern = (fs::temp_directory_path() / "corvane-render-XXXXXX").string();
-    const fs::path out(::mkdtemp(pattern.data()));
+    const fs::path root(::mkdtemp(pattern.data()));
+    const fs::path out = root / "out";
+    ScenarioRun run;
+    EXPECT_TRUE(snapshotVehicle(root / "vehicle")) << "the sample vehicle's sounds stay incomplete";
+    copyScenario(name, root / "scenarios" / name);
     platform::audioClearAppliedRequests();
     platform::audioRecordRequests(true);
     cabhost::RunSettings settings;
-    settings.scenarioFile = Source / "samples" / "scenarios" / name;
+    settings.scenarioFile = root / "scenarios" / name;
     settings.outDir = out;
     settings.plots = false;
     std::ostringstream messages, errors;
-    ScenarioRun run;
     run.outcome = cabhost::runCommand(settings, messages, errors);
     platform::audioRecordRequests(false);
     EXPECT_EQ(run.outcome.exitCode, cabhost::ExitOk) << errors.str();
@@ -73,7 +124,7 @@ ScenarioRun runScenario(const char* name) {
     std::map<uint32_t, int> layerOfVoice;
     std::array<float, 41> current{};
     for (const auto& r : platform::audioAppliedRequests()) {
-        if (r.call == AudioCall::CreateSourceVoice && layerOfVoice.size() < 41) {
+        if (r.call == AudioCall::CreateSourceVoice && r.value == 25.0f && layerOfVoice.size() < 41) {
             const int layer = static_cast<int>(layerOfVoice.size());
             layerOfVoice[r.voiceId] = layer;
         } else if (r.call == AudioCall::CommitChanges) {
@@ -82,12 +133,13 @@ ScenarioRun runScenario(const char* name) {
             current[layerOfVoice[r.voiceId]] = r.value;
         }
     }
+    EXPECT_EQ(layerOfVoice.size(), 41u) << "every motor layer of the sample vehicle has a voice";
     // The volumes take effect at each commit; shift them so that frame k holds what frame k committed.
     if (!run.volumes.empty()) run.volumes.erase(run.volumes.begin());
     run.volumes.push_back(current);
     platform::audioClearAppliedRequests();
-    std::error_code ignored;
-    fs::remove_all(out, ignored);
+    run.vehicle = root / "vehicle";
+    run.scratch = root;
     return run;
 }
 
@@ -152,12 +204,16 @@ TEST(SampleVehicleMix, DepartureIsAContinuousCrossfade) {
     const ScenarioRun run = runScenario("departure.toml");
     expectContinuousCrossfade(run);
     expectModesLoudestLayers(run, 9);  // every power mode from 99 to 1
+    std::error_code ignored;
+    fs::remove_all(run.scratch, ignored);
 }
 
 TEST(SampleVehicleMix, ElectricStopIsAContinuousCrossfade) {
     const ScenarioRun run = runScenario("electric_stop.toml");
     expectContinuousCrossfade(run);
     expectModesLoudestLayers(run, 5);
+    std::error_code ignored;
+    fs::remove_all(run.scratch, ignored);
 }
 
 }  // namespace
