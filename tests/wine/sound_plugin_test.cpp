@@ -57,7 +57,17 @@ bool everyLineEndsWithCrLf(const std::string& log) {
     return !log.empty() && log.back() == '\n';
 }
 
-// The sample vehicle's sounds, and a generated one wherever a sample sound is missing.
+// A whole WAV file: its RIFF size matches the bytes on disk.
+bool completeWav(const fs::path& wav) {
+    const std::string bytes = contract::readAll(wav);
+    if (bytes.size() < 8) return false;
+    uint32_t riff = 0;
+    for (int i = 0; i < 4; ++i) riff |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[4 + i])) << (8 * i);
+    return bytes.size() == static_cast<size_t>(riff) + 8;
+}
+
+// The sample vehicle's sounds, and a generated one wherever a sample sound is missing or caught
+// half-written (every build regenerates them).
 void prepareVehicle(const fs::path& samples, const fs::path& vehicle) {
     std::error_code error;
     for (fs::recursive_directory_iterator it(samples, error), end; !error && it != end; it.increment(error)) {
@@ -75,10 +85,11 @@ void prepareVehicle(const fs::path& samples, const fs::path& vehicle) {
     const wavtest::WavSpec spec{1, 22050, 16};
     for (int n = 0; n <= 40; ++n) {
         const fs::path layer = vehicle / "atsmotornoise" / (std::to_string(n) + ".wav");
-        if (!fs::exists(layer)) wavtest::writeWav(layer, spec, wavtest::tone(spec, 2205, 100.0 + n, 0.3));
+        if (!completeWav(layer)) wavtest::writeWav(layer, spec, wavtest::tone(spec, 2205, 100.0 + n, 0.3));
     }
     for (const char* name : {"bc.wav", "sap.wav", "sapHigh.wav"})
-        if (!fs::exists(vehicle / name)) wavtest::writeWav(vehicle / name, spec, wavtest::tone(spec, 4410, 900.0, 0.3));
+        if (!completeWav(vehicle / name))
+            wavtest::writeWav(vehicle / name, spec, wavtest::tone(spec, 4410, 900.0, 0.3));
 }
 
 }  // namespace
