@@ -3,14 +3,28 @@
 #include <CLI/CLI.hpp>
 #include <exception>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "host/check.h"
-#include "host/host_os.h"
 #include "host/run.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+// A command-line argument as a path. Windows arguments arrive as UTF-16 and are handed to the
+// parser as UTF-8, so a Japanese folder name survives whatever the system code page is.
+platform::Path argumentPath(const std::string& argument) {
+#ifdef _WIN32
+    return platform::Path(std::u8string(argument.begin(), argument.end()));
+#else
+    return platform::Path(argument);
+#endif
+}
+
+// args: the arguments after the program name, in reverse order (as the parser takes them).
+int cabhostMain(std::vector<std::string> args) {
     try {
-        CLI::App app{"cabhost: the stand-in host for the Corvane and Sentrel plug-ins"};
+        CLI::App app{"cabhost: the stand-in host for the Corvane and Sentrel plug-ins", "cabhost"};
         app.require_subcommand(1);
 
         std::string vehicle;
@@ -32,18 +46,18 @@ int main(int argc, char** argv) {
         run->add_flag("--no-plots", noPlots, "do not draw plots");
 
         try {
-            app.parse(argc, argv);
+            app.parse(args);
         } catch (const CLI::ParseError& error) {
             return app.exit(error) == 0 ? 0 : 2;
         }
 
-        if (check->parsed()) return cabhost::checkCommand(platform::Path(vehicle), std::cout, std::cerr);
+        if (check->parsed()) return cabhost::checkCommand(argumentPath(vehicle), std::cout, std::cerr);
 
         cabhost::RunSettings settings;
-        settings.scenarioFile = platform::Path(scenario);
-        if (!outDir.empty()) settings.outDir = platform::Path(outDir);
-        if (!plugin.empty()) settings.pluginLibrary = platform::Path(plugin);
-        settings.progress = cabhost::stderrIsTerminal();
+        settings.scenarioFile = argumentPath(scenario);
+        if (!outDir.empty()) settings.outDir = argumentPath(outDir);
+        if (!plugin.empty()) settings.pluginLibrary = argumentPath(plugin);
+        settings.progress = platform::hostStderrIsTerminal();
         settings.plots = !noPlots;
         return cabhost::runCommand(settings, std::cout, std::cerr).exitCode;
     } catch (const std::exception& error) {
@@ -54,3 +68,22 @@ int main(int argc, char** argv) {
         return 1;
     }
 }
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> args;
+    for (int i = argc - 1; i >= 1; --i) {
+        const std::u8string text = platform::Path(argv[i]).u8string();
+        args.emplace_back(text.begin(), text.end());
+    }
+    return cabhostMain(std::move(args));
+}
+#else
+int main(int argc, char** argv) {
+    std::vector<std::string> args;
+    for (int i = argc - 1; i >= 1; --i) args.emplace_back(argv[i]);
+    return cabhostMain(std::move(args));
+}
+#endif

@@ -6,7 +6,7 @@
 #include <map>
 #include <sstream>
 
-#include "host/host_os.h"
+#include "platform/platform.h"
 
 namespace cabhost {
 namespace {
@@ -173,13 +173,19 @@ PlotOutcome drawPlots(const Trace& trace, const platform::Path& csvFile, const p
             return outcome;
         }
     }
-    if (!programAvailable("gnuplot")) {
+    if (platform::hostRunProgram("gnuplot", {"--version"}) != 0) {
+#ifdef _WIN32
+        outcome.note =
+            "plots skipped: gnuplot is not on the search path (install it, then run \"gnuplot plots.gp\" in the "
+            "output folder)";
+#else
         outcome.note =
             "plots skipped: gnuplot is not installed (install gnuplot-nox, then run \"gnuplot plots.gp\" "
             "in the output folder)";
+#endif
         return outcome;
     }
-    const int status = runProgram("gnuplot", {platform::pathToUtf8(scriptFile)});
+    const int status = platform::hostRunProgram("gnuplot", {platform::pathToUtf8(scriptFile)});
     if (status != 0) {
         outcome.note = "plots incomplete: gnuplot failed on " + platform::pathToUtf8(scriptFile);
     }

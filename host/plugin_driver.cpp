@@ -100,6 +100,13 @@ T symbol(platform::LibraryHandle library, const char* name) {
     return reinterpret_cast<T>(platform::findSymbol(library, name));
 }
 
+// The message of an error signal a Windows library raised during the last call, or empty.
+std::optional<std::string> caughtSignal() {
+    std::string message = platform::hostTakeCaughtError();
+    if (message.empty()) return std::nullopt;
+    return message;
+}
+
 // The last error the session reported, or empty.
 std::string lastErrorText(const PluginSession& s) {
     if (!s.entry.lastError) return {};
@@ -156,6 +163,8 @@ std::unique_ptr<PluginSession> openLibrary(const platform::Path& library) {
     if (!present) throw std::runtime_error("no plug-in library at " + name);
     auto s = std::make_unique<PluginSession>();
     s->name = name;
+    // A library's error signal must end only the entry point that raised it, never the host.
+    platform::hostCatchErrorSignals();
     s->library = platform::loadLibrary(library);
     if (!s->library) {
         throw std::runtime_error("cannot load " + name +
@@ -219,7 +228,9 @@ std::unique_ptr<PluginSession> openLibrary(const platform::Path& library) {
 std::optional<std::string> callLoad(PluginSession& s) {
     if (s.linked) linkedError().clear();
     const std::string before = lastErrorText(s);
+    (void)platform::hostTakeCaughtError();
     if (s.entry.load) s.entry.load();
+    if (auto signalled = caughtSignal()) return signalled;
     const std::string after = lastErrorText(s);
     if (!after.empty() && (s.linked || after != before)) return after;
     return std::nullopt;
@@ -228,8 +239,10 @@ std::optional<std::string> callLoad(PluginSession& s) {
 std::optional<std::string> callGetPluginVersion(PluginSession& s, int32_t& version) {
     if (s.linked) linkedError().clear();
     const std::string before = lastErrorText(s);
+    (void)platform::hostTakeCaughtError();
     // A library without the entry is taken at its word that it speaks this interface.
     version = s.entry.getPluginVersion ? s.entry.getPluginVersion() : host::PluginInterfaceVersion;
+    if (auto signalled = caughtSignal()) return signalled;
     const std::string after = lastErrorText(s);
     if (!after.empty() && (s.linked || after != before)) return after;
     return std::nullopt;
@@ -241,6 +254,7 @@ std::optional<std::string> callElapse(PluginSession& s, const host::VehicleState
     if (!s.entry.elapse) return std::nullopt;
     if (s.linked) linkedError().clear();
     out = s.entry.elapse(state, panel, sound);
+    if (auto signalled = caughtSignal()) return signalled;
     if (s.linked && !linkedError().empty()) return linkedError();
     return std::nullopt;
 }

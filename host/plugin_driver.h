@@ -77,7 +77,8 @@ std::unique_ptr<PluginSession> openLibrary(const platform::Path& library);
 std::optional<std::string> callLoad(PluginSession& session);
 // Calls GetPluginVersion; returns the error message when it ended with an error.
 std::optional<std::string> callGetPluginVersion(PluginSession& session, int32_t& version);
-// Elapse; returns the error message when a linked-in plug-in threw (a library cannot).
+// Elapse; returns the error message when a linked-in plug-in threw or a Windows library raised its
+// error signal.
 std::optional<std::string> callElapse(PluginSession& session, const host::VehicleState& state, int32_t* panel,
                                       int32_t* sound, host::Handles& out);
 void setKeyState(PluginSession& session, int virtualKey, bool down);

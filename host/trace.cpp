@@ -1,5 +1,6 @@
 #include "host/trace.h"
 
+#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -18,6 +19,32 @@ void ArrayLog::record(const std::array<int32_t, 256>& before, const std::array<i
 }
 
 namespace {
+
+// Fields with their leading separator. Floats keep every digit (9 significant digits for a float,
+// 17 for a double, as "%.9g" and "%.17g" print them, so a trace replays bit for bit), formatted by
+// the standard library's own conversion: the C runtimes' printf differ between platforms.
+void appendChars(std::string& line, const char* first, const char* last) {
+    line += ',';
+    line.append(first, last);
+}
+
+void appendInt(std::string& line, int32_t value) {
+    char text[16];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    appendChars(line, text, result.ptr);
+}
+
+void appendFloat(std::string& line, float value) {
+    char text[48];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 9);
+    appendChars(line, text, result.ptr);
+}
+
+void appendDouble(std::string& line, double value) {
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 17);
+    appendChars(line, text, result.ptr);
+}
 
 const char* const FixedColumns[] = {
     "time_ms",      "location_m",   "speed_kmh", "driver_reverser", "driver_power", "driver_brake",
@@ -60,6 +87,7 @@ bool writeTraceCsv(const Trace& t, const platform::Path& file, std::string& erro
     std::fputc('\n', out);
 
     std::array<int32_t, 256> panel = t.panel.start, sound = t.sound.start;
+    std::string line;
     for (size_t k = 0; k < t.rows.size(); ++k) {
         const TraceRow& r = t.rows[k];
         if (k < t.panel.changes.size()) {
@@ -69,23 +97,33 @@ bool writeTraceCsv(const Trace& t, const platform::Path& file, std::string& erro
             for (auto [i, v] : t.sound.changes[k]) sound[i] = v;
         }
         const host::VehicleState& s = r.state;
-        // %.9g keeps every float exactly, so a trace can be replayed bit for bit.
-        std::fprintf(out, "%d,%.17g,%.9g,%d,%d,%d,%d,%d,%d,%d,%.9g,%.9g,%.9g,%.9g,%.9g,%.9g", s.time, s.location,
-                     s.speed, r.driverReverser, r.driverPower, r.driverBrake, r.doorsClosed ? 1 : 0, r.out.reverser,
-                     r.out.power, r.out.brake, s.current, s.bcPressure, s.mrPressure, s.erPressure, s.bpPressure,
-                     s.sapPressure);
+        line.clear();
+        appendInt(line, s.time);
+        appendDouble(line, s.location);
+        appendFloat(line, s.speed);
+        for (int32_t v : {r.driverReverser, r.driverPower, r.driverBrake, r.doorsClosed ? 1 : 0, r.out.reverser,
+                          r.out.power, r.out.brake}) {
+            appendInt(line, v);
+        }
+        for (float v : {s.current, s.bcPressure, s.mrPressure, s.erPressure, s.bpPressure, s.sapPressure}) {
+            appendFloat(line, v);
+        }
         if (t.hasCorvane) {
             const CorvaneView& c = r.corvane;
-            std::fprintf(out, ",%d,%.9g,%.9g,%.9g,%.9g,%d,%d,%.9g", c.pulseMode, c.voltageRatio, c.motorSpeed,
-                         c.motorCurrent, c.lineVoltage, c.effectiveNotch, c.holdFlag ? 1 : 0, c.displayedSap);
+            appendInt(line, c.pulseMode);
+            for (float v : {c.voltageRatio, c.motorSpeed, c.motorCurrent, c.lineVoltage}) appendFloat(line, v);
+            appendInt(line, c.effectiveNotch);
+            appendInt(line, c.holdFlag ? 1 : 0);
+            appendFloat(line, c.displayedSap);
         }
         for (int i = 0; i < 256; ++i) {
-            if (t.panel.written[i]) std::fprintf(out, ",%d", panel[i]);
+            if (t.panel.written[i]) appendInt(line, panel[i]);
         }
         for (int i = 0; i < 256; ++i) {
-            if (t.sound.written[i]) std::fprintf(out, ",%d", sound[i]);
+            if (t.sound.written[i]) appendInt(line, sound[i]);
         }
-        std::fputc('\n', out);
+        line += '\n';
+        std::fwrite(line.data() + 1, 1, line.size() - 1, out);  // without the first field's separator
     }
     if (std::ferror(out)) {
         error = "cannot write " + platform::pathToUtf8(file) + " (disk full?)";

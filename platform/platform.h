@@ -334,3 +334,26 @@ void audioRender(AudioEngine engine, float* stereo, uint32_t frameCount);
 #endif
 
 }  // namespace platform
+
+// ==== Stand-in host ============================================================================
+// What cabhost needs of the operating system besides the plug-ins' own platform layer. Only the
+// host links these; the plug-ins never call them.
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// From now on the error signal of a plug-in library is caught: on Windows a handler keeps the
+// message of the structured exception and lets the entry point return normally, as a host whose
+// handler continues does. The Linux libraries raise nothing (they keep their last error).
+void hostCatchErrorSignals();
+// The message of the error signal caught since the last call (empty when none); clears it.
+std::string hostTakeCaughtError();
+
+// Standard error is a terminal (progress is shown only there).
+bool hostStderrIsTerminal();
+// Runs a program found on the search path with these arguments, its output discarded; returns
+// its exit status, or -1 when it could not be started.
+int hostRunProgram(const std::string& program, const std::vector<std::string>& arguments);
+
+}  // namespace platform

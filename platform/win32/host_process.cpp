@@ -1,0 +1,90 @@
+// The stand-in host's operating-system calls on Windows.
+#include <windows.h>
+#include <io.h>
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+// The host calls the plug-ins on one thread; the handler runs on the thread that raised.
+std::string caughtMessage;
+
+LONG CALLBACK keepErrorSignal(EXCEPTION_POINTERS* info) {
+    const EXCEPTION_RECORD* record = info->ExceptionRecord;
+    if (record->ExceptionCode != ErrorExceptionCode) return EXCEPTION_CONTINUE_SEARCH;
+    const char* message = record->NumberParameters >= 1
+                              ? reinterpret_cast<const char*>(record->ExceptionInformation[0])
+                              : nullptr;
+    caughtMessage = message && *message ? message : "error signal without a message";
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+std::wstring wideFromUtf8(const std::string& text) {
+    if (text.empty()) return {};
+    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
+    if (size > 0) ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    return wide;
+}
+
+// One argument as the runtime's command-line parser reads it back.
+std::wstring quoteArgument(const std::wstring& argument) {
+    std::wstring q = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        q.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        q += c;
+    }
+    q.append(backslashes * 2, L'\\');
+    return q + L"\"";
+}
+
+}  // namespace
+
+void hostCatchErrorSignals() {
+    static bool installed = false;
+    if (!installed) installed = ::AddVectoredExceptionHandler(1, keepErrorSignal) != nullptr;
+}
+
+std::string hostTakeCaughtError() {
+    std::string message;
+    message.swap(caughtMessage);
+    return message;
+}
+
+bool hostStderrIsTerminal() {
+    return _isatty(2) != 0;
+}
+
+int hostRunProgram(const std::string& program, const std::vector<std::string>& arguments) {
+    std::wstring command = quoteArgument(wideFromUtf8(program));
+    for (const std::string& a : arguments) command += L" " + quoteArgument(wideFromUtf8(a));
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE nul = ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                               OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+    PROCESS_INFORMATION process{};
+    const BOOL started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                          nullptr, &startup, &process);
+    if (nul != INVALID_HANDLE_VALUE) ::CloseHandle(nul);
+    if (!started) return -1;
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    const BOOL known = ::GetExitCodeProcess(process.hProcess, &code);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return known ? static_cast<int>(code) : -1;
+}
+
+}  // namespace platform
