@@ -26,7 +26,9 @@ void layOutFolder(const platform::Path& plugin) {
     std::filesystem::create_directories(plugin / "sub", error);
     std::filesystem::create_symlink(HOSTILE_PLUGIN, plugin / "a.so", error);
     std::filesystem::create_symlink(HOSTILE_PLUGIN, plugin / "sub" / "b.so", error);
-    fuzz::writeScratchFile("plugin/garbage.so", "\x7f" "ELF not really a library");
+    fuzz::writeScratchFile("plugin/garbage.so",
+                           "\x7f"
+                           "ELF not really a library");
     fuzz::writeScratchFile("plugin/empty.so", "");
 }
 
@@ -80,7 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     host::VehicleState state{};
     for (int frame = 0; frame < 3; ++frame) {
         state.time += 16;
-        chain::stepChainedPlugins(chain, state, panel, sound, frame, 9 - frame, 1, chain::Gates{true, frame != 1, true});
+        chain::stepChainedPlugins(chain, state, panel, sound, frame, 9 - frame, 1,
+                                  chain::Gates{true, frame != 1, true});
     }
     try {
         chain::checkChainedVersions(chain);

@@ -71,8 +71,8 @@ void layOutVehicles() {
     copyConfiguration(root / "sample");
     copyConfiguration(root / "sounds");
     const std::string wav = wavBytes(400);
-    for (const char* name : {"bc.wav", "sap.wav", "sapHigh.wav", "atsmotornoise/0.wav", "atsmotornoise/7.wav",
-                             "atsmotornoise/40.wav"}) {
+    for (const char* name :
+         {"bc.wav", "sap.wav", "sapHigh.wav", "atsmotornoise/0.wav", "atsmotornoise/7.wav", "atsmotornoise/40.wav"}) {
         fuzz::writeScratchFile(fs::path("sounds") / name, wav);
     }
     fuzz::writeScratchFile("sounds/atsmotornoise/1.wav", "RIFF broken");
@@ -128,8 +128,13 @@ struct Host {
         switch (in.ConsumeIntegralInRange<int>(0, 4)) {
             case 0: state.time = static_cast<int32_t>(static_cast<uint32_t>(state.time) + 16u); break;
             case 1: break;
-            case 2: state.time = static_cast<int32_t>(static_cast<uint32_t>(state.time) - in.ConsumeIntegral<uint16_t>()); break;
-            case 3: state.time = static_cast<int32_t>(static_cast<uint32_t>(state.time) + in.ConsumeIntegralInRange<uint32_t>(0, 2000)); break;
+            case 2:
+                state.time = static_cast<int32_t>(static_cast<uint32_t>(state.time) - in.ConsumeIntegral<uint16_t>());
+                break;
+            case 3:
+                state.time = static_cast<int32_t>(static_cast<uint32_t>(state.time) +
+                                                  in.ConsumeIntegralInRange<uint32_t>(0, 2000));
+                break;
             default: state.time = anyInt(in); break;
         }
         const uint16_t fields = in.ConsumeIntegral<uint16_t>();
@@ -201,8 +206,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             }
             case 16: {
-                const int key = in.ConsumeBool() ? (in.ConsumeBool() ? platform::VirtualKeyShift : platform::VirtualKeyP)
-                                                 : in.ConsumeIntegral<uint8_t>();
+                const int key = in.ConsumeBool()
+                                    ? (in.ConsumeBool() ? platform::VirtualKeyShift : platform::VirtualKeyP)
+                                    : in.ConsumeIntegral<uint8_t>();
                 platform::setKeyDown(key, in.ConsumeBool());
                 break;
             }

@@ -82,13 +82,31 @@ bool leavesFolder(const platform::Path& folder, std::string_view text) {
 
 float interestingFloat(uint8_t choice, uint32_t rawBits) {
     constexpr float specials[] = {
-        0.0f, -0.0f, 1.0f, -1.0f,
-        std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::quiet_NaN(),
-        std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
-        std::numeric_limits<float>::max(), std::numeric_limits<float>::lowest(),
-        std::numeric_limits<float>::denorm_min(), std::numeric_limits<float>::min(),
-        2147483648.0f, -2147483904.0f, 4294967296.0f, 1e30f,
-        5.0f, 15.0f, 29.9f, 30.0f, 80.0f, 320.0f, 420.0f, 1350.0f, 1650.0f,
+        0.0f,
+        -0.0f,
+        1.0f,
+        -1.0f,
+        std::numeric_limits<float>::quiet_NaN(),
+        -std::numeric_limits<float>::quiet_NaN(),
+        std::numeric_limits<float>::infinity(),
+        -std::numeric_limits<float>::infinity(),
+        std::numeric_limits<float>::max(),
+        std::numeric_limits<float>::lowest(),
+        std::numeric_limits<float>::denorm_min(),
+        std::numeric_limits<float>::min(),
+        2147483648.0f,
+        -2147483904.0f,
+        4294967296.0f,
+        1e30f,
+        5.0f,
+        15.0f,
+        29.9f,
+        30.0f,
+        80.0f,
+        320.0f,
+        420.0f,
+        1350.0f,
+        1650.0f,
     };
     constexpr size_t count = sizeof specials / sizeof specials[0];
     if (choice < count) return specials[choice];
@@ -100,10 +118,30 @@ float interestingFloat(uint8_t choice, uint32_t rawBits) {
 
 int32_t interestingInt(uint8_t choice, uint32_t raw) {
     constexpr int32_t specials[] = {
-        0, 1, -1, 2, 7, 8, 9, 12, 13, 255, 256, -256,
-        std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(),
-        std::numeric_limits<int32_t>::min() + 1, std::numeric_limits<int32_t>::max() - 1,
-        -2, -4, -6, -7, -8, 1000, -1000, 65536,
+        0,
+        1,
+        -1,
+        2,
+        7,
+        8,
+        9,
+        12,
+        13,
+        255,
+        256,
+        -256,
+        std::numeric_limits<int32_t>::min(),
+        std::numeric_limits<int32_t>::max(),
+        std::numeric_limits<int32_t>::min() + 1,
+        std::numeric_limits<int32_t>::max() - 1,
+        -2,
+        -4,
+        -6,
+        -7,
+        -8,
+        1000,
+        -1000,
+        65536,
     };
     constexpr size_t count = sizeof specials / sizeof specials[0];
     if (choice < count) return specials[choice];

@@ -1,9 +1,10 @@
 // A chained plug-in for the fuzz targets: its version, its Elapse result, the array elements it
 // writes and whether its Load throws are whatever the target last configured.
+#include "hostile_plugin.h"
+
 #include <stdexcept>
 
 #include "frame/host_interface.h"
-#include "hostile_plugin.h"
 
 namespace {
 

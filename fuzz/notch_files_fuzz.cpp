@@ -32,8 +32,14 @@ bool namesForeignFiles(std::string_view notchFile) {
 volatile float sink;
 
 void lookAtEveryTable(const config::NotchConfig& c) {
-    const float speeds[] = {0.0f, -0.0f, 15.0f, -30.0f, 1e30f, std::numeric_limits<float>::infinity(),
-                            std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::denorm_min()};
+    const float speeds[] = {0.0f,
+                            -0.0f,
+                            15.0f,
+                            -30.0f,
+                            1e30f,
+                            std::numeric_limits<float>::infinity(),
+                            std::numeric_limits<float>::quiet_NaN(),
+                            std::numeric_limits<float>::denorm_min()};
     const int count = static_cast<int>(std::max(c.powerNotchCount, c.brakeNotchCount)) + 2;
     for (float speed : speeds) {
         for (int i = -2; i <= count; ++i) {

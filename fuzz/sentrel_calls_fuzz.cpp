@@ -35,15 +35,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     host::VehicleState state{};
     while (in.remaining_bytes() > 0) {
         switch (in.ConsumeIntegralInRange<int>(0, 13)) {
-            case 0: atstimer::setVehicleSpec(s, host::VehicleSpec{anyInt(in), anyInt(in), anyInt(in), anyInt(in), anyInt(in)}); break;
+            case 0:
+                atstimer::setVehicleSpec(s,
+                                         host::VehicleSpec{anyInt(in), anyInt(in), anyInt(in), anyInt(in), anyInt(in)});
+                break;
             case 1: atstimer::initialize(s); break;
             case 2: {
                 state.location = anyLocation(in, state.location);
                 // Time forwards by a frame, standing still, backwards, or anywhere.
                 switch (in.ConsumeIntegralInRange<int>(0, 3)) {
-                    case 0: state.time = static_cast<int32_t>(static_cast<uint32_t>(state.time) + in.ConsumeIntegralInRange<uint32_t>(0, 200)); break;
+                    case 0:
+                        state.time = static_cast<int32_t>(static_cast<uint32_t>(state.time) +
+                                                          in.ConsumeIntegralInRange<uint32_t>(0, 200));
+                        break;
                     case 1: break;
-                    case 2: state.time = static_cast<int32_t>(static_cast<uint32_t>(state.time) - in.ConsumeIntegral<uint16_t>()); break;
+                    case 2:
+                        state.time =
+                            static_cast<int32_t>(static_cast<uint32_t>(state.time) - in.ConsumeIntegral<uint16_t>());
+                        break;
                     default: state.time = anyInt(in); break;
                 }
                 state.speed = anyFloat(in);

@@ -37,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const float volume = fuzz::interestingFloat(data[2], readU32(data + 8) ^ 0x5a5a5a5au);
 
     fuzz::clearScratch();
-    const platform::Path file = fuzz::writeScratchFile("sound.wav", std::string_view(
-        reinterpret_cast<const char*>(data + 12), size - 12));
+    const platform::Path file =
+        fuzz::writeScratchFile("sound.wav", std::string_view(reinterpret_cast<const char*>(data + 12), size - 12));
     const platform::Path logPath = fuzz::scratchDirectory() / "log.txt";
     std::FILE* log = platform::openTextFileForWriting(logPath);
 

@@ -107,7 +107,8 @@ TEST(HostileValues, NonFiniteVehicleStateLeavesNoTrace) {
         s.current = 0.0f;
         run->frames(200);
     }
-    for (int index : {22, 130, 131, 132, 133}) EXPECT_EQ(poisoned.panel[index], clean.panel[index]) << "panel " << index;
+    for (int index : {22, 130, 131, 132, 133})
+        EXPECT_EQ(poisoned.panel[index], clean.panel[index]) << "panel " << index;
     const host::Handles a = clean.frame(), b = poisoned.frame();
     EXPECT_EQ(a.power, b.power);
     EXPECT_EQ(a.brake, b.brake);
@@ -178,7 +179,7 @@ TEST(HostileValues, KeysOfAnySizeAndTheAdjustmentDigits) {
         c.keyDown(key);
         c.keyUp(key);
     }
-    c.keyDown(0);  // adjustment target 1
+    c.keyDown(0);                                 // adjustment target 1
     for (int i = 0; i < 2000; ++i) c.keyDown(6);  // far below zero
     run.frame();
     for (int i = 220; i <= 223; ++i) {
