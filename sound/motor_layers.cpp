@@ -1,5 +1,7 @@
 #include "sound/motor_layers.h"
 
+#include <iterator>
+
 namespace sound {
 namespace {
 
@@ -232,10 +234,73 @@ constexpr Row Rows[] = {
     row(40, mode(127), line(S, -2.4999995f, 18.499996f, Unit), Gb),
 };
 
+constexpr size_t RowCount = std::size(Rows);
+static_assert(RowCount < 256, "row indices are bytes");
+
+constexpr bool groupedByLayer() {
+    for (size_t i = 1; i < RowCount; ++i)
+        if (Rows[i].layer < Rows[i - 1].layer) return false;
+    return Rows[RowCount - 1].layer < 41;
+}
+static_assert(groupedByLayer(), "the first row that holds wins only while a layer's rows stand together");
+
+// Where each layer's rows begin; layer 41 stands for the end of the table.
+struct LayerRanges {
+    std::array<uint8_t, 42> begin{};
+};
+constexpr LayerRanges layerRanges() {
+    LayerRanges ranges;
+    size_t row = 0;
+    for (int layer = 0; layer <= 41; ++layer) {
+        while (row < RowCount && Rows[row].layer < layer) ++row;
+        ranges.begin[layer] = static_cast<uint8_t>(row);
+    }
+    return ranges;
+}
+constexpr LayerRanges Ranges = layerRanges();
+
+constexpr size_t modeEntries() {
+    size_t entries = 0;
+    for (const Row& row : Rows)
+        for (int mode = 0; mode < ModeCount; ++mode)
+            if (row.when.modes & (1u << mode)) ++entries;
+    return entries;
+}
+
+// For every mode the indices of its rows, one mode after the other.
+struct ModeRows {
+    std::array<uint8_t, modeEntries()> rows{};
+    std::array<uint16_t, ModeCount + 1> begin{};
+};
+constexpr ModeRows modeRows() {
+    ModeRows index;
+    size_t next = 0;
+    for (int mode = 0; mode < ModeCount; ++mode) {
+        index.begin[mode] = static_cast<uint16_t>(next);
+        for (size_t row = 0; row < RowCount; ++row)
+            if (Rows[row].when.modes & (1u << mode)) index.rows[next++] = static_cast<uint8_t>(row);
+    }
+    index.begin[ModeCount] = static_cast<uint16_t>(next);
+    return index;
+}
+constexpr ModeRows RowsByMode = modeRows();
+
 }  // namespace
 
 std::span<const Row> motorLayerRows() {
     return Rows;
+}
+
+std::span<const Row> motorLayerRowsOf(int layer) {
+    if (layer < 0 || layer > 40) return {};
+    return std::span<const Row>(Rows).subspan(Ranges.begin[layer], Ranges.begin[layer + 1] - Ranges.begin[layer]);
+}
+
+std::span<const uint8_t> motorLayerRowsOfMode(int32_t mode) {
+    const int index = modeIndex(mode);
+    if (index < 0) return {};
+    const size_t begin = RowsByMode.begin[index];
+    return std::span<const uint8_t>(RowsByMode.rows).subspan(begin, RowsByMode.begin[index + 1] - begin);
 }
 
 }  // namespace sound

@@ -91,33 +91,45 @@ struct Row {
     Gain gain;
 };
 
+// The modes that a row can name, numbered 0 to ModeCount − 1; -1 for 100 and anything unknown.
+constexpr int ModeCount = 17;
+constexpr int modeIndex(int32_t mode) {
+    switch (mode) {
+        case 1: return 0;
+        case 2: return 1;
+        case 3: return 2;
+        case 5: return 3;
+        case 9: return 4;
+        case 15: return 5;
+        case 27: return 6;
+        case 45: return 7;
+        case 99: return 8;
+        case 101: return 9;
+        case 102: return 10;
+        case 103: return 11;
+        case 105: return 12;
+        case 109: return 13;
+        case 115: return 14;
+        case 127: return 15;
+        case 145: return 16;
+        default: return -1;
+    }
+}
+
 // The modes as bits of a set.
 constexpr uint32_t modeBit(int32_t mode) {
-    switch (mode) {
-        case 1: return 1u << 0;
-        case 2: return 1u << 1;
-        case 3: return 1u << 2;
-        case 5: return 1u << 3;
-        case 9: return 1u << 4;
-        case 15: return 1u << 5;
-        case 27: return 1u << 6;
-        case 45: return 1u << 7;
-        case 99: return 1u << 8;
-        case 101: return 1u << 9;
-        case 102: return 1u << 10;
-        case 103: return 1u << 11;
-        case 105: return 1u << 12;
-        case 109: return 1u << 13;
-        case 115: return 1u << 14;
-        case 127: return 1u << 15;
-        case 145: return 1u << 16;
-        default: return 0;  // 100 and anything unknown: no mode-keyed layer sounds
-    }
+    const int index = modeIndex(mode);
+    return index < 0 ? 0 : 1u << index;  // 100 and anything unknown: no mode-keyed layer sounds
 }
 
 // Every row, grouped by layer in increasing layer order; within a layer the first row whose
 // condition holds gives the volume, and a layer with no such row is silent.
 std::span<const Row> motorLayerRows();
+// The rows of one layer, in the order they are tried (empty for a layer without rows).
+std::span<const Row> motorLayerRowsOf(int layer);
+// The rows whose modes include the mode, as indices into motorLayerRows(), in table order: so still
+// grouped by layer, and a layer's first row that holds among them is its first row that holds at all.
+std::span<const uint8_t> motorLayerRowsOfMode(int32_t mode);
 
 // The pitch factor k of each layer (ratio = S × k); layers 0 to 2 play at their recorded pitch and
 // layers 28 and 29 get no request at all.

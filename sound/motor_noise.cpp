@@ -28,8 +28,9 @@ bool inBand(const Band& band, float x) {
     return aboveLow && belowHigh;
 }
 
-bool holds(const Condition& c, const MotorNoiseInputs& in, const MotorNoiseShares& shares) {
-    if ((c.modes & modeBit(in.mode)) == 0) return false;
+// Everything of the condition but its modes.
+[[gnu::always_inline]] inline bool holdsInMode(const Condition& c, const MotorNoiseInputs& in,
+                                               const MotorNoiseShares& shares) {
     if (!inBand(c.r, in.r) || !inBand(c.s, in.s) || !inBand(c.v, in.v)) return false;
     if (c.h == Flag::Clear && in.h) return false;
     if (c.h == Flag::Set && !in.h) return false;
@@ -43,6 +44,10 @@ bool holds(const Condition& c, const MotorNoiseInputs& in, const MotorNoiseShare
     }
     if (c.belowFadeEnd && !(in.v < shares.v0 + 1.3f)) return false;
     return true;
+}
+
+bool holds(const Condition& c, const MotorNoiseInputs& in, const MotorNoiseShares& shares) {
+    return (c.modes & modeBit(in.mode)) != 0 && holdsInMode(c, in, shares);
 }
 
 float variable(Var x, const MotorNoiseInputs& in, const MotorNoiseShares& shares) {
@@ -133,8 +138,8 @@ MotorNoiseShares motorNoiseShares(const MotorNoiseInputs& in) {
 }
 
 float motorLayerVolume(int layer, const MotorNoiseInputs& in, const MotorNoiseShares& shares) {
-    for (const Row& row : motorLayerRows()) {
-        if (row.layer != layer || !holds(row.when, in, shares)) continue;
+    for (const Row& row : motorLayerRowsOf(layer)) {
+        if (!holds(row.when, in, shares)) continue;
         return withGain(row.gain, rowValue(row, in, shares), in, shares);
     }
     return 0.0f;
@@ -142,24 +147,48 @@ float motorLayerVolume(int layer, const MotorNoiseInputs& in, const MotorNoiseSh
 
 MotorNoiseLevels motorNoiseLevels(const MotorNoiseInputs& in) {
     const MotorNoiseShares shares = motorNoiseShares(in);
+    // A layer that none of the mode's rows makes audible keeps volume 0. One pass over the mode's
+    // rows: they are grouped by layer, so once a row of a layer held, its later rows are skipped.
     MotorNoiseLevels levels;
-    for (int layer = 0; layer < MotorNoiseLayers; ++layer) {
-        if (!layerGetsRequests(layer)) continue;
-        levels.volume[layer] = finiteVolume(motorLayerVolume(layer, in, shares));
-        levels.ratio[layer] = layerAtRecordedPitch(layer) ? 1.0f : finiteRatio(in.s * MotorLayerPitch[layer]);
+    const std::span<const Row> rows = motorLayerRows();
+    int decided = -1;
+    for (const uint8_t index : motorLayerRowsOfMode(in.mode)) {
+        const Row& row = rows[index];
+        if (row.layer == decided || !holdsInMode(row.when, in, shares)) continue;
+        decided = row.layer;
+        levels.volume[row.layer] = finiteVolume(withGain(row.gain, rowValue(row, in, shares), in, shares));
     }
+
+    // With a finite S every product is finite (every k is below 1), so only a non-finite S needs
+    // the per-layer replacement.
+    if (std::isfinite(in.s)) {
+        for (int layer = 0; layer < MotorNoiseLayers; ++layer) levels.ratio[layer] = in.s * MotorLayerPitch[layer];
+    } else {
+        for (int layer = 0; layer < MotorNoiseLayers; ++layer)
+            levels.ratio[layer] = finiteRatio(in.s * MotorLayerPitch[layer]);
+    }
+    static_assert(layerAtRecordedPitch(2) && !layerAtRecordedPitch(3));
+    static_assert(!layerGetsRequests(28) && !layerGetsRequests(29));
+    levels.ratio[0] = levels.ratio[1] = levels.ratio[2] = 1.0f;
+    levels.ratio[28] = levels.ratio[29] = 0.0f;
     return levels;
 }
 
 void applyMotorNoise(std::array<SoundVoice, 41>& layers, const MotorNoiseLevels& levels, uint32_t operationSet) {
-    for (int layer = 0; layer < MotorNoiseLayers; ++layer) {
-        if (layerGetsRequests(layer) && layers[layer].voice)
-            layers[layer].setVolume(levels.volume[layer], operationSet);
-    }
-    for (int layer = 0; layer < MotorNoiseLayers; ++layer) {
-        if (layerGetsRequests(layer) && layers[layer].voice)
-            layers[layer].setFrequencyRatio(levels.ratio[layer], operationSet);
-    }
+    // The levels are finite by construction, so the requests go to the engine without the voice's
+    // own replacement of non-finite values. Layers 28 and 29 get none: the loops run around them.
+    static_assert(!layerGetsRequests(28) && !layerGetsRequests(29) && layerGetsRequests(27) && layerGetsRequests(30));
+    const auto volume = [&](int layer) {
+        if (layers[layer].voice) platform::audioSetVolume(layers[layer].voice, levels.volume[layer], operationSet);
+    };
+    const auto ratio = [&](int layer) {
+        if (layers[layer].voice)
+            platform::audioSetFrequencyRatio(layers[layer].voice, levels.ratio[layer], operationSet);
+    };
+    for (int layer = 0; layer < 28; ++layer) volume(layer);
+    for (int layer = 30; layer < MotorNoiseLayers; ++layer) volume(layer);
+    for (int layer = 0; layer < 28; ++layer) ratio(layer);
+    for (int layer = 30; layer < MotorNoiseLayers; ++layer) ratio(layer);
 }
 
 MotorNoiseInputs motorNoiseInputs(const frame::Plugin& p, const sim::FrameContext& frame) {

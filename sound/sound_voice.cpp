@@ -150,27 +150,16 @@ void SoundVoice::setPlayBegin(uint32_t firstSample) {
     buffer->loopCount = 0;
 }
 
-AudioResult SoundVoice::setVolume(float volume, uint32_t operationSet) {
-    if (!voice) return AudioErrorInvalidCall;
-    // A value that is not a number must never reach the engine; silence is the safe reading.
-    if (!std::isfinite(volume)) volume = 0.0f;
-    return platform::audioSetVolume(voice, volume, operationSet);
-}
-
 AudioResult SoundVoice::setVolumeClamped(float volume, uint32_t operationSet) {
     if (volume < 0.0f) volume = 0.0f;
     if (volume > 1.0f) volume = 1.0f;
     return setVolume(volume, operationSet);
 }
 
-AudioResult SoundVoice::setFrequencyRatio(float ratio, uint32_t operationSet) {
-    if (!voice) return AudioErrorInvalidCall;
-    if (std::isnan(ratio)) {
-        ratio = 1.0f;
-    } else if (std::isinf(ratio)) {
-        ratio = ratio > 0.0f ? platform::AudioMaxFrequencyRatio : platform::AudioMinFrequencyRatio;
-    }
-    return platform::audioSetFrequencyRatio(voice, ratio, operationSet);
+float finiteFrequencyRatio(float ratio) {
+    if (std::isnan(ratio)) return 1.0f;
+    if (std::isinf(ratio)) return ratio > 0.0f ? platform::AudioMaxFrequencyRatio : platform::AudioMinFrequencyRatio;
+    return ratio;
 }
 
 void SoundVoice::reset() {

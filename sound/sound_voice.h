@@ -1,6 +1,7 @@
 // One playable sound of the plug-in's own: its decoded samples and its platform voice.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -11,6 +12,10 @@
 namespace sound {
 
 using platform::AudioResult;
+
+// What the engine receives for a non-finite frequency ratio: the recorded pitch for NaN, the
+// platform's limit for an infinity.
+float finiteFrequencyRatio(float ratio);
 
 struct SoundVoice {
     platform::AudioEngine engine = nullptr;      // a counted reference while loaded
@@ -43,9 +48,21 @@ struct SoundVoice {
     AudioResult rewind();
     // The next submission begins at this sample frame and plays once to the end.
     void setPlayBegin(uint32_t firstSample);
-    AudioResult setVolume(float volume, uint32_t operationSet);
+    // Inline: every frame makes one of each per motor-noise layer.
+    AudioResult setVolume(float volume, uint32_t operationSet) {
+        if (!voice) return platform::AudioErrorInvalidCall;
+        // A value that is not a number must never reach the engine; silence is the safe reading.
+        if (!std::isfinite(volume)) [[unlikely]]
+            volume = 0.0f;
+        return platform::audioSetVolume(voice, volume, operationSet);
+    }
     AudioResult setVolumeClamped(float volume, uint32_t operationSet);
-    AudioResult setFrequencyRatio(float ratio, uint32_t operationSet);
+    AudioResult setFrequencyRatio(float ratio, uint32_t operationSet) {
+        if (!voice) return platform::AudioErrorInvalidCall;
+        if (!std::isfinite(ratio)) [[unlikely]]
+            ratio = finiteFrequencyRatio(ratio);
+        return platform::audioSetFrequencyRatio(voice, ratio, operationSet);
+    }
     // Back to the empty default state.
     void reset();
 };

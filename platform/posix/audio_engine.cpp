@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <new>
 
 #include "platform/posix/audio_internal.h"
@@ -64,7 +65,11 @@ struct AudioEngineObject {
     bool started = true;
     AudioMasteringVoiceObject* mastering = nullptr;
     std::vector<AudioSourceVoiceObject*> voices;
-    std::vector<PendingRequest> pending;
+    // The requests waiting for their commit, in submission order. The room is made once per voice
+    // when it is created, so that a request is a plain store.
+    std::unique_ptr<PendingRequest[]> pending;
+    size_t pendingCount = 0;
+    size_t pendingRoom = 0;
 };
 
 namespace {
@@ -92,6 +97,18 @@ void record(AudioCall call, uint32_t voiceId, uint32_t operationSet, float value
     if (world.recording) world.records.push_back({call, voiceId, operationSet, value});
 }
 
+// What apply does, but nothing is recorded.
+inline void applyUnrecorded(const PendingRequest& request) {
+    AudioSourceVoiceObject* v = request.voice;
+    switch (request.call) {
+        case AudioCall::SetVolume: v->volume = request.value; break;
+        case AudioCall::SetFrequencyRatio: v->frequencyRatio = request.value; break;
+        case AudioCall::Start: v->started = true; break;
+        case AudioCall::Stop: v->started = false; break;
+        default: break;
+    }
+}
+
 // Applies a request now: start, stop, volume or frequency ratio.
 void apply(const PendingRequest& request) {
     AudioSourceVoiceObject* v = request.voice;
@@ -105,13 +122,40 @@ void apply(const PendingRequest& request) {
     record(request.call, v->id, request.operationSet, request.value);
 }
 
+// Room for this many waiting requests per voice: a volume, a ratio, a start and a stop in a frame.
+constexpr size_t PendingPerVoice = 4;
+
+void makeRoom(AudioEngineObject& engine, size_t room) {
+    if (room <= engine.pendingRoom) return;
+    auto larger = std::make_unique<PendingRequest[]>(room);
+    std::copy_n(engine.pending.get(), engine.pendingCount, larger.get());
+    engine.pending = std::move(larger);
+    engine.pendingRoom = room;
+}
+
+void queueGrowing(AudioEngineObject& engine, const PendingRequest& request) {
+    if (engine.pendingCount == engine.pendingRoom) makeRoom(engine, 2 * engine.pendingRoom + 16);
+    engine.pending[engine.pendingCount++] = request;
+}
+
 void requestOrApply(AudioSourceVoiceObject* voice, AudioCall call, float value, uint32_t operationSet) {
     PendingRequest request{operationSet, call, voice, value};
     if (operationSet == AudioCommitNow) {
         apply(request);
     } else {
-        voice->engine->pending.push_back(request);
+        queueGrowing(*voice->engine, request);
     }
+}
+
+// The common request: with an operation set, no fault armed, and room in the queue. Anything else
+// goes through the full path.
+inline bool queueFast(AudioSourceVoiceObject* voice, AudioCall call, float value, uint32_t operationSet) {
+    AudioEngineObject& engine = *voice->engine;
+    if (operationSet == AudioCommitNow || world.faults[static_cast<int>(call)].count != 0 ||
+        engine.pendingCount == engine.pendingRoom)
+        return false;
+    engine.pending[engine.pendingCount++] = {operationSet, call, voice, value};
+    return true;
 }
 
 uint32_t framesIn(const AudioSourceVoiceObject& voice, uint32_t bytes) {
@@ -237,10 +281,11 @@ void renderVoice(AudioSourceVoiceObject& v, uint32_t outputRate, float* stereo, 
 
 void destroySourceVoice(AudioSourceVoiceObject* voice) {
     AudioEngineObject* engine = voice->engine;
-    auto& pending = engine->pending;
-    pending.erase(
-        std::remove_if(pending.begin(), pending.end(), [voice](const PendingRequest& r) { return r.voice == voice; }),
-        pending.end());
+    PendingRequest* const waiting = engine->pending.get();
+    engine->pendingCount =
+        static_cast<size_t>(std::remove_if(waiting, waiting + engine->pendingCount,
+                                           [voice](const PendingRequest& r) { return r.voice == voice; }) -
+                            waiting);
     auto& voices = engine->voices;
     voices.erase(std::remove(voices.begin(), voices.end(), voice), voices.end());
     record(AudioCall::DestroyVoice, voice->id, 0, 0.0f);
@@ -347,17 +392,29 @@ AudioResult audioCommitChanges(AudioEngine engine, uint32_t operationSet) {
     record(AudioCall::CommitChanges, 0, operationSet, 0.0f);
     // Applied in submission order; the requests of other sets close up in place, so the queue keeps
     // its storage and a commit per frame allocates nothing.
-    auto& pending = engine->pending;
+    PendingRequest* const pending = engine->pending.get();
+    const size_t count = engine->pendingCount;
     size_t kept = 0;
-    for (size_t i = 0; i < pending.size(); ++i) {
-        const PendingRequest r = pending[i];
-        if (operationSet == AudioCommitAll || r.operationSet == operationSet) {
-            apply(r);
-        } else {
-            pending[kept++] = r;
+    if (world.recording) {
+        for (size_t i = 0; i < count; ++i) {
+            const PendingRequest r = pending[i];
+            if (operationSet == AudioCommitAll || r.operationSet == operationSet) {
+                apply(r);
+            } else {
+                pending[kept++] = r;
+            }
+        }
+    } else {
+        for (size_t i = 0; i < count; ++i) {
+            const PendingRequest r = pending[i];
+            if (operationSet == AudioCommitAll || r.operationSet == operationSet) {
+                applyUnrecorded(r);
+            } else {
+                pending[kept++] = r;
+            }
         }
     }
-    pending.resize(kept);
+    engine->pendingCount = kept;
     return AudioOk;
 }
 
@@ -381,6 +438,7 @@ AudioResult audioCreateSourceVoice(AudioEngine engine, AudioSourceVoice* voice, 
     v->flags = flags;
     v->maxFrequencyRatio = maxFrequencyRatio;
     engine->voices.push_back(v);
+    makeRoom(*engine, PendingPerVoice * engine->voices.size());
     ++world.liveSourceVoices;
     *voice = v;
     record(AudioCall::CreateSourceVoice, v->id, 0, maxFrequencyRatio);
@@ -459,7 +517,9 @@ void audioGetState(AudioSourceVoice voice, AudioVoiceState* state, uint32_t flag
     if (!(flags & AudioVoiceNoSamplesPlayed)) state->samplesPlayed = voice->samplesPlayed;
 }
 
-AudioResult audioSetVolume(AudioSourceVoice voice, float volume, uint32_t operationSet) {
+namespace {
+
+[[gnu::noinline]] AudioResult setVolumeFully(AudioSourceVoice voice, float volume, uint32_t operationSet) {
     if (!voice) return AudioErrorInvalidArg;
     if (!std::isfinite(volume)) {
         ++world.rejectedNonFinite;
@@ -472,7 +532,7 @@ AudioResult audioSetVolume(AudioSourceVoice voice, float volume, uint32_t operat
     return AudioOk;
 }
 
-AudioResult audioSetFrequencyRatio(AudioSourceVoice voice, float ratio, uint32_t operationSet) {
+[[gnu::noinline]] AudioResult setFrequencyRatioFully(AudioSourceVoice voice, float ratio, uint32_t operationSet) {
     if (!voice) return AudioErrorInvalidArg;
     if (!std::isfinite(ratio)) {
         ++world.rejectedNonFinite;
@@ -484,6 +544,26 @@ AudioResult audioSetFrequencyRatio(AudioSourceVoice voice, float ratio, uint32_t
     requestOrApply(voice, AudioCall::SetFrequencyRatio,
                    std::clamp(ratio, AudioMinFrequencyRatio, voice->maxFrequencyRatio), operationSet);
     return AudioOk;
+}
+
+}  // namespace
+
+// Volume and ratio requests come 80 to a frame: the common case is a few tests and one store, and
+// everything rare (no voice, a non-finite value, an armed fault, at once, a full queue) takes the
+// full path, kept out of line so that the common one saves no registers.
+// A value inside the engine's range is finite and needs no clamping.
+AudioResult audioSetVolume(AudioSourceVoice voice, float volume, uint32_t operationSet) {
+    if (voice && std::fabs(volume) <= AudioMaxVolumeLevel &&
+        queueFast(voice, AudioCall::SetVolume, volume, operationSet))
+        return AudioOk;
+    return setVolumeFully(voice, volume, operationSet);
+}
+
+AudioResult audioSetFrequencyRatio(AudioSourceVoice voice, float ratio, uint32_t operationSet) {
+    if (voice && ratio >= AudioMinFrequencyRatio && ratio <= voice->maxFrequencyRatio &&
+        !(voice->flags & AudioVoiceNoPitch) && queueFast(voice, AudioCall::SetFrequencyRatio, ratio, operationSet))
+        return AudioOk;
+    return setFrequencyRatioFully(voice, ratio, operationSet);
 }
 
 // ---- EXT ----
