@@ -45,6 +45,23 @@ double approach(double value, double target, double step) {
 
 }  // namespace
 
+double portableExp(double x) {
+    if (std::isnan(x)) return x;
+    if (x < -700.0) return 0.0;
+    x = std::min(x, 700.0);
+    // x = k ln 2 + r with |r| <= ln 2 / 2; the high part of ln 2 has trailing zero bits, so k times
+    // it is exact.
+    constexpr double InvLn2 = 1.44269504088896338700e+00;
+    constexpr double Ln2Hi = 6.93147180369123816490e-01;
+    constexpr double Ln2Lo = 1.90821492927058770002e-10;
+    const double k = std::floor(x * InvLn2 + 0.5);
+    const double r = (x - k * Ln2Hi) - k * Ln2Lo;
+    // The series of e^r to the 17th power, nested: its remainder is far below an ulp for |r| <= 0.35.
+    double sum = 1.0;
+    for (int n = 17; n >= 1; --n) sum = 1.0 + r * sum / n;
+    return std::ldexp(sum, static_cast<int>(k));
+}
+
 bool isEmergency(const TrainInputs& in) {
     const int32_t n = in.brakeNotches;
     return in.handles.brake == n + 1 || in.handles.brake >= n + 4;
@@ -122,7 +139,7 @@ void stepTrain(const TrainParams& params, const CurrentTables& tables, TrainStat
     const double charged = std::max(params.bpChargedKpa, 1.0);
     const double bpShare = std::clamp(1.0 - train.bpKpa / charged, 0.0, 1.0);
     const double bcTarget = std::max(train.sapKpa, params.emergencyBcKpa * bpShare);
-    const double follow = params.bcLagS > 0.0 ? 1.0 - std::exp(-dtS / params.bcLagS) : 1.0;
+    const double follow = params.bcLagS > 0.0 ? 1.0 - portableExp(-dtS / params.bcLagS) : 1.0;
     train.bcKpa += (bcTarget - train.bcKpa) * follow;
     if (std::fabs(bcTarget - train.bcKpa) < 0.05) train.bcKpa = bcTarget;
 

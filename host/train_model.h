@@ -73,6 +73,12 @@ double targetCurrentA(const TrainParams& params, const CurrentTables& tables, co
 double targetSapKpa(const TrainParams& params, const TrainInputs& in, double currentA);
 bool isEmergency(const TrainInputs& in);
 
+// e^x from additions, multiplications and divisions alone, the same bits on every build: the C
+// runtimes' exp round some results differently on Linux and on Windows, and one such bit in the
+// brake cylinder's lag is enough to part the traces of the same run. Within an ulp or two of e^x;
+// 0 below -700, e^700 above 700.
+double portableExp(double x);
+
 // Advances the train by dtS seconds.
 void stepTrain(const TrainParams& params, const CurrentTables& tables, TrainState& train, const TrainInputs& in,
                double dtS);

@@ -2,6 +2,11 @@
 // it understands.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
 #include "host/train_model.h"
 
 namespace {
@@ -196,3 +201,42 @@ TEST(TrainModel, ZeroOrNegativeStepChangesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// The distance between two doubles of the same sign in units in the last place.
+int64_t ulpsApart(double a, double b) {
+    int64_t ia, ib;
+    std::memcpy(&ia, &a, sizeof a);
+    std::memcpy(&ib, &b, sizeof b);
+    return ia > ib ? ia - ib : ib - ia;
+}
+
+}  // namespace
+
+// The brake cylinder's lag factor comes from the model's own exp, so that the Linux and Windows
+// hosts step the train alike; it must still be e^x.
+TEST(TrainModel, PortableExpIsExpToAnUlpOrTwo) {
+    EXPECT_EQ(cabhost::portableExp(0.0), 1.0);
+    EXPECT_EQ(cabhost::portableExp(-800.0), 0.0);
+    EXPECT_TRUE(std::isnan(cabhost::portableExp(std::nan(""))));
+    EXPECT_TRUE(std::isfinite(cabhost::portableExp(1e6)));
+    int64_t worst = 0;
+    for (int ms = 1; ms <= 2000; ++ms) {
+        for (int lagTenths = 1; lagTenths <= 50; ++lagTenths) {
+            const double x = -(ms / 1000.0) / (lagTenths / 10.0);
+            worst = std::max(worst, ulpsApart(cabhost::portableExp(x), std::exp(x)));
+        }
+    }
+    for (double x = -700.0; x <= 700.0; x += 0.37) worst = std::max(worst, ulpsApart(cabhost::portableExp(x), std::exp(x)));
+    EXPECT_LE(worst, 2);
+}
+
+// A frame interval and lag whose factor the C runtimes round apart (glibc and the Windows runtime
+// differ in the last bit here): the model's own exp gives these bits on every build.
+TEST(TrainModel, PortableExpGivesFixedBits) {
+    const double factor = cabhost::portableExp(-0.011 / 0.9);
+    uint64_t bits;
+    std::memcpy(&bits, &factor, sizeof bits);
+    EXPECT_EQ(bits, 0x3fef9c7c2527d1a8ull);
+}

@@ -21,14 +21,19 @@ if(NOT WIN32)
                              ENVIRONMENT "${E2E_ENVIRONMENT}")
     endfunction()
 
-    # The same departure and beacon run on the three builds of the fixed-random plug-ins, compared.
-    foreach(scenario departure beacons)
+    # The same runs on the three builds of the fixed-random plug-ins, compared: the departure, the
+    # departure with a random spread of frame intervals, Sentrel's beacons.
+    foreach(scenario departure spread beacons)
+        set(case ${scenario})
+        if(scenario STREQUAL "spread")
+            set(case departure-spread)
+        endif()
         set(runs)
-        e2e_test(e2e_native_${scenario}_fixed ${scenario} native ${CMAKE_BINARY_DIR}/fixed)
+        e2e_test(e2e_native_${scenario}_fixed ${case} native ${CMAKE_BINARY_DIR}/fixed)
         list(APPEND runs ${E2E_WORK}/e2e_native_${scenario}_fixed)
         set_tests_properties(e2e_native_${scenario}_fixed PROPERTIES FIXTURES_SETUP e2e_${scenario})
         foreach(arch x86 x64)
-            e2e_test(wine_${arch}_${scenario}_fixed ${scenario} ${arch}
+            e2e_test(wine_${arch}_${scenario}_fixed ${case} ${arch}
                      ${CMAKE_SOURCE_DIR}/build/windows-${arch}/fixed)
             set_tests_properties(wine_${arch}_${scenario}_fixed PROPERTIES FIXTURES_SETUP e2e_${scenario})
             list(APPEND runs ${E2E_WORK}/wine_${arch}_${scenario}_fixed)
