@@ -40,11 +40,23 @@ ChainedPlugin bindEntries(platform::LibraryHandle module) {
 // the library is this plug-in itself (or leads back to it), and keeping it would make every
 // forwarded call recurse without end.
 bool runChainedLoad(ChainState& chain, VoidEntry load) {
-    chain.chainedLoadRunning = true;
+    // Cleared however the call ends: a Load that throws must not leave every later Load taking
+    // its own libraries for calls back into it.
+    struct RunningFlag {
+        bool& flag;
+        explicit RunningFlag(bool& f) : flag(f) { flag = true; }
+        ~RunningFlag() { flag = false; }
+    } running(chain.chainedLoadRunning);
     chain.loadReentered = false;
     load();
-    chain.chainedLoadRunning = false;
     return !chain.loadReentered;
+}
+
+bool isListed(const ChainState& chain, platform::LibraryHandle module) {
+    for (const ChainedPlugin& plugin : chain.chainedPlugins) {
+        if (plugin.module == module) return true;
+    }
+    return false;
 }
 
 // Hands one position to a library: the call only if the library has the entry, the record always.
@@ -95,6 +107,12 @@ void loadChainedPlugins(ChainState& chain, const platform::Path& pluginDirectory
         if (!module) continue;
         ChainedPlugin plugin = bindEntries(module);
         if (plugin.load && !runChainedLoad(chain, plugin.load)) {
+            platform::freeLibrary(module);
+            continue;
+        }
+        // A library already in the list (a second Load without Dispose, or a line listed twice) is
+        // the same instance: listing it again would hand it every call twice.
+        if (isListed(chain, module)) {
             platform::freeLibrary(module);
             continue;
         }

@@ -87,9 +87,9 @@ TEST(VehicleFiles, ALogRemovedWhileTheEngineRunsChangesNothing) {
     run.c.dispose();
 }
 
-// A second Load without Dispose loads the listed libraries a second time: each then receives its
-// Load twice and every forwarded call twice (a key press toggles its switches back).
-TEST(ChainedFaults, DISABLED_SecondLoadWithoutDisposeForwardsEachCallOnce) {
+// A second Load without Dispose calls each listed library's Load again but keeps one entry for it,
+// so every forwarded call arrives once (twice would toggle its switches back).
+TEST(ChainedFaults, SecondLoadWithoutDisposeForwardsEachCallOnce) {
     Vehicle vehicle;
     ChainedControl control(vehicle.chainPlugin());
     HostRun run(vehicle.open());
@@ -100,9 +100,9 @@ TEST(ChainedFaults, DISABLED_SecondLoadWithoutDisposeForwardsEachCallOnce) {
     run.c.dispose();
 }
 
-// A chained Load that throws leaves the re-entry flag of the loading set: every later Load then
-// takes its own chained libraries for a call back into it and loads none.
-TEST(ChainedFaults, DISABLED_AChainedLoadThatThrowsDoesNotDisableLaterLoads) {
+// A chained Load that throws must not leave the loading marked as running: every later Load would
+// take its own chained libraries for a call back into it and load none.
+TEST(ChainedFaults, AChainedLoadThatThrowsDoesNotDisableLaterLoads) {
     Vehicle vehicle;
     ChainedControl control(vehicle.chainPlugin());
     control.configure(host::PluginInterfaceVersion, 1);
