@@ -348,6 +348,16 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
         outcome.exitCode = ExitBadInput;
         return outcome;
     }
+#ifdef _WIN32
+    // Linked in, Corvane would mix on the real audio device with nothing to record it, from a
+    // mirror of links that Windows makes only with extra rights: the Windows host drives DLLs.
+    if (!settings.pluginLibrary) {
+        err << "cabhost: the Windows host runs plug-in DLLs only: pass --plugin (for example Corvane.dll in the "
+               "vehicle's plug-in folder, beside its Notch.txt)\n";
+        outcome.exitCode = ExitBadInput;
+        return outcome;
+    }
+#endif
     if (!settings.pluginLibrary && !pluginDirectory) {
         err << "cabhost: " << platform::pathToUtf8(sc.file)
             << ": the scenario names no vehicle; Corvane linked in needs one (vehicle = \"...\"), or pass --plugin\n";

@@ -48,11 +48,12 @@ if(NOT WIN32)
     # Foundation.
     e2e_test(wine_x86_departure_sound departure-sound x86 ${DIST}/windows-x86)
 
-    # Corvane chaining the recording test plug-in and Sentrel; a faulty notch file reported by
-    # the host, which goes on.
+    # Corvane chaining the recording test plug-in and Sentrel; a faulty notch file and a chained
+    # plug-in of another interface version, each reported by the host, which goes on.
     foreach(arch x86 x64)
-        e2e_test(wine_${arch}_chain_sentrel chain ${arch} ${DIST}/windows-${arch}
-                 ${CMAKE_SOURCE_DIR}/build/windows-${arch}/tests/wine/chain_plugins/recording.dll)
+        set(test_plugins ${CMAKE_SOURCE_DIR}/build/windows-${arch}/tests/wine/chain_plugins)
+        e2e_test(wine_${arch}_chain_sentrel chain ${arch} ${DIST}/windows-${arch} ${test_plugins})
         e2e_test(wine_${arch}_host_config_error config-error ${arch} ${DIST}/windows-${arch})
+        e2e_test(wine_${arch}_host_version_error version-error ${arch} ${DIST}/windows-${arch} ${test_plugins})
     endforeach()
 endif()

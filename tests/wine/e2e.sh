@@ -2,7 +2,7 @@
 # The plug-ins end to end through the stand-in host: cabhost (the native one, or cabhost.exe of one
 # word size under Wine) drives a plug-in library through its exports over a whole sample scenario.
 #
-#   e2e.sh CASE RUNNER WORK LIBS [RECORDING_DLL]
+#   e2e.sh CASE RUNNER WORK LIBS [TEST_PLUGINS]
 #
 # CASE      departure        the sample departure: Corvane from LIBS in a copy of the sample
 #                            vehicle, chaining Sentrel from LIBS so the driver's handles reach the
@@ -17,15 +17,19 @@
 #                            brake, lamps and sounds come through Corvane
 #           config-error     Corvane from LIBS with a faulty notch file: the host reports Load's
 #                            error with file and line, and goes on to Dispose and a normal exit
+#           version-error    Corvane from LIBS chaining a plug-in of another interface version: the
+#                            host reports GetPluginVersion's error, the path and the fixed text in
+#                            code page 932, and goes on to Dispose and a normal exit
 # RUNNER    native, x86 or x64 (Windows: cabhost.exe of that build under Wine)
 # WORK      a scratch folder, emptied first
 # LIBS      the folder holding the Corvane and Sentrel libraries of RUNNER's build
+# TEST_PLUGINS the folder of the chaining test plug-ins of that build (recording, old_version)
 #
 # Environment: E2E_SOURCE_DIR (the repository), E2E_NATIVE_CABHOST, E2E_BUILD_DIR (the native build
 # tree, for the Wine prefix). Exit status 77 (ctest: skipped) only when Wine cannot start at all; a
 # WORK/SKIPPED marker then tells the trace comparison.
 set -u
-case_name=$1 runner=$2 work=$3 libs=$4 recording=${5:-}
+case_name=$1 runner=$2 work=$3 libs=$4 test_plugins=${5:-}
 source_dir=${E2E_SOURCE_DIR:?} build_dir=${E2E_BUILD_DIR:?}
 
 fail() {
@@ -148,7 +152,8 @@ beacons)
   echo "beacons: $(($(wc -l <"$work/out/trace.csv") - 1)) frames"
   ;;
 chain)
-  [ -n "$recording" ] && [ -f "$recording" ] || fail "the recording test plug-in is not built: $recording"
+  recording=$test_plugins/recording.dll
+  [ -f "$recording" ] || fail "the recording test plug-in is not built: $recording"
   vehicle_copy
   cp "$recording" "$work/vehicle/plugin/$rec"
   cp "$libs/$sentrel" "$work/vehicle/plugin/$sentrel"
@@ -197,6 +202,23 @@ config-error)
   grep -q "^cabhost: Load of .*ended with an error:" "$work/stderr" || fail "no report of Load's error"
   grep -q "PowerParams.txt.* line 2" "$work/stderr" || fail "the message does not name the file and the line"
   grep -q "quick" "$work/stderr" || fail "the message does not name the value"
+  ;;
+version-error)
+  [ -f "$test_plugins/old_version.dll" ] || fail "the test plug-in is not built: $test_plugins/old_version.dll"
+  vehicle_copy
+  cp "$test_plugins/old_version.dll" "$work/vehicle/plugin/old.dll"
+  printf 'name=old\nlog=NUL\n' >"$work/vehicle/plugin/old.dll.cfg"
+  printf 'old.dll\r\n' >"$work/vehicle/plugin/detailmodules.txt"
+  scenario_copy departure.toml
+  run_scenario departure.toml
+  status=$?
+  show_output
+  [ $status -eq 3 ] || fail "cabhost ended with status $status, expected 3 (the plug-in reported an error)"
+  grep -q "^cabhost: GetPluginVersion of .*ended with an error:" "$work/stderr" || fail "no report of the error"
+  # "のバージョンが不正です。" in code page 932, right after the library's path.
+  text932=$(printf '\x82\xcc\x83\x6f\x81\x5b\x83\x57\x83\x87\x83\x93\x82\xaa\x95\x73\x90\xb3\x82\xc5\x82\xb7\x81\x42')
+  LC_ALL=C grep -aqF "vehicle\\plugin\\old.dll$text932" "$work/stderr" ||
+    fail "the message is not the path followed by the fixed text in code page 932"
   ;;
 *)
   fail "unknown case $case_name"
