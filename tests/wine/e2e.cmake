@@ -9,7 +9,7 @@ if(NOT WIN32)
     set(E2E_ENVIRONMENT E2E_SOURCE_DIR=${CMAKE_SOURCE_DIR} E2E_BUILD_DIR=${CMAKE_BINARY_DIR}
                         E2E_NATIVE_CABHOST=$<TARGET_FILE:cabhost>)
 
-    # e2e_test(NAME CASE RUNNER LIBS [RECORDING_DLL]): RUNNER native, x86 or x64.
+    # e2e_test(NAME CASE RUNNER LIBS [TEST_PLUGINS]): RUNNER native, x86 or x64.
     function(e2e_test name case runner libs)
         add_test(NAME ${name} COMMAND ${E2E} ${case} ${runner} ${E2E_WORK}/${name} ${libs} ${ARGN})
         if(runner STREQUAL "native")
