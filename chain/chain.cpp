@@ -9,30 +9,11 @@
 namespace chain {
 namespace {
 
-template <class Entry>
-Entry findEntry(platform::LibraryHandle module, const char* name) {
-    return reinterpret_cast<Entry>(platform::findSymbol(module, name));
-}
-
 ChainedPlugin bindEntries(platform::LibraryHandle module) {
     ChainedPlugin plugin;
+    static_cast<host::EntryPoints&>(plugin) =
+        host::bindEntryPoints([&](const char* name) { return platform::findSymbol(module, name); });
     plugin.module = module;
-    plugin.load = findEntry<VoidEntry>(module, "Load");
-    plugin.dispose = findEntry<VoidEntry>(module, "Dispose");
-    plugin.getPluginVersion = findEntry<VersionEntry>(module, "GetPluginVersion");
-    plugin.setVehicleSpec = findEntry<VehicleSpecEntry>(module, "SetVehicleSpec");
-    plugin.initialize = findEntry<IntEntry>(module, "Initialize");
-    plugin.elapse = findEntry<ElapseEntry>(module, "Elapse");
-    plugin.setPower = findEntry<IntEntry>(module, "SetPower");
-    plugin.setBrake = findEntry<IntEntry>(module, "SetBrake");
-    plugin.setReverser = findEntry<IntEntry>(module, "SetReverser");
-    plugin.keyDown = findEntry<IntEntry>(module, "KeyDown");
-    plugin.keyUp = findEntry<IntEntry>(module, "KeyUp");
-    plugin.hornBlow = findEntry<IntEntry>(module, "HornBlow");
-    plugin.doorOpen = findEntry<VoidEntry>(module, "DoorOpen");
-    plugin.doorClose = findEntry<VoidEntry>(module, "DoorClose");
-    plugin.setSignal = findEntry<IntEntry>(module, "SetSignal");
-    plugin.setBeaconData = findEntry<BeaconEntry>(module, "SetBeaconData");
     return plugin;
 }
 

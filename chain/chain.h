@@ -6,38 +6,23 @@
 #include <stdexcept>
 #include <vector>
 
+#include "frame/entry_points.h"
 #include "frame/host_interface.h"
 #include "platform/platform.h"
 
 namespace chain {
 
 // The entry points of a chained library, called with the host's convention and records.
-using VoidEntry = void(PLUGIN_CALL*)();
-using VersionEntry = int32_t(PLUGIN_CALL*)();
-using VehicleSpecEntry = void(PLUGIN_CALL*)(host::VehicleSpec);
-using IntEntry = void(PLUGIN_CALL*)(int32_t);
-using ElapseEntry = host::Handles(PLUGIN_CALL*)(host::VehicleState, int32_t*, int32_t*);
-using BeaconEntry = void(PLUGIN_CALL*)(host::BeaconData);
+using host::BeaconEntry;
+using host::ElapseEntry;
+using host::IntEntry;
+using host::VehicleSpecEntry;
+using host::VersionEntry;
+using host::VoidEntry;
 
 // One loaded library. An entry is null when the library does not export that name.
-struct ChainedPlugin {
+struct ChainedPlugin : host::EntryPoints {
     platform::LibraryHandle module = nullptr;
-    VoidEntry load = nullptr;
-    VoidEntry dispose = nullptr;
-    VersionEntry getPluginVersion = nullptr;
-    VehicleSpecEntry setVehicleSpec = nullptr;
-    IntEntry initialize = nullptr;
-    ElapseEntry elapse = nullptr;
-    IntEntry setPower = nullptr;
-    IntEntry setBrake = nullptr;
-    IntEntry setReverser = nullptr;
-    IntEntry keyDown = nullptr;
-    IntEntry keyUp = nullptr;
-    IntEntry hornBlow = nullptr;
-    VoidEntry doorOpen = nullptr;
-    VoidEntry doorClose = nullptr;
-    IntEntry setSignal = nullptr;
-    BeaconEntry setBeaconData = nullptr;
     // The positions last handed to this library.
     int32_t lastBrakeSent = 0;
     int32_t lastPowerSent = 0;

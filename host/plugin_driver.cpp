@@ -177,22 +177,8 @@ std::unique_ptr<PluginSession> openLibrary(const platform::Path& library) {
         const char* name;
         bool found;
     };
-    e.load = symbol<VoidEntry>(h, "Load");
-    e.dispose = symbol<VoidEntry>(h, "Dispose");
-    e.getPluginVersion = symbol<VersionEntry>(h, "GetPluginVersion");
-    e.setVehicleSpec = symbol<VehicleSpecEntry>(h, "SetVehicleSpec");
-    e.initialize = symbol<IntEntry>(h, "Initialize");
-    e.elapse = symbol<ElapseEntry>(h, "Elapse");
-    e.setPower = symbol<IntEntry>(h, "SetPower");
-    e.setBrake = symbol<IntEntry>(h, "SetBrake");
-    e.setReverser = symbol<IntEntry>(h, "SetReverser");
-    e.keyDown = symbol<IntEntry>(h, "KeyDown");
-    e.keyUp = symbol<IntEntry>(h, "KeyUp");
-    e.hornBlow = symbol<IntEntry>(h, "HornBlow");
-    e.doorOpen = symbol<VoidEntry>(h, "DoorOpen");
-    e.doorClose = symbol<VoidEntry>(h, "DoorClose");
-    e.setSignal = symbol<IntEntry>(h, "SetSignal");
-    e.setBeaconData = symbol<BeaconEntry>(h, "SetBeaconData");
+    static_cast<host::EntryPoints&>(e) =
+        host::bindEntryPoints([&](const char* name) { return platform::findSymbol(h, name); });
     e.lastError = symbol<LastErrorEntry>(h, "PluginLastError");
     e.setKeyDown = symbol<SetKeyDownEntry>(h, "PluginSetKeyDown");
     const Named entries[] = {

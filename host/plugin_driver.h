@@ -8,38 +8,23 @@
 #include <optional>
 #include <string>
 
+#include "frame/entry_points.h"
 #include "frame/host_interface.h"
 #include "platform/platform.h"
 
 namespace cabhost {
 
-using VoidEntry = void(PLUGIN_CALL*)();
-using VersionEntry = int32_t(PLUGIN_CALL*)();
-using VehicleSpecEntry = void(PLUGIN_CALL*)(host::VehicleSpec);
-using IntEntry = void(PLUGIN_CALL*)(int32_t);
-using ElapseEntry = host::Handles(PLUGIN_CALL*)(host::VehicleState, int32_t*, int32_t*);
-using BeaconEntry = void(PLUGIN_CALL*)(host::BeaconData);
+using host::BeaconEntry;
+using host::ElapseEntry;
+using host::IntEntry;
+using host::VehicleSpecEntry;
+using host::VersionEntry;
+using host::VoidEntry;
 using LastErrorEntry = const char* (*)();
 using SetKeyDownEntry = void (*)(int32_t, int32_t);
 
 // A null entry is one the library does not export; the host skips that call.
-struct EntryPoints {
-    VoidEntry load = nullptr;
-    VoidEntry dispose = nullptr;
-    VersionEntry getPluginVersion = nullptr;
-    VehicleSpecEntry setVehicleSpec = nullptr;
-    IntEntry initialize = nullptr;
-    ElapseEntry elapse = nullptr;
-    IntEntry setPower = nullptr;
-    IntEntry setBrake = nullptr;
-    IntEntry setReverser = nullptr;
-    IntEntry keyDown = nullptr;
-    IntEntry keyUp = nullptr;
-    IntEntry hornBlow = nullptr;
-    VoidEntry doorOpen = nullptr;
-    VoidEntry doorClose = nullptr;
-    IntEntry setSignal = nullptr;
-    BeaconEntry setBeaconData = nullptr;
+struct EntryPoints : host::EntryPoints {
     // Extras of the Linux libraries: the message of the last error signal, and key state.
     LastErrorEntry lastError = nullptr;
     SetKeyDownEntry setKeyDown = nullptr;
