@@ -12,25 +12,25 @@ constexpr uint32_t modes(std::initializer_list<int32_t> list) {
 }
 
 constexpr Band below(float x) {
-    return {-Infinity, x, true, false};
+    return {-Infinity, nextDown(x), false};
 }
 constexpr Band atLeast(float x) {
-    return {x, Infinity, true, true};
+    return {x, Infinity, false};
 }
 constexpr Band above(float x) {
-    return {x, Infinity, false, true};
+    return {nextUp(x), Infinity, false};
 }
 constexpr Band exactly(float x) {
-    return {x, x, true, true};
+    return {x, x, false};
 }
 constexpr Band open(float low, float high) {
-    return {low, high, false, false};
+    return {nextUp(low), nextDown(high), false};
 }
 constexpr Band closed(float low, float high) {
-    return {low, high, true, true};
+    return {low, high, false};
 }
 constexpr Band closedOpen(float low, float high) {
-    return {low, high, true, false};
+    return {low, nextDown(high), false};
 }
 
 constexpr Term line(Var x, float slope, float offset, Cap cap = Cap::None) {

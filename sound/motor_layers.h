@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <limits>
 #include <span>
@@ -58,13 +59,24 @@ struct Term {
 
 constexpr float Infinity = std::numeric_limits<float>::infinity();
 
-// An interval of a value; an unbounded interval holds for every value, a NaN for none.
+// The nearest float above a value (+infinity stays), and below it.
+constexpr float nextUp(float x) {
+    if (x == Infinity) return x;
+    if (x == 0.0f) return std::numeric_limits<float>::denorm_min();
+    const uint32_t bits = std::bit_cast<uint32_t>(x);
+    return std::bit_cast<float>(x > 0.0f ? bits + 1 : bits - 1);
+}
+constexpr float nextDown(float x) {
+    return -nextUp(-x);
+}
+
+// An interval of a value with both ends included: an open end is kept as the nearest float inside
+// it, which admits exactly the same values, so a test is two comparisons. An unbounded interval
+// holds for every value, NaN included; any other holds for no NaN.
 struct Band {
     float low = -Infinity;
     float high = Infinity;
-    bool lowIncluded = true;
-    bool highIncluded = true;
-    constexpr bool unbounded() const { return low == -Infinity && high == Infinity; }
+    bool unbounded = true;
 };
 
 enum class Flag : uint8_t { Any, Clear, Set };

@@ -22,10 +22,7 @@ float larger(float x, float y) {
 }
 
 bool inBand(const Band& band, float x) {
-    if (band.unbounded()) return true;
-    const bool aboveLow = band.lowIncluded ? x >= band.low : x > band.low;
-    const bool belowHigh = band.highIncluded ? x <= band.high : x < band.high;
-    return aboveLow && belowHigh;
+    return band.unbounded || (x >= band.low && x <= band.high);
 }
 
 // Everything of the condition but its modes.

@@ -65,11 +65,12 @@ struct AudioEngineObject {
     bool started = true;
     AudioMasteringVoiceObject* mastering = nullptr;
     std::vector<AudioSourceVoiceObject*> voices;
-    // The requests waiting for their commit, in submission order. The room is made once per voice
-    // when it is created, so that a request is a plain store.
+    // The requests waiting for their commit, in submission order, from pending.get() to
+    // pendingEnd. The room up to pendingLimit is made once per voice when it is created, so that a
+    // request is a plain store.
     std::unique_ptr<PendingRequest[]> pending;
-    size_t pendingCount = 0;
-    size_t pendingRoom = 0;
+    PendingRequest* pendingEnd = nullptr;
+    PendingRequest* pendingLimit = nullptr;
 };
 
 namespace {
@@ -126,16 +127,19 @@ void apply(const PendingRequest& request) {
 constexpr size_t PendingPerVoice = 4;
 
 void makeRoom(AudioEngineObject& engine, size_t room) {
-    if (room <= engine.pendingRoom) return;
+    const size_t had = static_cast<size_t>(engine.pendingLimit - engine.pending.get());
+    if (room <= had) return;
     auto larger = std::make_unique<PendingRequest[]>(room);
-    std::copy_n(engine.pending.get(), engine.pendingCount, larger.get());
+    const PendingRequest* const end = std::copy(engine.pending.get(), engine.pendingEnd, larger.get());
+    engine.pendingEnd = larger.get() + (end - larger.get());
+    engine.pendingLimit = larger.get() + room;
     engine.pending = std::move(larger);
-    engine.pendingRoom = room;
 }
 
 void queueGrowing(AudioEngineObject& engine, const PendingRequest& request) {
-    if (engine.pendingCount == engine.pendingRoom) makeRoom(engine, 2 * engine.pendingRoom + 16);
-    engine.pending[engine.pendingCount++] = request;
+    if (engine.pendingEnd == engine.pendingLimit)
+        makeRoom(engine, 2 * static_cast<size_t>(engine.pendingLimit - engine.pending.get()) + 16);
+    *engine.pendingEnd++ = request;
 }
 
 void requestOrApply(AudioSourceVoiceObject* voice, AudioCall call, float value, uint32_t operationSet) {
@@ -152,9 +156,9 @@ void requestOrApply(AudioSourceVoiceObject* voice, AudioCall call, float value, 
 inline bool queueFast(AudioSourceVoiceObject* voice, AudioCall call, float value, uint32_t operationSet) {
     AudioEngineObject& engine = *voice->engine;
     if (operationSet == AudioCommitNow || world.faults[static_cast<int>(call)].count != 0 ||
-        engine.pendingCount == engine.pendingRoom)
+        engine.pendingEnd == engine.pendingLimit)
         return false;
-    engine.pending[engine.pendingCount++] = {operationSet, call, voice, value};
+    *engine.pendingEnd++ = {operationSet, call, voice, value};
     return true;
 }
 
@@ -281,11 +285,8 @@ void renderVoice(AudioSourceVoiceObject& v, uint32_t outputRate, float* stereo, 
 
 void destroySourceVoice(AudioSourceVoiceObject* voice) {
     AudioEngineObject* engine = voice->engine;
-    PendingRequest* const waiting = engine->pending.get();
-    engine->pendingCount =
-        static_cast<size_t>(std::remove_if(waiting, waiting + engine->pendingCount,
-                                           [voice](const PendingRequest& r) { return r.voice == voice; }) -
-                            waiting);
+    engine->pendingEnd = std::remove_if(engine->pending.get(), engine->pendingEnd,
+                                        [voice](const PendingRequest& r) { return r.voice == voice; });
     auto& voices = engine->voices;
     voices.erase(std::remove(voices.begin(), voices.end(), voice), voices.end());
     record(AudioCall::DestroyVoice, voice->id, 0, 0.0f);
@@ -392,29 +393,27 @@ AudioResult audioCommitChanges(AudioEngine engine, uint32_t operationSet) {
     record(AudioCall::CommitChanges, 0, operationSet, 0.0f);
     // Applied in submission order; the requests of other sets close up in place, so the queue keeps
     // its storage and a commit per frame allocates nothing.
-    PendingRequest* const pending = engine->pending.get();
-    const size_t count = engine->pendingCount;
-    size_t kept = 0;
+    PendingRequest* const end = engine->pendingEnd;
+    PendingRequest* kept = engine->pending.get();
+    const bool all = operationSet == AudioCommitAll;
     if (world.recording) {
-        for (size_t i = 0; i < count; ++i) {
-            const PendingRequest r = pending[i];
-            if (operationSet == AudioCommitAll || r.operationSet == operationSet) {
-                apply(r);
+        for (PendingRequest* r = kept; r != end; ++r) {
+            if (all || r->operationSet == operationSet) {
+                apply(*r);
             } else {
-                pending[kept++] = r;
+                *kept++ = *r;
             }
         }
     } else {
-        for (size_t i = 0; i < count; ++i) {
-            const PendingRequest r = pending[i];
-            if (operationSet == AudioCommitAll || r.operationSet == operationSet) {
-                applyUnrecorded(r);
+        for (PendingRequest* r = kept; r != end; ++r) {
+            if (all || r->operationSet == operationSet) {
+                applyUnrecorded(*r);
             } else {
-                pending[kept++] = r;
+                *kept++ = *r;
             }
         }
     }
-    engine->pendingCount = kept;
+    engine->pendingEnd = kept;
     return AudioOk;
 }
 
@@ -560,9 +559,16 @@ AudioResult audioSetVolume(AudioSourceVoice voice, float volume, uint32_t operat
 }
 
 AudioResult audioSetFrequencyRatio(AudioSourceVoice voice, float ratio, uint32_t operationSet) {
-    if (voice && ratio >= AudioMinFrequencyRatio && ratio <= voice->maxFrequencyRatio &&
-        !(voice->flags & AudioVoiceNoPitch) && queueFast(voice, AudioCall::SetFrequencyRatio, ratio, operationSet))
-        return AudioOk;
+    if (voice && !(voice->flags & AudioVoiceNoPitch)) {
+        float clamped = ratio;
+        if (!(ratio >= AudioMinFrequencyRatio && ratio <= voice->maxFrequencyRatio)) [[unlikely]] {
+            // A standing train asks for ratio 0 on every layer: a finite value out of range is
+            // clamped here too.
+            if (!std::isfinite(ratio)) return setFrequencyRatioFully(voice, ratio, operationSet);
+            clamped = ratio < AudioMinFrequencyRatio ? AudioMinFrequencyRatio : voice->maxFrequencyRatio;
+        }
+        if (queueFast(voice, AudioCall::SetFrequencyRatio, clamped, operationSet)) return AudioOk;
+    }
     return setFrequencyRatioFully(voice, ratio, operationSet);
 }
 
