@@ -11,23 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/wine/wine_check.h"
 #include "frame/host_interface.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-int failures = 0;
-
-#define CHECK(condition, ...)                                                \
-    do {                                                                     \
-        if (!(condition)) {                                                  \
-            ++failures;                                                      \
-            std::printf("FAIL %s:%d: %s: ", __FILE__, __LINE__, #condition); \
-            std::printf(__VA_ARGS__);                                        \
-            std::printf("\n");                                               \
-        }                                                                    \
-    } while (0)
+using wine_test::failures;
 
 using Lines = std::vector<std::string>;
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "tests/wine/wine_check.h"
 #include "config/vehicle_check.h"
 #include "tests/config/sample_fingerprint.h"
 
@@ -15,17 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int failures = 0;
-
-#define CHECK(condition, ...)                                                \
-    do {                                                                     \
-        if (!(condition)) {                                                  \
-            ++failures;                                                      \
-            std::printf("FAIL %s:%d: %s: ", __FILE__, __LINE__, #condition); \
-            std::printf(__VA_ARGS__);                                        \
-            std::printf("\n");                                               \
-        }                                                                    \
-    } while (0)
+using wine_test::failures;
 
 void write(const fs::path& file, const std::string& bytes) {
     fs::create_directories(file.parent_path());

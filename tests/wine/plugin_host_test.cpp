@@ -9,22 +9,13 @@
 #include <set>
 #include <string>
 
+#include "tests/wine/wine_check.h"
 #include "frame/host_interface.h"
 #include "tests/wine/stack_probe.h"
 
 namespace {
 
-int failures = 0;
-
-#define CHECK(condition, ...)                                  \
-    do {                                                       \
-        if (!(condition)) {                                    \
-            ++failures;                                        \
-            std::printf("FAIL %s:%d: %s: ", __FILE__, __LINE__, #condition); \
-            std::printf(__VA_ARGS__);                          \
-            std::printf("\n");                                 \
-        }                                                      \
-    } while (0)
+using wine_test::failures;
 
 const char* const EntryNames[16] = {"Load",        "Dispose",  "GetPluginVersion", "SetVehicleSpec",
                                     "Initialize",  "Elapse",   "SetPower",         "SetBrake",

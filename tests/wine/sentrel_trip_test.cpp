@@ -5,21 +5,12 @@
 
 #include <cstdio>
 
+#include "tests/wine/wine_check.h"
 #include "frame/host_interface.h"
 
 namespace {
 
-int failures = 0;
-
-#define CHECK(condition, ...)                                                \
-    do {                                                                     \
-        if (!(condition)) {                                                  \
-            ++failures;                                                      \
-            std::printf("FAIL %s:%d: %s: ", __FILE__, __LINE__, #condition); \
-            std::printf(__VA_ARGS__);                                        \
-            std::printf("\n");                                               \
-        }                                                                    \
-    } while (0)
+using wine_test::failures;
 
 using VoidFn = void(PLUGIN_CALL*)();
 using IntFn = void(PLUGIN_CALL*)(int32_t);
