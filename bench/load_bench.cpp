@@ -95,7 +95,7 @@ size_t readWithLibsndfile(const std::vector<fs::path>& files) {
 
 void CorvaneLoadLongLayers(benchmark::State& st) {
     std::unique_ptr<LongLayersVehicle> vehicle;
-    Departure spec;  // only its vehicle specification is used
+    Departure spec;  // only its VehicleSpec record is used
     spec.spec = host::VehicleSpec{8, 0, 0, 0, 4};
     try {
         vehicle = std::make_unique<LongLayersVehicle>();

@@ -1,4 +1,4 @@
-// The work of Corvane's entry points outside the frame: load, tear-down, vehicle specification,
+// The work of Corvane's entry points outside the frame: load, tear-down, the VehicleSpec record,
 // and what each driver input records for the next frame.
 #include <algorithm>
 

@@ -65,7 +65,7 @@ TEST(BrakePressureTable, ZeroPressureIsLearnedOnlyAtNotchOne) {
 
 TEST(BrakePressureTable, OutOfRangeNotchesReadZeroAndNeverLearn) {
     frame::BrakePressureTable table;
-    EXPECT_EQ(table.pressure(0), 0);  // before any vehicle specification
+    EXPECT_EQ(table.pressure(0), 0);  // before any SetVehicleSpec
     EXPECT_FALSE(table.canLearn(0));
     table.build(8);
     EXPECT_EQ(table.pressure(-1), 0);

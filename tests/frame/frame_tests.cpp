@@ -1,5 +1,5 @@
 // The entry points' own work: sound requests, cab switches with their latches, handle inputs,
-// vehicle specification, and what Load and Initialize keep.
+// the VehicleSpec record, and what Load and Initialize keep.
 #include <gtest/gtest.h>
 
 #include <cstdio>
