@@ -282,7 +282,7 @@ TEST_F(FrameTest, ANotchFileErrorEndsLoadBeforeTheLaterSteps) {
     std::filesystem::remove_all(dir);
 }
 
-TEST(FrameBadInput, VehicleSpecificationsOutsideTheUsefulRangeAreSafe) {
+TEST(FrameBadInput, VehicleSpecsOutsideTheUsefulRangeAreSafe) {
     for (int32_t notches : {0, -1, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), 100000}) {
         frame::Plugin p;
         frame::setVehicleSpec(p, host::VehicleSpec{notches, 0, 0, 0, 1});
@@ -300,7 +300,7 @@ TEST(FrameBadInput, VehicleSpecificationsOutsideTheUsefulRangeAreSafe) {
     }
 }
 
-TEST(FrameBadInput, AFrameBeforeTheVehicleSpecificationIsSafe) {
+TEST(FrameBadInput, AFrameBeforeSetVehicleSpecIsSafe) {
     frame::Plugin p;
     int32_t panel[256] = {}, sound[256] = {};
     host::VehicleState state{};
