@@ -153,7 +153,9 @@ struct Host {
 
     int32_t brakePosition(FuzzedDataProvider& in) {
         switch (in.ConsumeIntegralInRange<int>(0, 3)) {
-            case 0: return in.ConsumeIntegralInRange<int32_t>(0, 2) + notches - 1;
+            case 0:
+                return static_cast<int32_t>(static_cast<uint32_t>(notches) - 1u +
+                                            in.ConsumeIntegralInRange<uint32_t>(0, 2));
             case 1: return in.ConsumeIntegralInRange<int32_t>(0, 3);
             default: return anyInt(in);
         }
