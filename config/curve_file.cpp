@@ -22,6 +22,22 @@ void finish(CurveTable& table) {
     table.points.shrink_to_fit();
 }
 
+// Hands every row after the header (always skipped) that is not empty once its comment is gone to
+// row(line, fields). False when the file cannot be opened.
+template <class Row>
+bool forEachRow(ConfigFile& file, Row&& row) {
+    if (!file.isOpen()) return false;
+    std::u32string_view line;
+    std::vector<std::u32string_view> fields;
+    if (!file.nextLine(line)) return true;
+    while (file.nextLine(line)) {
+        if (line.empty()) continue;
+        splitFields(line, fields);
+        row(line, fields);
+    }
+    return true;
+}
+
 }  // namespace
 
 bool readCurveColumns(const platform::Path& path, const std::vector<uint32_t>& columns, std::vector<CurveTable>& tables,
@@ -29,22 +45,15 @@ bool readCurveColumns(const platform::Path& path, const std::vector<uint32_t>& c
     tables.clear();
     tables.resize(columns.size());
     ConfigFile file(kind, path);
-    const bool opened = file.isOpen();
-    std::u32string_view line;
-    std::vector<std::u32string_view> fields;
-    if (opened && file.nextLine(line)) {
-        while (file.nextLine(line)) {
-            if (line.empty()) continue;
-            splitFields(line, fields);
-            for (size_t i = 0; i < columns.size(); ++i) {
-                const uint32_t k = columns[i];
-                if (fields.size() <= k || fields[k].empty()) continue;
-                const float x = file.number(fields[0]);
-                const float y = file.number(fields[k]);
-                append(file, tables[i], k, x, y);
-            }
+    const bool opened = forEachRow(file, [&](std::u32string_view, const std::vector<std::u32string_view>& fields) {
+        for (size_t i = 0; i < columns.size(); ++i) {
+            const uint32_t k = columns[i];
+            if (fields.size() <= k || fields[k].empty()) continue;
+            const float x = file.number(fields[0]);
+            const float y = file.number(fields[k]);
+            append(file, tables[i], k, x, y);
         }
-    }
+    });
     for (CurveTable& table : tables) finish(table);
     return opened;
 }
@@ -52,13 +61,8 @@ bool readCurveColumns(const platform::Path& path, const std::vector<uint32_t>& c
 bool readCurveColumn(const platform::Path& path, uint32_t column, CurveTable& table, std::string_view kind) {
     table.points.clear();
     ConfigFile file(kind, path);
-    const bool opened = file.isOpen();
-    std::u32string_view line;
-    std::vector<std::u32string_view> fields;
-    if (opened && file.nextLine(line)) {
-        while (file.nextLine(line)) {
-            if (line.empty()) continue;
-            splitFields(line, fields);
+    const bool opened =
+        forEachRow(file, [&](std::u32string_view line, const std::vector<std::u32string_view>& fields) {
             if (fields.size() <= column) {
                 if (trim(line).empty()) {
                     file.fail("the line holds only blanks; a row needs x and a value in column " +
@@ -68,12 +72,11 @@ bool readCurveColumn(const platform::Path& path, uint32_t column, CurveTable& ta
                           ", but column " + std::to_string(column) + " needs at least " +
                           std::to_string(uint64_t{column} + 1) + " (x first, then one value per column)");
             }
-            if (fields[column].empty()) continue;
+            if (fields[column].empty()) return;
             const float x = file.number(fields[0]);
             const float y = file.number(fields[column]);
             append(file, table, column, x, y);
-        }
-    }
+        });
     finish(table);
     return opened;
 }
