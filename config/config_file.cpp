@@ -63,15 +63,20 @@ void ConfigFile::fail(std::string_view text) const {
     throw ConfigError(where() + ": " + std::string(text));
 }
 
-float ConfigFile::number(std::u32string_view field) const {
+float ConfigFile::number(std::u32string_view field, std::string_view expected, uint32_t column) const {
     const ParsedNumber parsed = parseNumber(field);
+    if (parsed.status == NumberStatus::Ok) return parsed.value;
+    const std::string here = " (" + std::string(expected) +
+                             (column > 0 ? " of column " + std::to_string(column) : std::string()) +
+                             " is expected here)";
     switch (parsed.status) {
-        case NumberStatus::Ok: return parsed.value;
+        case NumberStatus::Ok: break;
         case NumberStatus::OutOfRange:
-            fail(quoted(field) + " is beyond the range of a single-precision number: stof argument out of range");
+            fail(quoted(field) + " is beyond the range of a single-precision number" + here +
+                 ": stof argument out of range");
         case NumberStatus::NotANumber: break;
     }
-    fail(quoted(field) + " is not a number: invalid stof argument");
+    fail(quoted(field) + " is not a number" + here + ": invalid stof argument");
 }
 
 }  // namespace config

@@ -2,6 +2,7 @@
 // to the end of the line, comma-separated fields, numbers, and errors that name the file and line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,8 +42,9 @@ public:
     // Throws ConfigError with where() and the text.
     [[noreturn]] void fail(std::string_view text) const;
     // The number in field; a field that holds none, or one out of range, is an error whose
-    // message ends with the conversion's standard text.
-    float number(std::u32string_view field) const;
+    // message says what belongs there (expected, e.g. "the speed in km/h") and ends with the
+    // conversion's standard text. A column above 0 is named after expected ("... of column 3").
+    float number(std::u32string_view field, std::string_view expected, uint32_t column = 0) const;
 
 private:
     std::string kind_;

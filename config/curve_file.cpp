@@ -15,6 +15,20 @@ void append(const ConfigFile& file, CurveTable& table, uint32_t column, float x,
     table.points.push_back({x, y});
 }
 
+bool isNeedleTable(std::string_view kind) {
+    return kind == "needle table";
+}
+
+// What belongs in a row's first field, and in the value columns, in the author's words.
+std::string_view expectedX(std::string_view kind) {
+    return isNeedleTable(kind) ? "the physical value, the row's first field,"
+                               : "the speed in km/h, the row's first field,";
+}
+
+std::string_view expectedY(std::string_view kind) {
+    return isNeedleTable(kind) ? "the panel value" : "the current in A";
+}
+
 void finish(CurveTable& table) {
     // Points with equal x keep their order in the file: the lookup relies on it for steps.
     std::stable_sort(table.points.begin(), table.points.end(),
@@ -49,8 +63,8 @@ bool readCurveColumns(const platform::Path& path, const std::vector<uint32_t>& c
         for (size_t i = 0; i < columns.size(); ++i) {
             const uint32_t k = columns[i];
             if (fields.size() <= k || fields[k].empty()) continue;
-            const float x = file.number(fields[0]);
-            const float y = file.number(fields[k]);
+            const float x = file.number(fields[0], expectedX(kind));
+            const float y = file.number(fields[k], expectedY(kind), k);
             append(file, tables[i], k, x, y);
         }
     });
@@ -61,22 +75,21 @@ bool readCurveColumns(const platform::Path& path, const std::vector<uint32_t>& c
 bool readCurveColumn(const platform::Path& path, uint32_t column, CurveTable& table, std::string_view kind) {
     table.points.clear();
     ConfigFile file(kind, path);
-    const bool opened =
-        forEachRow(file, [&](std::u32string_view line, const std::vector<std::u32string_view>& fields) {
-            if (fields.size() <= column) {
-                if (trim(line).empty()) {
-                    file.fail("the line holds only blanks; a row needs x and a value in column " +
-                              std::to_string(column) + " (delete the blanks to leave the line empty)");
-                }
-                file.fail(std::to_string(fields.size()) + (fields.size() == 1 ? " field" : " fields") +
-                          ", but column " + std::to_string(column) + " needs at least " +
-                          std::to_string(uint64_t{column} + 1) + " (x first, then one value per column)");
+    const bool opened = forEachRow(file, [&](std::u32string_view line, const std::vector<std::u32string_view>& fields) {
+        if (fields.size() <= column) {
+            if (trim(line).empty()) {
+                file.fail("the line holds only blanks; a row needs x and a value in column " + std::to_string(column) +
+                          " (delete the blanks to leave the line empty)");
             }
-            if (fields[column].empty()) return;
-            const float x = file.number(fields[0]);
-            const float y = file.number(fields[column]);
-            append(file, table, column, x, y);
-        });
+            file.fail(std::to_string(fields.size()) + (fields.size() == 1 ? " field" : " fields") + ", but column " +
+                      std::to_string(column) + " needs at least " + std::to_string(uint64_t{column} + 1) +
+                      " (x first, then one value per column)");
+        }
+        if (fields[column].empty()) return;
+        const float x = file.number(fields[0], expectedX(kind));
+        const float y = file.number(fields[column], expectedY(kind), isNeedleTable(kind) ? 0 : column);
+        append(file, table, column, x, y);
+    });
     finish(table);
     return opened;
 }

@@ -120,7 +120,7 @@ float limitingValue(const ConfigFile& file, const std::vector<std::u32string_vie
     if (fields.size() < 2) file.fail(toUtf8(keyword) + " needs a value after the keyword, separated by a comma");
     // Scaled in double precision so that whole pascals give whole kilopascals (250000 gives 250, not
     // the 250.00002 of a single-precision product).
-    return static_cast<float>(static_cast<double>(file.number(fields[1])) * 0.001);
+    return static_cast<float>(static_cast<double>(file.number(fields[1], "the limiting value in Pa")) * 0.001);
 }
 
 void readBrakeNotchCount(NotchConfig& config, const platform::Path& notchFile, bool notchFileOpened) {
@@ -134,7 +134,8 @@ void readBrakeNotchCount(NotchConfig& config, const platform::Path& notchFile, b
             if (startsWith(text, RequiredNotchUp)) {
                 splitFields(text, fields);
                 config.brakeNotchCount = notchCount(file, fields, "brake");
-                config.brakeReferenceSpeed = file.number(fields.back());
+                config.brakeReferenceSpeed =
+                    file.number(fields.back(), "the brake reference speed in km/h, the line's last value,");
                 countLine = file.lineNumber();
             } else if (startsWith(text, LimitingValueEmpty)) {
                 splitFields(text, fields);
@@ -169,7 +170,7 @@ float readJerk(std::string_view kind, const platform::Path& path, std::string_vi
         if (!startsWith(text, JerkRegulationDown)) continue;
         splitFields(text, fields);
         if (fields.size() < 2) file.fail("JerkRegulation_Down has no value after the keyword: invalid stof argument");
-        return file.number(fields.back());
+        return file.number(fields.back(), "the load current in A, the line's last value,");
     }
     throw ConfigError(file.name() + ": no JerkRegulation_Down line");
 }

@@ -172,7 +172,7 @@ TEST(CurveFiles, BadNumbersNameFileAndLine) {
     const auto file = dir.write("c.csv", "h\n0,1\nfast,2\n");
     std::vector<CurveTable> tables;
     EXPECT_EQ(configErrorOf([&] { config::readCurveColumns(file, {1}, tables, "power current file"); }),
-              "power current file \"" + file.string() + "\" line 3: \"fast\" is not a number: invalid stof argument");
+              "power current file \"" + file.string() + "\" line 3: \"fast\" is not a number (the speed in km/h, the row's first field, is expected here): invalid stof argument");
     const auto big = dir.write("d.csv", "h\n0,1e40\n");
     const std::string message = configErrorOf([&] { config::readCurveColumns(big, {1}, tables, "curve file"); });
     EXPECT_NE(message.find("line 2: \"1e40\""), std::string::npos) << message;

@@ -306,9 +306,10 @@ TEST(NotchErrors, PowerParameterFile) {
     EXPECT_EQ(loadWith("RequiredNotch_Up, 1\nJerkRegulation_Down\n"),
               p + " line 2: JerkRegulation_Down has no value after the keyword: invalid stof argument");
     EXPECT_EQ(loadWith("RequiredNotch_Up, 1\nJerkRegulation_Down, 1, fast\n"),
-              p + " line 2: \"fast\" is not a number: invalid stof argument");
+              p + " line 2: \"fast\" is not a number (the load current in A, the line's last value, is expected here): invalid stof argument");
     EXPECT_EQ(loadWith("RequiredNotch_Up, 1\nJerkRegulation_Down, 1e39\n"),
-              p + " line 2: \"1e39\" is beyond the range of a single-precision number: stof argument out of range");
+              p + " line 2: \"1e39\" is beyond the range of a single-precision number "
+                  "(the load current in A, the line's last value, is expected here): stof argument out of range");
     std::filesystem::remove(dir.path("p.txt"));
     EXPECT_EQ(configErrorOf([&] { NotchConfig().load(dir.path("Notch.txt")); }),
               p + " cannot be opened (named by Params in the [Power] section of the notch definition file)");
@@ -332,11 +333,12 @@ TEST(NotchErrors, BrakeParameterFile) {
               b + " line 2: RequiredNotch_Up lists 5 brake notches; at least 8 are needed, because the electric "
                   "brake reads the current tables of brake notches 6 and 8");
     EXPECT_EQ(loadWith("RequiredNotch_Up, 0,0,0,0,0,0,0,O30\n"),
-              b + " line 1: \"O30\" is not a number: invalid stof argument");
+              b + " line 1: \"O30\" is not a number (the brake reference speed in km/h, the line's last value, is "
+                  "expected here): invalid stof argument");
     EXPECT_EQ(loadWith("RequiredNotch_Up, 0,0,0,0,0,0,0,30\nCurrentLimitingValue_Full\n"),
               b + " line 2: CurrentLimitingValue_Full needs a value after the keyword, separated by a comma");
     EXPECT_EQ(loadWith("RequiredNotch_Up, 0,0,0,0,0,0,0,30\nCurrentLimitingValue_Empty, ,5\n"),
-              b + " line 2: \"\" is not a number: invalid stof argument");
+              b + " line 2: \"\" is not a number (the limiting value in Pa is expected here): invalid stof argument");
     EXPECT_EQ(loadWith("RequiredNotch_Up, 0,0,0,0,0,0,0,30\n"), b + ": no JerkRegulation_Down line");
     std::filesystem::remove(dir.path("b.txt"));
     EXPECT_EQ(configErrorOf([&] { NotchConfig().load(dir.path("Notch.txt")); }),
@@ -356,7 +358,8 @@ TEST(NotchErrors, CurveFilesNameTheirKind) {
     files.write(dir);
     EXPECT_EQ(configErrorOf([&] { NotchConfig().load(notch); }),
               "power no-load current file " + quotedPath(dir, "pn.csv") +
-                  " line 2: \"x\" is not a number: invalid stof argument");
+                  " line 2: \"x\" is not a number (the current in A of column 1 is expected here): invalid stof "
+                  "argument");
 }
 
 TEST(NotchBadInput, ArbitraryBytesGiveAnErrorOrLoad) {

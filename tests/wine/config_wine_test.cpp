@@ -66,7 +66,8 @@ void japaneseFolder(const fs::path& work) {
     check = config::checkVehicle(plugin);
     CHECK(!check.ok, "a bad number loads");
     const std::string expected =
-        "\\\xE8\xA8\xAD\xE5\xAE\x9A\\pc.csv\" line 3: \"x\" is not a number: invalid stof argument";
+        "\\\xE8\xA8\xAD\xE5\xAE\x9A\\pc.csv\" line 3: \"x\" is not a number (the current in A of column 1 is expected here): "
+        "invalid stof argument";
     CHECK(check.error.size() > expected.size() &&
               check.error.compare(check.error.size() - expected.size(), expected.size(), expected) == 0,
           "%s", check.error.c_str());
