@@ -51,6 +51,7 @@ ParsedNumber parseNumber(std::u32string_view text) {
     for (size_t i = at; i < end; ++i) prefix += static_cast<char>(text[i]);
 
     ParsedNumber result;
+    result.length = end;
     const auto [ptr, error] =
         std::from_chars(prefix.data(), prefix.data() + prefix.size(), result.value, std::chars_format::general);
     (void)ptr;

@@ -3,6 +3,7 @@
 // exponent. The longest such prefix counts and whatever follows it is ignored ("12A" reads as 12).
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace config {
@@ -16,6 +17,9 @@ enum class NumberStatus {
 struct ParsedNumber {
     NumberStatus status = NumberStatus::NotANumber;
     float value = 0.0f;
+    // Code points of text up to the end of the number (leading blanks included); what follows is
+    // ignored by the reading but worth a warning when it is not blank.
+    size_t length = 0;
 };
 
 // The correctly rounded single-precision value of the longest valid prefix of text.

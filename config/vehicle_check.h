@@ -25,6 +25,9 @@ struct VehicleCheck {
     NeedleTables needles;
     bool panelModify = false;
     std::vector<MissingFile> missing;
+    // Slips that Load reads without an error but that are rarely meant: a number followed by other
+    // text, a misspelt section or key, a keyword in the wrong letter case. Each names file and line.
+    std::vector<std::string> warnings;
 };
 
 // pluginDirectory is the folder that holds Notch.txt; the needle tables and PanelModify.txt lie in

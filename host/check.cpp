@@ -1,7 +1,9 @@
 #include "host/check.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -26,15 +28,41 @@ bool existsQuietly(const platform::Path& p) {
     }
 }
 
-// The needle tables one by one, so that every malformed table is named, not only the first.
+void addErrorOnce(CheckReport& r, const std::string& error) {
+    if (std::find(r.errors.begin(), r.errors.end(), error) == r.errors.end()) r.errors.push_back(error);
+}
+
+// The needle tables one by one, so that every malformed table is named, not only the first (which
+// the whole load has already reported).
 void checkNeedleTablesSeparately(const platform::Path& pluginDirectory, CheckReport& r) {
     for (std::string_view file : config::NeedleTableFiles) {
         config::CurveTable table;
         try {
             config::readCurveColumn(platform::joinPath(pluginDirectory, file), 1, table, "needle table");
         } catch (const std::exception& error) {
-            r.errors.push_back(error.what());
+            addErrorOnce(r, error.what());
         }
+    }
+}
+
+// A layer file that Corvane never opens because its name is not exactly the layer's number
+// ("07.wav" for layer 7): named, so that the author sees why the layer stays silent.
+void noteStrayLayerFiles(const platform::Path& folder, CheckReport& r) {
+    std::error_code ec;
+    std::filesystem::directory_iterator entries(folder, ec);
+    if (ec) return;
+    for (const std::filesystem::directory_entry& entry : entries) {
+        const std::string name = text(entry.path().filename());
+        const size_t dot = name.rfind('.');
+        if (dot == std::string::npos || dot == 0) continue;
+        const std::string stem = name.substr(0, dot), extension = name.substr(dot);
+        if (stem.find_first_not_of("0123456789") != std::string::npos || stem.size() > 4) continue;
+        const int layer = std::stoi(stem);
+        const std::string wanted = std::to_string(layer) + ".wav";
+        if (layer > 40 || name == wanted) continue;
+        if (existsQuietly(platform::joinPath(folder, wanted))) continue;
+        r.warnings.push_back(text(entry.path()) + " is never read: layer " + std::to_string(layer) + " must be named " +
+                             wanted + " (no leading zeros, extension in small letters)");
     }
 }
 
@@ -116,6 +144,7 @@ void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
         r.missing.push_back("motor-noise layers " + absent + " in " +
                             text(platform::joinPath(pluginDirectory, "..\\atsmotornoise")) +
                             ": each missing layer stays silent and leaves a gap in the crossfade");
+        noteStrayLayerFiles(sound::normalisePath(platform::joinPath(pluginDirectory, "..\\atsmotornoise")), r);
     }
     struct Air {
         const char* file;
@@ -123,7 +152,9 @@ void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
     };
     const Air air[] = {
         {"..\\bc.wav", "no brake-cylinder exhaust sound (the start-up log records a failed source voice)"},
-        {"..\\sap.wav", "no straight-air-pipe sound (the start-up log records a failed source voice)"},
+        {"..\\sap.wav",
+         "nothing changes, Corvane loads it but never plays it (the start-up log records a failed "
+         "source voice)"},
         {"..\\sapHigh.wav", "no straight-air-pipe exhaust sound (the start-up log records a failed source voice)"},
     };
     for (const Air& a : air) {
@@ -177,9 +208,10 @@ CheckReport checkVehicleFolder(const platform::Path& given) {
             r.missing.push_back(m.what + " (" + text(m.path) + "): " + m.effect);
         }
     } else {
-        r.errors.push_back(check.error);
+        addErrorOnce(r, check.error);
         checkNeedleTablesSeparately(pluginDirectory, r);
     }
+    r.warnings.insert(r.warnings.end(), check.warnings.begin(), check.warnings.end());
     checkChain(pluginDirectory, r);
     checkSounds(pluginDirectory, r);
     return r;
