@@ -2,11 +2,13 @@
 // scripted run with a train model, writing a trace, the plug-in's own sound mix and plots.
 #include <CLI/CLI.hpp>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "host/check.h"
+#include "host/new_vehicle.h"
 #include "host/run.h"
 
 namespace {
@@ -21,8 +23,16 @@ platform::Path argumentPath(const std::string& argument) {
 #endif
 }
 
+// The running executable, to find the plug-in libraries the build put beside it.
+platform::Path ownExecutable(const platform::Path& argument0) {
+    std::error_code ec;
+    platform::Path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec || self.empty()) self = std::filesystem::absolute(argument0, ec);
+    return self;
+}
+
 // args: the arguments after the program name, in reverse order (as the parser takes them).
-int cabhostMain(std::vector<std::string> args) {
+int cabhostMain(std::vector<std::string> args, const platform::Path& argument0) {
     try {
         CLI::App app{"cabhost: the stand-in host for the Corvane and Sentrel plug-ins", "cabhost"};
         app.require_subcommand(1);
@@ -45,6 +55,17 @@ int cabhostMain(std::vector<std::string> args) {
                         "a plug-in library to drive through its exports instead of Corvane linked in");
         run->add_flag("--no-plots", noPlots, "do not draw plots");
 
+        std::string newFolder;
+        cabhost::NewVehicleSettings fresh;
+        CLI::App* create = app.add_subcommand(
+            "new",
+            "Writes a complete, commented vehicle with placeholder tables and sounds, and a departure "
+            "scenario beside it; refuses a folder that is not empty");
+        create->add_option("DIR", newFolder, "the new vehicle folder (created; must be empty if it exists)")
+            ->required();
+        create->add_option("--power-notches", fresh.powerNotches, "power notches (default 5)");
+        create->add_option("--brake-notches", fresh.brakeNotches, "service brake notches, at least 8 (default 8)");
+
         try {
             app.parse(args);
         } catch (const CLI::ParseError& error) {
@@ -52,6 +73,11 @@ int cabhostMain(std::vector<std::string> args) {
         }
 
         if (check->parsed()) return cabhost::checkCommand(argumentPath(vehicle), std::cout, std::cerr);
+        if (create->parsed()) {
+            fresh.folder = argumentPath(newFolder);
+            cabhost::findLibrariesBeside(ownExecutable(argument0), fresh);
+            return cabhost::newVehicleCommand(fresh, std::cout, std::cerr);
+        }
 
         cabhost::RunSettings settings;
         settings.scenarioFile = argumentPath(scenario);
@@ -78,12 +104,12 @@ int wmain(int argc, wchar_t** argv) {
         const std::u8string text = platform::Path(argv[i]).u8string();
         args.emplace_back(text.begin(), text.end());
     }
-    return cabhostMain(std::move(args));
+    return cabhostMain(std::move(args), platform::Path(argv[0]));
 }
 #else
 int main(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = argc - 1; i >= 1; --i) args.emplace_back(argv[i]);
-    return cabhostMain(std::move(args));
+    return cabhostMain(std::move(args), platform::Path(argc > 0 ? argv[0] : ""));
 }
 #endif
