@@ -260,6 +260,9 @@ CorvaneView corvaneView() {
     v.effectiveNotch = p.sim.traction.effectiveNotch;
     v.holdFlag = p.sim.brakes.holdFlag;
     v.displayedSap = p.sim.brakes.displayedSap;
+    v.panelModifyMode = p.input.panelModifyMode;
+    v.adjustTarget = p.input.adjustTarget;
+    v.adjustValue = p.input.adjustValue;
     return v;
 }
 

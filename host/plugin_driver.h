@@ -40,6 +40,9 @@ struct CorvaneView {
     int32_t effectiveNotch = 0;
     bool holdFlag = false;
     float displayedSap = 0.0f;
+    bool panelModifyMode = false;  // the needle adjustment mode
+    int32_t adjustTarget = 0;
+    int32_t adjustValue = 0;
 };
 
 struct PluginSession {

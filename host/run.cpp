@@ -1,6 +1,7 @@
 #include "host/run.h"
 
 #include <algorithm>
+#include <array>
 #include <bitset>
 #include <chrono>
 #include <cmath>
@@ -275,6 +276,36 @@ std::string modeSequence(const Trace& t) {
     return text;
 }
 
+// The needle adjustment mode at the end of the run: the gauge chosen and the value it shows, which
+// otherwise only the trace holds. A library driven through its exports shows only its digits.
+std::string adjustmentText(const Trace& t) {
+    static const char* const Gauges[] = {"",
+                                         "brake cylinder needle (panel 130)",
+                                         "straight air pipe needle (panel 131)",
+                                         "brake pipe needle (panel 132)",
+                                         "main reservoir needle (panel 133)",
+                                         "speedometer (panel 22)",
+                                         "ammeter (panel 26)",
+                                         "voltmeter (panel 232)"};
+    std::array<int32_t, 256> panel = t.panel.start;
+    for (const auto& frame : t.panel.changes) {
+        for (auto [index, value] : frame) panel[index] = value;
+    }
+    std::string digits;
+    for (int i = 220; i <= 223; ++i) digits += panel[i] >= 0 && panel[i] <= 9 ? std::to_string(panel[i]) : " ";
+    if (t.hasCorvane) {
+        const CorvaneView& v = t.rows.back().corvane;
+        if (!v.panelModifyMode) return "";
+        if (v.adjustTarget < 1 || v.adjustTarget > 7)
+            return "needle adjustment mode: on, no gauge chosen (key 0 chooses one)\n";
+        return "needle adjustment mode: on, " + std::string(Gauges[v.adjustTarget]) + " forced to " +
+               std::to_string(v.adjustValue) + (v.adjustTarget == 5 ? " (digits \"" : " (panel value; digits \"") +
+               digits + "\"" + (v.adjustTarget == 5 ? ": the value divided by 100, for Speed.csv)\n" : ")\n");
+    }
+    if (!t.panel.written[220] || digits == "    ") return "";
+    return "needle adjustment digits (panels 220 to 223) at the end: \"" + digits + "\"\n";
+}
+
 std::string summaryText(const Scenario& sc, const PluginSession& session, const Simulation& sim, double wallS,
                         int32_t t0) {
     std::ostringstream s;
@@ -311,6 +342,7 @@ std::string summaryText(const Scenario& sc, const PluginSession& session, const 
         }
     }
     if (t.hasCorvane) s << "main-circuit modes (pulseMode): " << modeSequence(t) << "\n";
+    s << adjustmentText(t);
     s << "events: " << sim.firedEvents.size() << " of " << sc.events.size() << " fired\n";
     for (size_t i = sim.firedEvents.size(); i < sc.events.size(); ++i) {
         const Event& e = sc.events[i];
