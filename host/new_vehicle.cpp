@@ -237,9 +237,9 @@ std::string scenario(const NewVehicleSettings& settings, const std::string& name
     std::ostringstream s;
     s << "# Departure of the new vehicle: doors closed, brake released, power notch " << power
       << ", power off\n"
-         "# at 60 km/h, then coasting. Run it from any folder with\n"
-         "#   cabhost run departure.toml              (Linux: Corvane is linked into cabhost)\n"
-         "#   cabhost.exe run departure.toml --plugin plugin\\Corvane.dll   (Windows; paths from this folder)\n"
+         "# at 60 km/h, then coasting. Run it from this folder with\n"
+         "#   cabhost run departure.toml                                 (Linux: Corvane is linked in)\n"
+         "#   cabhost.exe run departure.toml --plugin plugin\\Corvane.dll  (Windows)\n"
          "title = "
       << tomlString("Departure of " + name)
       << "\n"
