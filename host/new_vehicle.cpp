@@ -246,12 +246,12 @@ std::string scenario(const NewVehicleSettings& settings, const std::string& name
          "vehicle = \".\"      # the vehicle folder: this one (its plugin/ folder holds Notch.txt)\n"
          "duration_s = 60.0\n\n"
          "# Corvane passes the driver's handles to the simulator only through a chained plug-in that passes\n"
-         "# them on. Sentrel does, so it is chained for this run (on Windows the vehicle's own\n"
-         "# plugin/detailmodules.txt does the same, and this line is not used).\n";
+         "# them on. Sentrel does: a Corvane DLL chains it through plugin/detailmodules.txt, and Corvane\n"
+         "# linked into the Linux cabhost chains the native Sentrel named here.\n";
     if (settings.chainLibrary) {
         s << "chain = [" << tomlString(text(*settings.chainLibrary)) << "]\n";
     } else {
-        s << "# chain = [\"/path/to/libSentrel.so\"]   # no Sentrel library was found beside cabhost\n";
+        s << "# chain = [\"/path/to/libSentrel.so\"]\n";
     }
     s << "\n[vehicle_spec]\nbrake_notches = " << settings.brakeNotches
       << "\ncar_count = 4\n\n"
@@ -292,9 +292,12 @@ bool folderIsUsable(const fs::path& folder, std::ostream& err) {
 void findLibrariesBeside(const platform::Path& executable, NewVehicleSettings& settings) {
     const fs::path dir = executable.parent_path();
     std::error_code ec;
-    for (const fs::path& candidate : {dir / "Sentrel.dll", dir / "libSentrel.so",
-                                      dir / ".." / "linux-x86_64" / "libSentrel.so", dir / ".." / "libSentrel.so"}) {
-        if (fs::is_regular_file(candidate, ec)) {
+    // Only Corvane linked into the Linux host takes the scenario's chain, so only a native library,
+    // and none for cabhost.exe, which drives Corvane's DLL and its detailmodules.txt.
+    const bool windowsHost = executable.extension() == ".exe";
+    for (const fs::path& candidate :
+         {dir / "libSentrel.so", dir / ".." / "linux-x86_64" / "libSentrel.so", dir / ".." / "libSentrel.so"}) {
+        if (!windowsHost && fs::is_regular_file(candidate, ec)) {
             settings.chainLibrary = fs::absolute(candidate, ec).lexically_normal();
             break;
         }
@@ -366,12 +369,16 @@ int newVehicleCommand(const NewVehicleSettings& settings, std::ostream& out, std
             << text(settings.pluginCopies.back().filename()) << " from "
             << text(settings.pluginCopies.front().parent_path()) << " into plugin/\n";
     }
-    if (!settings.chainLibrary) {
-        out << "note: no Sentrel library was found beside cabhost; name one in departure.toml's chain to run it "
-               "on Linux\n";
+    out << "next: cabhost check " << text(folder) << "\n";
+    if (settings.chainLibrary) {
+        out << "      cabhost run " << text(folder / "departure.toml") << "\n";
+    } else if (!settings.pluginCopies.empty()) {
+        out << "      cabhost run " << text(folder / "departure.toml") << " --plugin " << text(plugin / "Corvane.dll")
+            << "\n";
+    } else {
+        out << "      then run departure.toml with --plugin and Corvane's DLL, or name a native Sentrel library "
+               "in its chain\n";
     }
-    out << "next: cabhost check " << text(folder) << "\n"
-        << "      cabhost run " << text(folder / "departure.toml") << "\n";
     return 0;
 }
 

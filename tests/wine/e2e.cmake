@@ -55,5 +55,7 @@ if(NOT WIN32)
         e2e_test(wine_${arch}_chain_sentrel chain ${arch} ${DIST}/windows-${arch} ${test_plugins})
         e2e_test(wine_${arch}_host_config_error config-error ${arch} ${DIST}/windows-${arch})
         e2e_test(wine_${arch}_host_version_error version-error ${arch} ${DIST}/windows-${arch} ${test_plugins})
+        # An author's first vehicle: cabhost.exe new, check and run.
+        e2e_test(wine_${arch}_new_vehicle new-vehicle ${arch} ${DIST}/windows-${arch})
     endforeach()
 endif()

@@ -15,6 +15,8 @@
 #           chain            Corvane from LIBS chaining the recording test plug-in and then Sentrel
 #                            from LIBS, over the beacon scenario: every call reaches both, Sentrel's
 #                            brake, lamps and sounds come through Corvane
+#           new-vehicle      cabhost new writes a 5-notch vehicle (copying the DLLs from beside
+#                            cabhost.exe), cabhost check passes it, and it departs in its own scenario
 #           config-error     Corvane from LIBS with a faulty notch file: the host reports Load's
 #                            error with file and line, and goes on to Dispose and a normal exit
 #           version-error    Corvane from LIBS chaining a plug-in of another interface version: the
@@ -189,6 +191,24 @@ chain)
     }' "$work/out/trace.csv" || { show_output; exit 1; }
   grep -q "^emergency brake applied by the plug-in at 3[67]\.[0-9] s, 32[5-9]\.[0-9] m" "$work/stdout" ||
     { show_output; fail "the emergency brake did not come at the second beacon pair"; }
+  ;;
+new-vehicle)
+  [ "$runner" = native ] && fail "new-vehicle runs cabhost.exe; the native host has its own test"
+  cabhost new "$work/MyTrain" --power-notches 5 || { show_output; fail "cabhost new failed"; }
+  for f in Corvane.dll Sentrel.dll Notch.txt detailmodules.txt; do
+    [ -f "$work/MyTrain/plugin/$f" ] || { show_output; fail "cabhost new wrote no plugin/$f"; }
+  done
+  cabhost check "$work/MyTrain"
+  status=$?
+  [ $status -eq 0 ] || { show_output; fail "cabhost check found errors in the new vehicle"; }
+  grep -q "power: 5 notches" "$work/stdout" || { show_output; fail "check did not read 5 power notches"; }
+  grep -q "^missing" "$work/stdout" && { show_output; fail "the new vehicle misses files"; }
+  cabhost run "$work/MyTrain/departure.toml" --plugin "$work/MyTrain/plugin/Corvane.dll" --out "$work/out" --no-plots
+  status=$?
+  [ $status -eq 0 ] || { show_output; fail "cabhost ended with status $status"; }
+  grep -q "^events: 5 of 5 fired" "$work/stdout" || { show_output; fail "not every event fired"; }
+  grep -q "^top speed: 6[0-9]\.[0-9] km/h" "$work/stdout" || { show_output; fail "the train did not reach 60 km/h"; }
+  echo "new vehicle: $(grep '^top speed' "$work/stdout")"
   ;;
 config-error)
   vehicle_copy
