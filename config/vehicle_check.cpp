@@ -105,6 +105,7 @@ public:
         content = stripComment(line_);
         return true;
     }
+    int64_t lineNumber() const { return reader_.lineNumber(); }
     void warn(const std::string& text) {
         warnings_.push_back(name_ + " line " + std::to_string(reader_.lineNumber()) + ": " + text);
     }
@@ -138,6 +139,7 @@ private:
 void lintNotchFile(const platform::Path& path, std::vector<std::string>& warnings) {
     Linter file("notch definition file", path, warnings);
     int section = 0;
+    std::string strayHeader;  // a bracketed line that left the keys after it in no section
     std::u32string_view line;
     while (file.nextLine(line)) {
         const std::u32string_view text = trim(line);
@@ -158,14 +160,14 @@ void lintNotchFile(const platform::Path& path, std::vector<std::string>& warning
             std::string hint;
             const std::string_view near = nearest(inner, SectionNames);
             if (!near.empty() && inner.size() + 2 != text.size()) {
-                hint = "; write [" + std::string(near) + "] without blanks inside the brackets";
+                hint = " (write [" + std::string(near) + "] without blanks inside the brackets)";
             } else if (!near.empty()) {
-                hint = "; did you mean [" + std::string(near) + "]?";
+                hint = " (did you mean [" + std::string(near) + "]?)";
             }
-            file.warn(quoted(text) + " is not a section line (only [Power] and [Brake] are, in any letter case)" +
-                      hint +
+            file.warn(quoted(text) + " is not a section line: only [Power] and [Brake] are, in any letter case" + hint +
                       (section == 0 ? "; the lines after it belong to no section and are ignored"
                                     : "; the lines after it still belong to the " + sectionName + " section"));
+            if (section == 0) strayHeader = quoted(text) + " (line " + std::to_string(file.lineNumber()) + ")";
             continue;
         }
         const size_t equals = text.find(U'=');
@@ -175,8 +177,9 @@ void lintNotchFile(const platform::Path& path, std::vector<std::string>& warning
         }
         const std::u32string_view key = trim(text.substr(0, equals));
         if (section == 0) {
-            file.warn("key " + quoted(key) +
-                      " stands before the first section line ([Power] or [Brake]) and is ignored");
+            file.warn("key " + quoted(key) + " is ignored: " +
+                      (strayHeader.empty() ? "it stands before the first section line ([Power] or [Brake])"
+                                           : "it follows " + strayHeader + ", which is no section line"));
             continue;
         }
         const bool power = section == 1;
