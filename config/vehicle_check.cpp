@@ -40,7 +40,7 @@ constexpr const char* NeedleNames[NeedleTableCount] = {"left pressure gauge need
 constexpr const char* NeedleEffects[NeedleTableCount] = {
     "the left pressure gauge receives the pressure in kPa unchanged",
     "the right pressure gauge receives the pressure in kPa unchanged",
-    "the speedometer receives the speed in km/h x 100", "the ammeter receives the current in A unchanged",
+    "the speedometer receives the speed in km/h x 100", "the ammeter receives 4 x the motor current in A unchanged",
     "the voltmeter receives the line voltage in V unchanged"};
 
 // ---- Slips that the readers accept without an error ----
