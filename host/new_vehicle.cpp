@@ -96,8 +96,9 @@ std::string powerParams(int notches) {
            "; and cabhost check warns about the text after it.\n\n"
            "; RequiredNotch_Up: one value per power notch of the simulator's vehicle (" +
            std::to_string(notches) +
-           " here). Corvane counts the values and does not read them; the power current tables need one\n"
-           "; column per notch. Only the first RequiredNotch_Up line counts." +
+           " here).\n; Corvane counts the values and does not read them; here they note the speed in km/h from\n"
+           "; which each notch is normally taken. The power current tables need one column per notch. Only\n"
+           "; the first RequiredNotch_Up line counts." +
            std::string(
                notches <= 8
                    ? "\n; With 8 notches or fewer there are no high notches: notch 2 at full voltage sends notch 0\n"
@@ -117,8 +118,8 @@ std::string brakeParams(int notches) {
            "; first).\n\n"
            "; RequiredNotch_Up: one value per service brake notch (" +
            std::to_string(notches) +
-           " here, matching the simulator's brake notches; at\n"
-           "; least 8). The last value is also the brake reference speed in km/h.\n"
+           " here,\n; matching the simulator's brake notches; at least 8). The last value is also the brake\n"
+           "; reference speed in km/h.\n"
            "RequiredNotch_Up" +
            values +
            ", 30\n\n"
