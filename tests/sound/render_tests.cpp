@@ -120,23 +120,34 @@ ScenarioRun runScenario(const char* name) {
     platform::audioRecordRequests(false);
     EXPECT_EQ(run.outcome.exitCode, cabhost::ExitOk) << errors.str();
 
-    // The motor layers are the first 41 voices created; each commit applies one frame's requests.
+    // The motor layers are the first 41 voices created. A frame's requests carry its operation set
+    // and only changes are sent, so a layer keeps its volume until a later frame changes it; the
+    // first frame sends every layer's volume.
     std::map<uint32_t, int> layerOfVoice;
-    std::array<float, 41> current{};
+    std::map<uint32_t, std::array<float, 41>> changesOfSet;
     for (const auto& r : platform::audioAppliedRequests()) {
         if (r.call == AudioCall::CreateSourceVoice && r.value == 25.0f && layerOfVoice.size() < 41) {
             const int layer = static_cast<int>(layerOfVoice.size());
             layerOfVoice[r.voiceId] = layer;
-        } else if (r.call == AudioCall::CommitChanges) {
-            run.volumes.push_back(current);
         } else if (r.call == AudioCall::SetVolume && r.operationSet != 0 && layerOfVoice.count(r.voiceId)) {
-            current[layerOfVoice[r.voiceId]] = r.value;
+            auto [at, added] = changesOfSet.try_emplace(r.operationSet);
+            if (added) at->second.fill(std::nanf(""));  // no request: unchanged
+            at->second[layerOfVoice[r.voiceId]] = r.value;
         }
     }
     EXPECT_EQ(layerOfVoice.size(), 41u) << "every motor layer of the sample vehicle has a voice";
-    // The volumes take effect at each commit; shift them so that frame k holds what frame k committed.
-    if (!run.volumes.empty()) run.volumes.erase(run.volumes.begin());
-    run.volumes.push_back(current);
+    const size_t frames = run.outcome.simulation.trace.rows.size();
+    if (!changesOfSet.empty()) {
+        const uint32_t first = changesOfSet.begin()->first;
+        std::array<float, 41> current{};
+        for (size_t k = 0; k < frames; ++k) {
+            const auto at = changesOfSet.find(first + static_cast<uint32_t>(k));
+            if (at != changesOfSet.end())
+                for (int n = 0; n < 41; ++n)
+                    if (!std::isnan(at->second[n])) current[n] = at->second[n];
+            run.volumes.push_back(current);
+        }
+    }
     platform::audioClearAppliedRequests();
     run.vehicle = root / "vehicle";
     run.scratch = root;
