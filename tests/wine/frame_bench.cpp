@@ -6,6 +6,7 @@
 // clang-format off
 #include <windows.h>
 #include <objbase.h>
+#include <xaudio2.h>
 // clang-format on
 
 #include <algorithm>
@@ -153,6 +154,67 @@ void print(const char* arch, const char* what, const Figures& f) {
                 quantile(f.loadMs, 0.5), quantile(f.disposeMs, 0.5));
 }
 
+// Where the time goes: the engine alone, with 41 looping silent voices as Load leaves them, over as
+// many frames as the departure, each frame making `requests` frequency-ratio requests (a new value
+// each time, as a moving train does) and committing them, or making none and committing nothing.
+void engineFloor(const char* arch, size_t frames) {
+    using Create = HRESULT(WINAPI*)(IXAudio2**, UINT32, XAUDIO2_PROCESSOR);
+    HMODULE library = ::LoadLibraryW(L"XAudio2_8.dll");
+    auto create =
+        library ? reinterpret_cast<Create>(reinterpret_cast<void*>(::GetProcAddress(library, MAKEINTRESOURCEA(1))))
+                : nullptr;
+    IXAudio2* engine = nullptr;
+    IXAudio2MasteringVoice* mastering = nullptr;
+    if (!create || FAILED(create(&engine, 0, XAUDIO2_DEFAULT_PROCESSOR)) ||
+        FAILED(engine->CreateMasteringVoice(&mastering, 0, 0, 0, nullptr, nullptr, AudioCategory_GameEffects))) {
+        std::printf("%s engine alone: cannot start XAudio2\n", arch);
+        if (engine) engine->Release();
+        return;
+    }
+    std::vector<int16_t> pcm(22050);
+    for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<int16_t>((i * 97) % 2000 - 1000);
+    WAVEFORMATEX format{WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
+    XAUDIO2_BUFFER buffer{};
+    buffer.Flags = XAUDIO2_END_OF_STREAM;
+    buffer.AudioBytes = static_cast<UINT32>(pcm.size() * 2);
+    buffer.pAudioData = reinterpret_cast<const BYTE*>(pcm.data());
+    buffer.LoopCount = XAUDIO2_LOOP_INFINITE;
+    std::vector<IXAudio2SourceVoice*> voices;
+    for (int n = 0; n < 41; ++n) {
+        IXAudio2SourceVoice* v = nullptr;
+        if (FAILED(engine->CreateSourceVoice(&v, &format, 0, 25.0f, nullptr, nullptr, nullptr))) break;
+        v->SubmitSourceBuffer(&buffer, nullptr);
+        v->Start(0, XAUDIO2_COMMIT_NOW);
+        v->SetVolume(0.0f, XAUDIO2_COMMIT_NOW);
+        voices.push_back(v);
+    }
+    UINT32 set = 0;
+    for (size_t requests : {size_t{0}, size_t{1}, size_t{36}, voices.size() * 2}) {
+        std::vector<double> us;
+        for (size_t frame = 0; frame < frames; ++frame) {
+            ++set;
+            const double t = nowUs();
+            for (size_t r = 0; r < requests; ++r) {
+                IXAudio2SourceVoice* v = voices[r % voices.size()];
+                const float value = 0.5f + static_cast<float>((frame + r) % 1000) * 0.001f;
+                if (r < voices.size() && requests > voices.size()) {
+                    v->SetVolume(0.0f, set);
+                } else {
+                    v->SetFrequencyRatio(value, set);
+                }
+            }
+            if (requests > 0) engine->CommitChanges(set);
+            us.push_back(nowUs() - t);
+        }
+        std::printf("%s engine alone, %2zu requests and %s per frame: median %8.2f us  p99 %8.2f us  worst %9.2f us\n",
+                    arch, requests, requests ? "a commit" : "no commit", quantile(us, 0.5), quantile(us, 0.99),
+                    quantile(us, 1.0));
+    }
+    for (IXAudio2SourceVoice* v : voices) v->DestroyVoice();
+    mastering->DestroyVoice();
+    engine->Release();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -191,6 +253,7 @@ int main(int argc, char** argv) {
     const double p99Ratio = quantile(withSounds.frameUs, 0.99) / quantile(baseline.frameUs, 0.99);
     std::printf("%s ratio median %.2f (budget 1.5: %s)  p99 %.2f (budget 3: %s)\n", arch, medianRatio,
                 medianRatio <= 1.5 ? "met" : "NOT MET", p99Ratio, p99Ratio <= 3.0 ? "met" : "NOT MET");
+    engineFloor(arch, d.frames.size());
     fs::remove_all(scratch, ignored);
     return 0;
 }
