@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -42,7 +43,7 @@ struct SoundVoice {
     SoundVoice& operator=(const SoundVoice&) = delete;
     ~SoundVoice() { reset(); }
 
-    static constexpr float NotSent = __builtin_nanf("");
+    static constexpr float NotSent = std::numeric_limits<float>::quiet_NaN();
 
     bool looping() const { return loopCount == platform::AudioLoopInfinite; }
     // Whether a deferred request of the operation set waits for its commit on this voice.
