@@ -1,4 +1,4 @@
-// What a simulator does on every route reload: load Corvane's x86 DLL with the sample vehicle's
+// What a simulator does on every route reload: load Corvane's DLL with the sample vehicle's
 // sounds, run it, dispose of it and free the library, five times in one process. The process's
 // thread count must come back to where it started (an audio engine left alive keeps its mixing
 // threads), and Dispose must return (a watchdog ends the process when it does not).
