@@ -43,18 +43,28 @@ void loadSounds(AudioState& state, const platform::Path& pluginDirectory, std::F
                             platform::AudioVoiceNoPitch, AirSoundMaxFrequencyRatio);
 }
 
+// The sounds in load order, then the mastering voice (it can go only once no source voice sends
+// to it), then the engine.
+void tearDown(AudioState& state) {
+    for (SoundVoice& layer : state.motorNoise) layer.reset();
+    state.bcSound.reset();
+    state.sapSound.reset();
+    state.sapHighSound.reset();
+    if (state.mastering) platform::audioDestroyMasteringVoice(state.mastering);
+    state.mastering = nullptr;
+    if (state.engine) platform::audioRelease(state.engine);
+    state.engine = nullptr;
+}
+
 void setUp(AudioState& state, const platform::Path& pluginDirectory) {
     LogFile log;
     log.file = platform::openTextFileForWriting(platform::joinPath(pluginDirectory, AudioLogFileName));
     if (!log.file) return;
     logStarted(log.file, platform::localTime());
 
-    // A new engine replaces the reference to an engine of an earlier Load.
-    if (state.engine) {
-        platform::audioRelease(state.engine);
-        state.engine = nullptr;
-        state.mastering = nullptr;
-    }
+    // A new engine replaces the engine of an earlier Load, torn down as Dispose does: its mastering
+    // voice must go before its last reference, or the engine lives on with its mixing threads.
+    if (state.engine) tearDown(state);
     platform::AudioResult result = platform::audioCreateEngine(&state.engine, 0, platform::AudioDefaultProcessor);
     if (platform::audioFailed(result)) {
         state.engine = nullptr;
@@ -81,6 +91,14 @@ void setUp(AudioState& state, const platform::Path& pluginDirectory) {
     logFinished(log.file, platform::localTime());
 }
 
+// A commit takes the engine's lock like any request: an empty operation set is not committed.
+bool holdsChanges(const AudioState& state, uint32_t operationSet) {
+    for (const SoundVoice& layer : state.motorNoise)
+        if (layer.waitsForCommit(operationSet)) return true;
+    return state.bcSound.waitsForCommit(operationSet) || state.sapSound.waitsForCommit(operationSet) ||
+           state.sapHighSound.waitsForCommit(operationSet);
+}
+
 }  // namespace
 
 AudioState& audioState() {
@@ -95,14 +113,7 @@ void audioStartup(AudioState& state, const platform::Path& pluginDirectory) {
 }
 
 void audioShutdown(AudioState& state) {
-    for (SoundVoice& layer : state.motorNoise) layer.reset();
-    state.bcSound.reset();
-    state.sapSound.reset();
-    state.sapHighSound.reset();
-    // Releasing the engine ends its mastering voice too.
-    if (state.engine) platform::audioRelease(state.engine);
-    state.engine = nullptr;
-    state.mastering = nullptr;
+    tearDown(state);
 }
 
 void beginAudioFrame(AudioState& state) {
@@ -118,7 +129,7 @@ bool endAudioFrame(AudioState& state, uint32_t operationSet) {
         if (!state.engine) return false;
         platform::audioStopEngine(state.engine);
     }
-    if (state.engine) platform::audioCommitChanges(state.engine, operationSet);
+    if (state.engine && holdsChanges(state, operationSet)) platform::audioCommitChanges(state.engine, operationSet);
     return true;
 }
 

@@ -172,15 +172,15 @@ MotorNoiseLevels motorNoiseLevels(const MotorNoiseInputs& in) {
 }
 
 void applyMotorNoise(std::array<SoundVoice, 41>& layers, const MotorNoiseLevels& levels, uint32_t operationSet) {
-    // The levels are finite by construction, so the requests go to the engine without the voice's
-    // own replacement of non-finite values. Layers 28 and 29 get none: the loops run around them.
+    // The levels are finite by construction, so the requests skip the voice's own replacement of
+    // non-finite values. Layers 28 and 29 get none: the loops run around them.
     static_assert(!layerGetsRequests(28) && !layerGetsRequests(29) && layerGetsRequests(27) && layerGetsRequests(30));
+    // Only changes are sent: a layer holds its volume for seconds at a time, often at 0.
     const auto volume = [&](int layer) {
-        if (layers[layer].voice) platform::audioSetVolume(layers[layer].voice, levels.volume[layer], operationSet);
+        if (layers[layer].voice) layers[layer].sendVolume(levels.volume[layer], operationSet);
     };
     const auto ratio = [&](int layer) {
-        if (layers[layer].voice)
-            platform::audioSetFrequencyRatio(layers[layer].voice, levels.ratio[layer], operationSet);
+        if (layers[layer].voice) layers[layer].sendRatio(levels.ratio[layer], operationSet);
     };
     for (int layer = 0; layer < 28; ++layer) volume(layer);
     for (int layer = 30; layer < MotorNoiseLayers; ++layer) volume(layer);

@@ -14,6 +14,7 @@ using platform::AudioOk;
 AudioResult SoundVoice::load(platform::AudioEngine globalEngine, const platform::Path& path, std::FILE* log,
                              uint32_t newLoopCount, uint32_t newVoiceFlags, float newMaxFrequencyRatio) {
     if (playing) stop(platform::AudioCommitNow);
+    forgetSentValues();
     if (voice) {
         platform::audioDestroySourceVoice(voice);
         voice = nullptr;
@@ -78,20 +79,27 @@ AudioResult SoundVoice::start(uint32_t operationSet) {
     if (!looping()) return play(operationSet);
     if (!voice) return AudioErrorInvalidCall;
     const AudioResult result = platform::audioStart(voice, 0, operationSet);
-    if (!audioFailed(result)) playing = true;
+    if (!audioFailed(result)) {
+        playing = true;
+        noteDeferred(operationSet);
+    }
     return result;
 }
 
 AudioResult SoundVoice::stop(uint32_t operationSet) {
     if (!voice) return AudioErrorInvalidCall;
     if (looping()) {
-        if (!audioFailed(platform::audioStop(voice, 0, operationSet))) playing = false;
+        if (!audioFailed(platform::audioStop(voice, 0, operationSet))) {
+            playing = false;
+            noteDeferred(operationSet);
+        }
         return AudioOk;
     }
     if (playing) {
         const AudioResult result = platform::audioStop(voice, 0, operationSet);
         if (audioFailed(result)) return result;
         playing = false;
+        noteDeferred(operationSet);
     }
     return platform::audioFlushBuffers(voice);
 }
@@ -118,7 +126,10 @@ AudioResult SoundVoice::play(uint32_t operationSet) {
     }
     if (!playing) {
         result = platform::audioStart(voice, 0, operationSet);
-        if (!audioFailed(result)) playing = true;
+        if (!audioFailed(result)) {
+            playing = true;
+            noteDeferred(operationSet);
+        }
     }
     return result;
 }
@@ -164,6 +175,7 @@ float finiteFrequencyRatio(float ratio) {
 
 void SoundVoice::reset() {
     if (playing) stop(platform::AudioCommitNow);
+    forgetSentValues();
     if (voice) {
         platform::audioDestroySourceVoice(voice);
         voice = nullptr;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -28,13 +29,27 @@ struct SoundVoice {
     std::unique_ptr<platform::WaveFormat> format;
     bool playing = false;    // a start succeeded and no stop since
     bool triggered = false;  // only the air-sound logic sets and reads it
+    // The last volume and frequency ratio that the engine took for this voice, NaN while unknown
+    // (no request can be NaN, so an unknown value never matches). A request for the value the
+    // voice already has is not sent: each one takes the engine's lock, which its mixing thread
+    // holds too.
+    float sentVolume = NotSent;
+    float sentRatio = NotSent;
+    // The operation set of the last deferred request the engine took for this voice.
+    uint32_t sentOperationSet = platform::AudioCommitNow;
 
     SoundVoice() = default;
     SoundVoice(const SoundVoice&) = delete;
     SoundVoice& operator=(const SoundVoice&) = delete;
     ~SoundVoice() { reset(); }
 
+    static constexpr float NotSent = std::numeric_limits<float>::quiet_NaN();
+
     bool looping() const { return loopCount == platform::AudioLoopInfinite; }
+    // Whether a deferred request of the operation set waits for its commit on this voice.
+    bool waitsForCommit(uint32_t operationSet) const {
+        return operationSet != platform::AudioCommitNow && sentOperationSet == operationSet;
+    }
 
     // Loads or reloads the sound from a file; writes its lines to the log unless the log is null.
     // Returns the result of the last platform step.
@@ -54,14 +69,43 @@ struct SoundVoice {
         // A value that is not a number must never reach the engine; silence is the safe reading.
         if (!std::isfinite(volume)) [[unlikely]]
             volume = 0.0f;
-        return platform::audioSetVolume(voice, volume, operationSet);
+        return sendVolume(volume, operationSet);
     }
     AudioResult setVolumeClamped(float volume, uint32_t operationSet);
     AudioResult setFrequencyRatio(float ratio, uint32_t operationSet) {
         if (!voice) return platform::AudioErrorInvalidCall;
         if (!std::isfinite(ratio)) [[unlikely]]
             ratio = finiteFrequencyRatio(ratio);
-        return platform::audioSetFrequencyRatio(voice, ratio, operationSet);
+        return sendRatio(ratio, operationSet);
+    }
+    // The same for a voice that exists and a finite value: only a change reaches the engine.
+    AudioResult sendVolume(float volume, uint32_t operationSet) {
+        if (volume == sentVolume) return platform::AudioOk;
+        const AudioResult result = platform::audioSetVolume(voice, volume, operationSet);
+        if (!platform::audioFailed(result)) {
+            sentVolume = volume;
+            noteDeferred(operationSet);
+        }
+        return result;
+    }
+    AudioResult sendRatio(float ratio, uint32_t operationSet) {
+        if (ratio == sentRatio) return platform::AudioOk;
+        const AudioResult result = platform::audioSetFrequencyRatio(voice, ratio, operationSet);
+        if (!platform::audioFailed(result)) {
+            sentRatio = ratio;
+            noteDeferred(operationSet);
+        }
+        return result;
+    }
+    // A request made at once leaves nothing for the commit.
+    void noteDeferred(uint32_t operationSet) {
+        if (operationSet != platform::AudioCommitNow) sentOperationSet = operationSet;
+    }
+    // A new voice, or none: the engine's values are unknown again.
+    void forgetSentValues() {
+        sentVolume = NotSent;
+        sentRatio = NotSent;
+        sentOperationSet = platform::AudioCommitNow;
     }
     // Back to the empty default state.
     void reset();

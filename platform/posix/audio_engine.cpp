@@ -369,6 +369,7 @@ void audioDestroyMasteringVoice(AudioMasteringVoice voice) {
     if (!engine->voices.empty()) return;
     engine->mastering = nullptr;
     delete voice;
+    record(AudioCall::DestroyVoice, 0, 0, 0.0f);  // voice 0: the mastering voice
 }
 
 AudioResult audioStartEngine(AudioEngine engine) {

@@ -348,6 +348,68 @@ TEST_F(MotorNoiseRequests, OneVolumeThenOneRatioPerLoadedLayerInSlotOrderInTheFr
     EXPECT_EQ(layer28.volume, 0.0f);
 }
 
+// Each request takes the engine's lock, which its mixing thread holds too: a value the voice
+// already has is not sent again, and a frame with nothing to change commits nothing.
+TEST_F(MotorNoiseRequests, OnlyChangesAreSentInOrderAndAnEmptyFrameCommitsNothing) {
+    vehicle.writeEverySound();
+    sound::audioStartup(state, vehicle.pluginDirectory());
+    const auto frame = [&](const MotorNoiseInputs& in, uint32_t set) {
+        audioClearAppliedRequests();
+        sound::applyMotorNoise(state.motorNoise, motorNoiseLevels(in), set);
+        sound::endAudioFrame(state, set);
+        std::vector<std::pair<AudioCall, int>> sent;  // call and layer
+        for (const auto& r : audioAppliedRequests()) {
+            if (r.call == AudioCall::CommitChanges) {
+                sent.push_back({r.call, -1});
+                continue;
+            }
+            for (int n = 0; n < 41; ++n)
+                if (audioVoiceId(state.motorNoise[n].voice) == r.voiceId) sent.push_back({r.call, n});
+        }
+        return sent;
+    };
+    using Sent = std::vector<std::pair<AudioCall, int>>;
+    const auto everything = [] {
+        Sent all{{AudioCall::CommitChanges, -1}};
+        for (AudioCall call : {AudioCall::SetVolume, AudioCall::SetFrequencyRatio})
+            for (int n = 0; n < 41; ++n)
+                if (n != 28 && n != 29) all.push_back({call, n});
+        return all;
+    }();
+
+    // The first frame after Load sends every layer its volume, then its ratio, in slot order.
+    EXPECT_EQ(frame(inMode(5, 0.5f, 10.0f, 10.0f), 1), everything);
+    // The same state again: nothing is sent and nothing committed.
+    EXPECT_EQ(frame(inMode(5, 0.5f, 10.0f, 10.0f), 2), Sent{});
+    // Only the voltage ratio moves: mode 5's two crossfading layers change their volumes.
+    EXPECT_EQ(frame(inMode(5, 0.55f, 10.0f, 10.0f), 3),
+              (Sent{{AudioCall::CommitChanges, -1}, {AudioCall::SetVolume, 10}, {AudioCall::SetVolume, 11}}));
+    // Only the motor speed moves: every layer off its recorded pitch changes its ratio.
+    Sent ratios{{AudioCall::CommitChanges, -1}};
+    for (int n = 3; n < 41; ++n)
+        if (n != 28 && n != 29) ratios.push_back({AudioCall::SetFrequencyRatio, n});
+    EXPECT_EQ(frame(inMode(5, 0.55f, 12.0f, 10.0f), 4), ratios);
+
+    // A request the engine refused is not remembered: the next frame sends it again.
+    audioFailNext(AudioCall::SetVolume, AudioErrorFail);
+    EXPECT_EQ(frame(inMode(5, 0.6f, 12.0f, 10.0f), 5),
+              (Sent{{AudioCall::CommitChanges, -1}, {AudioCall::SetVolume, 11}}));
+    EXPECT_EQ(frame(inMode(5, 0.6f, 12.0f, 10.0f), 6),
+              (Sent{{AudioCall::CommitChanges, -1}, {AudioCall::SetVolume, 10}}));
+
+    // A reset or a new Load forgets what the voices had: the same state is sent whole again.
+    state.motorNoise[3].reset();
+    sound::audioStartup(state, vehicle.pluginDirectory());
+    EXPECT_EQ(frame(inMode(5, 0.6f, 12.0f, 10.0f), 7), everything);
+
+    // A start alone fills the set too, and is committed.
+    audioClearAppliedRequests();
+    state.sapHighSound.start(8);
+    sound::endAudioFrame(state, 8);
+    EXPECT_EQ(applied(AudioCall::CommitChanges).size(), 1u);
+    EXPECT_EQ(applied(AudioCall::Start).size(), 1u);
+}
+
 TEST_F(MotorNoiseRequests, NonFiniteInputsNeverReachTheEngine) {
     vehicle.writeEverySound();
     sound::audioStartup(state, vehicle.pluginDirectory());

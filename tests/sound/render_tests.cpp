@@ -120,23 +120,34 @@ ScenarioRun runScenario(const char* name) {
     platform::audioRecordRequests(false);
     EXPECT_EQ(run.outcome.exitCode, cabhost::ExitOk) << errors.str();
 
-    // The motor layers are the first 41 voices created; each commit applies one frame's requests.
+    // The motor layers are the first 41 voices created. A frame's requests carry its operation set
+    // and only changes are sent, so a layer keeps its volume until a later frame changes it; the
+    // first frame sends every layer's volume.
     std::map<uint32_t, int> layerOfVoice;
-    std::array<float, 41> current{};
+    std::map<uint32_t, std::array<float, 41>> changesOfSet;
     for (const auto& r : platform::audioAppliedRequests()) {
         if (r.call == AudioCall::CreateSourceVoice && r.value == 25.0f && layerOfVoice.size() < 41) {
             const int layer = static_cast<int>(layerOfVoice.size());
             layerOfVoice[r.voiceId] = layer;
-        } else if (r.call == AudioCall::CommitChanges) {
-            run.volumes.push_back(current);
         } else if (r.call == AudioCall::SetVolume && r.operationSet != 0 && layerOfVoice.count(r.voiceId)) {
-            current[layerOfVoice[r.voiceId]] = r.value;
+            auto [at, added] = changesOfSet.try_emplace(r.operationSet);
+            if (added) at->second.fill(std::nanf(""));  // no request: unchanged
+            at->second[layerOfVoice[r.voiceId]] = r.value;
         }
     }
     EXPECT_EQ(layerOfVoice.size(), 41u) << "every motor layer of the sample vehicle has a voice";
-    // The volumes take effect at each commit; shift them so that frame k holds what frame k committed.
-    if (!run.volumes.empty()) run.volumes.erase(run.volumes.begin());
-    run.volumes.push_back(current);
+    const size_t frames = run.outcome.simulation.trace.rows.size();
+    if (!changesOfSet.empty()) {
+        const uint32_t first = changesOfSet.begin()->first;
+        std::array<float, 41> current{};
+        for (size_t k = 0; k < frames; ++k) {
+            const auto at = changesOfSet.find(first + static_cast<uint32_t>(k));
+            if (at != changesOfSet.end())
+                for (int n = 0; n < 41; ++n)
+                    if (!std::isnan(at->second[n])) current[n] = at->second[n];
+            run.volumes.push_back(current);
+        }
+    }
     platform::audioClearAppliedRequests();
     run.vehicle = root / "vehicle";
     run.scratch = root;
@@ -198,6 +209,38 @@ void expectModesLoudestLayers(const ScenarioRun& run, size_t modes) {
             << "at " << rows[i].state.time << " ms mode " << mode << " has layer " << loudest << " loudest";
     }
     EXPECT_GE(modesSeen.size(), modes);
+}
+
+uint64_t fnv1a(const std::string& bytes) {
+    uint64_t hash = 0xCBF29CE484222325ULL;
+    for (const char c : bytes) {
+        hash ^= static_cast<uint8_t>(c);
+        hash *= 0x100000001B3ULL;
+    }
+    return hash;
+}
+
+// The mix file and the trace file of a run, byte for byte, against what the sample vehicle gave
+// when every layer got every request in every frame: sending only what changes must sound and run
+// the same. Update together with the sample vehicle's files or the frame's arithmetic.
+void expectPinned(const ScenarioRun& run, uint64_t mix, uint64_t trace) {
+    const fs::path out = run.scratch / "out";
+    EXPECT_EQ(fnv1a(contract::readAll(out / "corvane.wav")), mix)
+        << std::hex << "0x" << fnv1a(contract::readAll(out / "corvane.wav"));
+    EXPECT_EQ(fnv1a(contract::readAll(out / "trace.csv")), trace)
+        << std::hex << "0x" << fnv1a(contract::readAll(out / "trace.csv"));
+}
+
+// First in the file and in one test: the fixed random sequence then starts afresh for the
+// departure and runs on into the electric stop, whether ctest runs the test alone or not.
+TEST(SampleVehicleMix, DepartureAndElectricStopGiveThePinnedMixAndTrace) {
+    const ScenarioRun departure = runScenario("departure.toml");
+    expectPinned(departure, 0xC40CB33170DA5E8AULL, 0x1EB36D347D58842AULL);
+    const ScenarioRun stop = runScenario("electric_stop.toml");
+    expectPinned(stop, 0x2B638B5069F600CAULL, 0x8F266ADE03695FA4ULL);
+    std::error_code ignored;
+    fs::remove_all(departure.scratch, ignored);
+    fs::remove_all(stop.scratch, ignored);
 }
 
 TEST(SampleVehicleMix, DepartureIsAContinuousCrossfade) {

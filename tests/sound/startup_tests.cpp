@@ -191,11 +191,11 @@ TEST_F(AudioStartup, ThePauseKeyStopsTheEngineAtTheEndOfItsFrameAndTheNextFrameR
     audioClearAppliedRequests();
     sound::beginAudioFrame(state);
     EXPECT_FALSE(state.pauseFlag);
+    state.motorNoise[0].setVolume(0.5f, 2);  // what the voice already has: nothing to send
     EXPECT_TRUE(sound::endAudioFrame(state, 2));
     r = audioAppliedRequests();
-    ASSERT_EQ(r.size(), 2u);
+    ASSERT_EQ(r.size(), 1u);  // and an empty operation set is not committed
     EXPECT_EQ(r[0].call, AudioCall::StartEngine);
-    EXPECT_EQ(r[1].call, AudioCall::CommitChanges);
 }
 
 TEST_F(AudioStartup, PausedWithoutAnEngineTheFrameEndsWithoutCommit) {
@@ -217,6 +217,9 @@ TEST_F(AudioStartup, TearDownReleasesTheSoundsInLoadOrderThenTheEngine) {
     sound::audioShutdown(state);
     std::vector<uint32_t> destroyed;
     for (const auto& r : applied(AudioCall::DestroyVoice)) destroyed.push_back(r.voiceId);
+    // The mastering voice (0) goes after every source voice and before the engine's last reference:
+    // an engine released with its mastering voice lives on, mixing, on Windows.
+    loadOrder.push_back(0);
     EXPECT_EQ(destroyed, loadOrder);
     EXPECT_EQ(state.engine, nullptr);
     EXPECT_EQ(audioLiveEngines(), 0u);
