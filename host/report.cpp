@@ -136,38 +136,15 @@ std::vector<Column> columnsOf(const Trace& t) {
 
 // ---- The sound levels as a heat map -------------------------------------------------------------
 
-// The levels on an even time grid: each cell holds, per row, the frame of the cell with the
-// largest volume (so a short swell still shows); a cell without a frame repeats the one before it.
 void appendLevels(std::string& out, const SoundLevels& levels) {
-    const size_t frames = levels.timeS.size();
-    const double firstS = levels.timeS.front();
-    const double lastS = levels.timeS.back();
-    const size_t columns = std::min(frames, MaxHeatColumns);
-    // A frame's levels hold until the next frame: the last frame gets one mean interval.
-    const double spanS = frames > 1 ? (lastS - firstS) * static_cast<double>(frames) / (frames - 1) : 0.1;
-    const double cellS = spanS > 0.0 ? spanS / static_cast<double>(columns) : 0.1;
-    constexpr size_t none = SIZE_MAX;
-    std::vector<size_t> best(columns * SoundLevelRows, none);
-    const auto volume = [&](size_t frame, int row) { return levels.volume[frame * SoundLevelRows + row]; };
-    for (size_t f = 0; f < frames; ++f) {
-        const double offset = std::floor((levels.timeS[f] - firstS) / cellS + 1e-9);
-        const size_t cell = std::min(columns - 1, static_cast<size_t>(std::max(0.0, offset)));
-        for (int row = 0; row < SoundLevelRows; ++row) {
-            size_t& b = best[cell * SoundLevelRows + row];
-            const float v = volume(f, row);
-            if (b == none || std::isnan(volume(b, row)) || (!std::isnan(v) && std::fabs(v) > std::fabs(volume(b, row))))
-                b = f;
-        }
-    }
-    for (size_t i = SoundLevelRows; i < best.size(); ++i) {
-        if (best[i] == none) best[i] = best[i - SoundLevelRows];
-    }
-
+    const HeatGrid grid = heatGrid(levels);
+    const size_t columns = grid.columns;
+    const std::vector<size_t>& best = grid.frame;
     appendKey(out, "startS");
-    appendNumber(out, firstS, 4);
+    appendNumber(out, grid.startS, 4);
     out += ',';
     appendKey(out, "cellS");
-    appendNumber(out, cellS, 6);
+    appendNumber(out, grid.cellS, 6);
     out += ',';
     appendKey(out, "rows");
     out += '[';
@@ -196,6 +173,39 @@ void appendLevels(std::string& out, const SoundLevels& levels) {
 }
 
 }  // namespace
+
+HeatGrid heatGrid(const SoundLevels& levels) {
+    HeatGrid grid;
+    const size_t frames = std::min(levels.timeS.size(), levels.volume.size() / SoundLevelRows);
+    if (frames == 0) return grid;
+    const double firstS = levels.timeS.front();
+    const double lastS = levels.timeS[frames - 1];
+    grid.startS = firstS;
+    grid.columns = std::min(frames, MaxHeatColumns);
+    // A frame's levels hold until the next frame: the last frame gets one mean interval.
+    const double spanS = frames > 1 ? (lastS - firstS) * static_cast<double>(frames) / (frames - 1) : 0.0;
+    grid.cellS = spanS > 0.0 ? spanS / static_cast<double>(grid.columns) : 0.1;
+    constexpr size_t none = SIZE_MAX;
+    std::vector<size_t>& best = grid.frame;
+    best.assign(grid.columns * SoundLevelRows, none);
+    const auto volume = [&](size_t frame, int row) { return levels.volume[frame * SoundLevelRows + row]; };
+    for (size_t f = 0; f < frames; ++f) {
+        const double offset = std::floor((levels.timeS[f] - firstS) / grid.cellS + 1e-9);
+        const size_t cell = std::min(grid.columns - 1, static_cast<size_t>(std::max(0.0, offset)));
+        for (int row = 0; row < SoundLevelRows; ++row) {
+            size_t& b = best[cell * SoundLevelRows + row];
+            const float v = volume(f, row);
+            if (b == none || (std::isnan(volume(b, row)) && !std::isnan(v)) ||
+                (!std::isnan(v) && std::fabs(v) > std::fabs(volume(b, row))))
+                b = f;
+        }
+    }
+    // The first cell always holds the first frame, so every empty cell has one before it.
+    for (size_t i = SoundLevelRows; i < best.size(); ++i) {
+        if (best[i] == none) best[i] = best[i - SoundLevelRows];
+    }
+    return grid;
+}
 
 std::string reportData(const ReportInput& in) {
     const Trace& t = *in.trace;
@@ -307,7 +317,7 @@ std::string reportData(const ReportInput& in) {
 
     appendKey(out, "levels");
     const SoundLevels* levels = in.levels;
-    if (levels && levels->active && !levels->timeS.empty()) {
+    if (levels && levels->active && !levels->timeS.empty() && levels->volume.size() >= SoundLevelRows) {
         out += '{';
         appendLevels(out, *levels);
         out += '}';

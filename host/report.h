@@ -30,6 +30,16 @@ struct ReportInput {
     std::string audioNote;                 // why there is none, when there is none
 };
 
+// The heat map's even time grid over a run's sound levels. Each cell shows, per row, the frame of
+// the cell with the largest volume, so that a swell shorter than a cell still shows; a cell that no
+// frame falls into repeats the cell before it.
+struct HeatGrid {
+    double startS = 0.0, cellS = 0.0;
+    size_t columns = 0;
+    std::vector<size_t> frame;  // per cell, SoundLevelRows frame indices
+};
+HeatGrid heatGrid(const SoundLevels& levels);
+
 // The data of the page as JSON (exposed for tests).
 std::string reportData(const ReportInput& input);
 // The whole page.
