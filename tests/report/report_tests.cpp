@@ -209,6 +209,22 @@ TEST(RunReport, LinkedInRunShowsTheLayersOfEachMode) {
         // sap.wav is loaded but never played.
         EXPECT_TRUE(std::isnan(volumeOf(levels, f, cabhost::MotorNoiseRows + 1))) << f;
     }
+    // sapHigh.wav, a one-shot, is heard from the release of the brake for at most its length, after
+    // which it is silent until the next exhaust.
+    const std::string wav = hosttest::readFile(hosttest::SampleVehicle / "sapHigh.wav");
+    ASSERT_GT(wav.size(), 44u);
+    const auto field = [&](size_t at) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(wav[at])) | static_cast<uint8_t>(wav[at + 1]) << 8 |
+               static_cast<uint8_t>(wav[at + 2]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(wav[at + 3])) << 24;
+    };
+    const double lengthS = static_cast<double>(field(40)) / field(28);  // data bytes / bytes per second
+    size_t exhaustFrames = 0;
+    for (size_t f = 0; f < levels.timeS.size(); ++f) {
+        if (!std::isnan(volumeOf(levels, f, cabhost::MotorNoiseRows + 2))) ++exhaustFrames;
+    }
+    EXPECT_GT(exhaustFrames, 0u);
+    EXPECT_LE(exhaustFrames * 0.02, lengthS + 0.02);
+
     EXPECT_GT(framesInMode[100], 10);
     EXPECT_GT(framesInMode[45], 2);
 
