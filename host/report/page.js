@@ -45,7 +45,8 @@
     player = el('audio', { id: 'player', controls: '', preload: 'auto', src: run.audio.file });
     bar.append(player);
   } else {
-    bar.append(el('div', { class: 'note', text: 'No recording: ' + (run.audioNote || 'this run has none') }));
+    const note = run.audioNote || 'no recording in this run';
+    bar.append(el('div', { class: 'note', text: note.charAt(0).toUpperCase() + note.slice(1) }));
   }
   const readout = el('div', { class: 'position', id: 'position', text: 'cursor: –' });
   const resetButton = el('button', { type: 'button', text: 'Show the whole run' });
@@ -96,7 +97,8 @@
     ticks: { stroke: '#d0d5dd', width: 1, size: 4 },
   };
   const xAxis = () => ({ ...axisStyle, size: 28, values: (u, splits) => splits.map((v) => (v == null ? '' : trim(v) + ' s')) });
-  const leftAxis = (label, extra) => ({ ...axisStyle, scale: 'y', size: LEFT_AXIS, label, labelSize: 18, ...(extra || {}) });
+  // Every left axis has a label (maybe empty) and one size, so every plot starts at the same x.
+  const leftAxis = (label, extra) => ({ ...axisStyle, scale: 'y', size: LEFT_AXIS, label: label || '', labelSize: 18, ...(extra || {}) });
   const rightAxis = (scale, label, extra) => ({ ...axisStyle, scale, side: 1, size: RIGHT_AXIS, label, labelSize: 18, grid: { show: false }, ...(extra || {}) });
   // Charts without a second scale keep the same margin, so every time axis lines up.
   const blankRightAxis = () => ({ scale: 'y', side: 1, size: RIGHT_AXIS, grid: { show: false }, ticks: { show: false }, values: () => [] });
@@ -344,7 +346,7 @@
   // ladder in the order a rising voltage ratio passes through it.
   (function modeChart() {
     const ladder = [145, 127, 115, 109, 105, 103, 102, 101, 100, 99, 45, 27, 15, 9, 5, 3, 2, 1];
-    const c = card(main, 'Main-circuit mode', 'pulseMode', 'Power modes above 100 (no current), brake modes below.');
+    const c = card(main, 'Main-circuit mode', 'pulseMode', 'Power modes above 100 (no current), brake modes below, each in the order a rising voltage ratio passes through them.');
     if (!hasData('pulseMode')) {
       c.body.append(el('p', { class: 'missing', text: corvaneOnly }));
       return;
@@ -353,13 +355,13 @@
     const extra = [...seen].filter((v) => !ladder.includes(v)).sort((a, b) => a - b);
     const cats = [...extra, ...ladder.filter((v) => seen.has(v))];
     const index = new Map(cats.map((v, i) => [v, i]));
-    const name = (v) => (v === 100 ? '100 no current' : v === 0 ? '0 not yet set' : String(v));
+    const name = (v) => String(v);
     const ys = S.pulseMode.map((v) => (v == null ? null : index.get(v)));
     makeChart('mode', c.body, Math.max(140, 40 + 18 * cats.length), [
       timeSeries({ label: 'pulseMode', color: '#5a3ea8', stepped: true, width: 2, value: (u, v) => (v == null ? '–' : name(cats[v])) }),
     ], [times, ys], {
       scales: { y: { auto: false, range: [-0.5, cats.length - 0.5] } },
-      axes: [leftAxis('', { size: 110, splits: () => cats.map((_, i) => i), values: (u, splits) => splits.map((i) => name(cats[i])) }), blankRightAxis()],
+      axes: [leftAxis('', { splits: () => cats.map((_, i) => i), values: (u, splits) => splits.map((i) => name(cats[i])) }), blankRightAxis()],
     });
   })();
 
@@ -529,7 +531,7 @@
     const labelled = [0, 5, 10, 15, 20, 25, 30, 35, 40, 41, 42, 43].filter((r) => r < rows);
     const xs = [];
     for (let k = 0; k < cols; k++) xs.push(L.startS + k * L.cellS);
-    makeChart('soundLayers', c.body, Math.max(300, rows * 9 + 40), [{ label: 'layers', scale: 'y', show: false }], [xs, xs.map(() => null)], {
+    makeChart('soundLayers', c.body, rows * 11 + 40, [{ label: 'layers', scale: 'y', show: false }], [xs, xs.map(() => null)], {
       legend: false,
       scales: { y: { auto: false, range: [0, rows] } },
       axes: [

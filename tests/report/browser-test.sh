@@ -4,12 +4,14 @@
 #   browser-test.sh demo SOURCE_DIR CABHOST
 #       runs the demo as scripts/demo does (the sample departure into SOURCE_DIR/out/demo), checks
 #       its report and leaves a screenshot as out/demo/report.png
-#   browser-test.sh report REPORT [SAME_PAGE_AS] -- BROWSER_TEST_OPTIONS...
-#       checks a report that another test wrote; with SAME_PAGE_AS, also that both pages carry the
-#       same scripts and styles (a Windows cabhost.exe embeds what the Linux one does)
+#   browser-test.sh library WORK NATIVE_LIBS [WINDOWS_LIBS]
+#       the sample departure driving Corvane as a plug-in library (--plugin), as the end-to-end
+#       tests run it (tests/wine/e2e.sh): natively with the libraries in NATIVE_LIBS, and, given
+#       WINDOWS_LIBS, with cabhost.exe of the 32-bit build under Wine, whose page must carry the
+#       same scripts and styles as the native one
 #
 # Exit status 77 (ctest: skipped), with one line saying why, when Chromium, node or the browser
-# driver is not installed, or when the run that writes the report was skipped.
+# driver is not installed, or when Wine cannot start.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
@@ -40,35 +42,40 @@ demo)
   }
   exec node "$here/browser_test.mjs" "$src/out/demo/report.html" --levels --audio --screenshot "$src/out/demo/report.png"
   ;;
-report)
-  report=$1
-  shift
-  same_as=""
-  if [ "${1:-}" != "--" ]; then
-    same_as=$1
-    shift
-  fi
-  shift  # --
-  if [ -f "$(dirname "$(dirname "$report")")/SKIPPED" ]; then
-    echo "SKIPPED: the run that writes $report was skipped"
-    exit 77
-  fi
-  [ -f "$report" ] || {
-    echo "FAIL: no report at $report"
+library)
+  work=$1 native_libs=$2 windows_libs=${3:-}
+  mkdir -p "$work"
+  e2e=$source_dir/tests/wine/e2e.sh
+  "$e2e" departure native "$work/native" "$native_libs" >"$work.native.log" 2>&1 || {
+    cat "$work.native.log"
+    echo "FAIL: the native plug-in library run failed"
     exit 1
   }
-  if [ -n "$same_as" ]; then
-    # Everything but the run's data and title.
-    if ! cmp -s <(grep -v -e 'id="run-data"' -e '<title>' "$report") <(grep -v -e 'id="run-data"' -e '<title>' "$same_as"); then
-      echo "FAIL: $report and $same_as differ outside the run's data"
-      diff <(grep -v -e 'id="run-data"' -e '<title>' "$report") <(grep -v -e 'id="run-data"' -e '<title>' "$same_as") | head -5
+  report=$work/native/out/report.html
+  if [ -n "$windows_libs" ]; then
+    "$e2e" departure x86 "$work/x86" "$windows_libs" >"$work.x86.log" 2>&1
+    status=$?
+    if [ $status -eq 77 ]; then
+      echo "SKIPPED: $(tail -1 "$work.x86.log")"
+      exit 77
+    elif [ $status -ne 0 ]; then
+      cat "$work.x86.log"
+      echo "FAIL: the run of cabhost.exe under Wine failed"
       exit 1
     fi
+    # Everything but the run's data and title is what the native host writes.
+    strip() { grep -v -e 'id="run-data"' -e '<title>' "$1"; }
+    if ! cmp -s <(strip "$work/x86/out/report.html") <(strip "$report"); then
+      echo "FAIL: the report of cabhost.exe differs from the native one outside the run's data:"
+      diff <(strip "$work/x86/out/report.html") <(strip "$report") | head -5
+      exit 1
+    fi
+    report=$work/x86/out/report.html
   fi
-  exec node "$here/browser_test.mjs" "$report" "$@"
+  exec node "$here/browser_test.mjs" "$report"
   ;;
 *)
-  echo "usage: browser-test.sh demo SOURCE_DIR CABHOST | report REPORT [SAME_PAGE_AS] -- OPTIONS" >&2
+  echo "usage: browser-test.sh demo SOURCE_DIR CABHOST | library WORK NATIVE_LIBS [WINDOWS_LIBS]" >&2
   exit 2
   ;;
 esac

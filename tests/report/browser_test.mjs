@@ -172,12 +172,20 @@ try {
   }
 
   if (screenshot) {
-    // The heat map's read-out, as an author hovering over it sees it.
+    // The heat map's read-out, as an author hovering over the loudest layer at the cursor sees it.
     await page.evaluate(() => {
       const c = window.cabhostReport.charts.find((x) => x.name === 'soundLayers');
       if (!c) return;
       const { u } = c;
-      u.setCursor({ left: u.valToPos(8, 'x'), top: (u.bbox.height / (window.devicePixelRatio || 1)) * (4.5 / 44) });
+      const levels = JSON.parse(document.getElementById('run-data').textContent).levels;
+      const t = window.cabhostReport.position();
+      const k = Math.floor((t - levels.startS) / levels.cellS);
+      let row = 0;
+      levels.volume.forEach((v, r) => {
+        if (v[k] > (levels.volume[row][k] ?? -1)) row = r;
+      });
+      const rows = levels.rows.length;
+      u.setCursor({ left: u.valToPos(t, 'x'), top: (u.bbox.height / (window.devicePixelRatio || 1)) * ((row + 0.5) / rows) });
     });
     fs.mkdirSync(path.dirname(screenshot), { recursive: true });
     await page.screenshot({ path: screenshot, fullPage: true });
