@@ -32,7 +32,8 @@ foreach(i RANGE 6 ${last})
     # Sixteen bytes a line keeps the generated source readable in a diff.
     string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
     string(REGEX REPLACE "((0x..,){16})" "\\1\n" bytes "${bytes}")
-    string(APPEND text "// ${file}\nconst unsigned char ${function}Data[${size} + 1] = {\n${bytes}0};\n")
+    get_filename_component(file_name "${file}" NAME)
+    string(APPEND text "// ${file_name}\nconst unsigned char ${function}Data[${size} + 1] = {\n${bytes}0};\n")
     string(APPEND functions "std::string_view ${function}() {\n"
                             "    return {reinterpret_cast<const char*>(${function}Data), ${size}};\n}\n")
 endforeach()
