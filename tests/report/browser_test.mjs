@@ -58,11 +58,15 @@ try {
       const { left, top, width, height } = u.bbox;
       const pixels = u.ctx.getImageData(left, top, Math.max(1, width), Math.max(1, height)).data;
       const colours = new Set();
-      for (let i = 0; i < pixels.length && colours.size < 50; i += 4 * 7) {
-        colours.add((pixels[i] << 16) | (pixels[i + 1] << 8) | pixels[i + 2]);
+      let warm = 0, sampled = 0;
+      for (let i = 0; i < pixels.length; i += 4 * 7) {
+        if (colours.size < 50) colours.add((pixels[i] << 16) | (pixels[i + 1] << 8) | pixels[i + 2]);
+        // The heat map's colours run from yellow to dark red.
+        if (pixels[i + 3] > 0 && pixels[i] > pixels[i + 2] + 60) ++warm;
+        ++sampled;
       }
       const values = u.data.slice(1).some((s) => s.some((v) => v != null && Number.isFinite(v)));
-      return { name, points: u.data[0].length, values, colours: colours.size, width, height };
+      return { name, points: u.data[0].length, values, colours: colours.size, warm: warm / sampled, width, height };
     }),
   );
   if (charts.length < 8) fail('only ' + charts.length + ' charts: ' + charts.map((c) => c.name).join(' '));
@@ -71,8 +75,18 @@ try {
     const drawnOnly = c.name === 'timeline' || c.name === 'soundLayers';
     if (!drawnOnly && !c.values) fail('chart ' + c.name + ' has no values');
     if (c.colours < 3) fail('chart ' + c.name + ' draws nothing (' + c.colours + ' colours)');
+    if (c.name === 'soundLayers' && c.warm < 0.02) fail('the heat map shows no sounding layer');
   }
-  for (const name of ['speed', 'current', 'notches', 'pressures']) {
+  // The charts that the run's data calls for.
+  const wanted = await page.evaluate(() => {
+    const data = JSON.parse(document.getElementById('run-data').textContent);
+    const names = ['speed', 'current', 'notches', 'pressures'];
+    if (data.events.length) names.push('timeline');
+    if (data.series.pulseMode) names.push('mode', 'voltageRatio', 'lineVoltage');
+    for (const g of data.gauges) names.push('panel' + g.panel);
+    return names;
+  });
+  for (const name of wanted) {
     if (!charts.some((c) => c.name === name)) fail('no ' + name + ' chart');
   }
 
