@@ -52,7 +52,7 @@
   const resetButton = el('button', { type: 'button', text: 'Show the whole run' });
   resetButton.addEventListener('click', () => setView(fullMin, fullMax));
   bar.append(readout, resetButton);
-  bar.append(el('div', { class: 'hint', text: 'Drag across a chart to zoom · double-click to zoom out · click to play from there' }));
+  bar.append(el('div', { class: 'hint', text: player ? 'Drag across a chart to zoom · double-click to zoom out · click to play from there · space plays and pauses' : 'Drag across a chart to zoom · double-click to zoom out · click to place the cursor' }));
   document.body.append(bar);
 
   const main = el('main');
@@ -60,7 +60,7 @@
 
   const summary = el('section', { class: 'card', id: 'summary' });
   summary.append(el('div', {}, el('h2', { text: 'Summary' }), el('pre', { text: run.summary })));
-  const eventsBox = el('div', {}, el('h2', { text: 'Timeline' }));
+  const eventsBox = el('div', {}, el('h2', { text: 'Events' }));
   if (run.events.length) {
     const table = el('table');
     for (const e of run.events) {
@@ -547,6 +547,14 @@
     });
     c.body.append(heatReadout);
   })();
+
+  // Space plays and pauses, as in a media player, unless a control has the keyboard.
+  document.addEventListener('keydown', (e) => {
+    if (!player || e.key !== ' ' || e.target !== document.body) return;
+    e.preventDefault();
+    if (player.paused) player.play().catch(() => {});
+    else player.pause();
+  });
 
   let resizeTimer = null;
   window.addEventListener('resize', () => {
