@@ -185,22 +185,27 @@ try {
     await checkCursors(12, 'after a seek');
   }
 
-  if (screenshot) {
-    // The heat map's read-out, as an author hovering over the loudest layer at the cursor sees it.
-    await page.evaluate(() => {
-      const c = window.cabhostReport.charts.find((x) => x.name === 'soundLayers');
-      if (!c) return;
-      const { u } = c;
-      const levels = JSON.parse(document.getElementById('run-data').textContent).levels;
-      const t = window.cabhostReport.position();
-      const k = Math.floor((t - levels.startS) / levels.cellS);
-      let row = 0;
-      levels.volume.forEach((v, r) => {
-        if (v[k] > (levels.volume[row][k] ?? -1)) row = r;
-      });
-      const rows = levels.rows.length;
-      u.setCursor({ left: u.valToPos(t, 'x'), top: (u.bbox.height / (window.devicePixelRatio || 1)) * ((row + 0.5) / rows) });
+  // The heat map's read-out, as an author hovering over the loudest layer at the cursor sees it.
+  const readout = await page.evaluate(() => {
+    const c = window.cabhostReport.charts.find((x) => x.name === 'soundLayers');
+    if (!c) return null;
+    const { u } = c;
+    const levels = JSON.parse(document.getElementById('run-data').textContent).levels;
+    const t = window.cabhostReport.position();
+    const k = Math.floor((t - levels.startS) / levels.cellS);
+    let row = 0;
+    levels.volume.forEach((v, r) => {
+      if (v[k] > (levels.volume[row][k] ?? -1)) row = r;
     });
+    const rows = levels.rows.length;
+    u.setCursor({ left: u.valToPos(t, 'x'), top: (u.bbox.height / (window.devicePixelRatio || 1)) * ((row + 0.5) / rows) });
+    return document.getElementById('heat-readout').textContent;
+  });
+  if (expectLevels && !/^layer \d+ at [\d.]+ s: volume -?\d+\.\d{3}, pitch \d+\.\d{3}/.test(readout || '')) {
+    fail('hovering over the heat map does not show a layer\'s volume and pitch: ' + readout);
+  }
+
+  if (screenshot) {
     fs.mkdirSync(path.dirname(screenshot), { recursive: true });
     await page.screenshot({ path: screenshot, fullPage: true });
   }
