@@ -105,6 +105,73 @@ std::vector<Gauge> gaugesOf(const Trace& t) {
     return gauges;
 }
 
+// The other panel and sound elements that the plug-in wrote: for each one that changed, its value
+// from the first frame and at every change; for the rest, the one value they kept.
+void appendElements(std::string& out, const Trace& t, int32_t startMs, const std::vector<Gauge>& gauges) {
+    struct Track {
+        std::string name;
+        std::vector<std::pair<double, int32_t>> changes;
+    };
+    std::vector<Track> tracks;
+    const auto timeOf = [&](size_t row) { return (t.rows[row].state.time - startMs) / 1000.0; };
+    for (const bool isPanel : {true, false}) {
+        const ArrayLog& log = isPanel ? t.panel : t.sound;
+        std::array<int, 256> track;
+        track.fill(-1);
+        for (int i = 0; i < 256; ++i) {
+            const bool gauge =
+                isPanel && std::any_of(gauges.begin(), gauges.end(), [&](const Gauge& g) { return g.panel == i; });
+            if (!log.written[i] || gauge) continue;
+            track[i] = static_cast<int>(tracks.size());
+            tracks.push_back({std::string(isPanel ? "panel " : "sound ") + std::to_string(i), {}});
+        }
+        std::array<int32_t, 256> values = log.start;
+        for (size_t k = 0; k < t.rows.size() && k < log.changes.size(); ++k) {
+            for (auto [i, v] : log.changes[k]) values[i] = v;
+            if (k == 0) {
+                for (int i = 0; i < 256; ++i) {
+                    if (track[i] >= 0) tracks[track[i]].changes.emplace_back(timeOf(0), values[i]);
+                }
+                continue;
+            }
+            for (auto [i, v] : log.changes[k]) {
+                // A long run of changes is cut at the chart limit rather than grow the page.
+                if (track[i] >= 0 && tracks[track[i]].changes.size() < MaxChartPoints)
+                    tracks[track[i]].changes.emplace_back(timeOf(k), v);
+            }
+        }
+    }
+    std::string changing = "\"elements\":[", steady = "\"steadyElements\":[";
+    bool firstChanging = true, firstSteady = true;
+    for (const Track& track : tracks) {
+        if (track.changes.empty()) continue;
+        if (track.changes.size() == 1) {
+            steady += firstSteady ? "{" : ",{";
+            firstSteady = false;
+            appendKey(steady, "name");
+            appendString(steady, track.name);
+            steady += ",\"value\":" + std::to_string(track.changes.front().second) + '}';
+            continue;
+        }
+        changing += firstChanging ? "{" : ",{";
+        firstChanging = false;
+        appendKey(changing, "name");
+        appendString(changing, track.name);
+        changing += ",\"t\":[";
+        for (size_t c = 0; c < track.changes.size(); ++c) {
+            if (c) changing += ',';
+            appendNumber(changing, track.changes[c].first, 3);
+        }
+        changing += "],\"v\":[";
+        for (size_t c = 0; c < track.changes.size(); ++c) {
+            if (c) changing += ',';
+            changing += std::to_string(track.changes[c].second);
+        }
+        changing += "]}";
+    }
+    out += changing + "]," + steady + "]";
+}
+
 std::vector<Column> columnsOf(const Trace& t) {
     std::vector<Column> columns = {
         {"speed", 2, [](const TraceRow& r) { return r.state.speed; }},
@@ -283,6 +350,9 @@ std::string reportData(const ReportInput& in) {
         out += '}';
     }
     out += "],";
+
+    appendElements(out, t, in.startMs, gauges);
+    out += ',';
 
     appendKey(out, "events");
     out += '[';

@@ -21,8 +21,8 @@ void startSoundLevels(SoundLevels& levels, bool linked) {
     levels = {};
     if (!linked) {
         levels.note =
-            "a plug-in library (--plugin) mixes its own sounds on the audio device, where the host cannot read "
-            "them back; run Corvane linked in (without --plugin) to see its sound layers";
+            "a plug-in library (--plugin) mixes its own sounds itself, where the host cannot read them back; run "
+            "Corvane linked in (without --plugin) to see its sound layers";
         return;
     }
 #ifdef _WIN32

@@ -548,6 +548,97 @@
     c.body.append(heatReadout);
   })();
 
+  // ---- The other panel and sound elements, value by value -----------------------------------------
+
+  (function elementChart() {
+    const E = run.elements;
+    const steady = run.steadyElements;
+    if (!E.length && !steady.length) return;
+    const c = card(main, 'Panel and sound elements', '',
+      'The other elements the plug-in wrote that changed during the run, one row each: a panel element coloured by its value (0 in grey), a sound by what the host does with it; hover for the value.');
+    const readout = el('div', { class: 'heat-readout', id: 'element-readout', text: E.length ? 'Hover over a row for its value.' : '' });
+    const kept = steady.length ? el('p', { class: 'explain', text: 'Kept one value throughout: ' + steady.map((e) => e.name + ' = ' + e.value).join(', ') + '.' }) : null;
+    if (!E.length) {
+      c.body.append(el('p', { class: 'missing', text: 'No other element changed during the run.' }));
+      if (kept) c.card.append(kept);
+      return;
+    }
+    // One colour per value on every panel row (0 in grey); the sound rows by what the host does.
+    const PALETTE = ['#4e79a7', '#f28e2b', '#59a14f', '#e15759', '#76b7b2', '#edc948', '#b07aa1', '#ff9da7', '#9c755f', '#86bcb6'];
+    const SOUND = new Map([[1, ['play once', '#d9480f']], [2, ['continue', '#f4b183']], [-10000, ['stop', '#dfe4ea']], [0, ['loop', '#4e79a7']]]);
+    const isSound = E.map((e) => e.name.startsWith('sound'));
+    const panelValues = [...new Set(E.filter((e, r) => !isSound[r]).flatMap((e) => e.v))].filter((v) => v !== 0).sort((a, b) => a - b);
+    const panelColour = new Map(panelValues.map((v, i) => [v, PALETTE[i % PALETTE.length]]));
+    panelColour.set(0, '#dfe4ea');
+    const colourOf = (r, v) => (isSound[r] ? (SOUND.get(v) || [null, '#8e5cc2'])[1] : panelColour.get(v));
+    const meaning = (r, v) => (isSound[r] && SOUND.has(v) ? v + ' (' + SOUND.get(v)[0] + ')' : String(v));
+    const light = (r, v) => v === 0 ? !isSound[r] : (isSound[r] && (v === 2 || v === -10000));
+    const rows = E.length;
+    const endOf = (e, i) => (i + 1 < e.t.length ? e.t[i + 1] : fullMax);
+    const draw = (u) => {
+      const ctx = u.ctx;
+      const { left, top, width, height } = u.bbox;
+      const rowH = height / rows;
+      ctx.save();
+      ctx.beginPath();
+      ctx.rect(left, top, width, height);
+      ctx.clip();
+      ctx.font = 11 * dpr() + 'px system-ui, sans-serif';
+      ctx.textBaseline = 'middle';
+      E.forEach((e, r) => {
+        const y = top + r * rowH + 2 * dpr();
+        const h = rowH - 4 * dpr();
+        for (let i = 0; i < e.t.length; i++) {
+          const x0 = Math.max(left, u.valToPos(e.t[i], 'x', true));
+          const x1 = Math.min(left + width, u.valToPos(endOf(e, i), 'x', true));
+          if (x1 <= left || x0 >= left + width || x1 - x0 < 0.1) continue;
+          ctx.fillStyle = colourOf(r, e.v[i]);
+          // A one-frame request (a sound played once) stays visible at any zoom.
+          ctx.fillRect(x0, y, Math.max(e.v[i] === 1 && isSound[r] ? 3 * dpr() : dpr(), x1 - x0 - dpr()), h);
+          const label = meaning(r, e.v[i]);
+          if (x1 - x0 > ctx.measureText(label).width + 8 * dpr()) {
+            ctx.fillStyle = light(r, e.v[i]) ? '#3b4350' : '#ffffff';
+            ctx.fillText(label, x0 + 4 * dpr(), y + h / 2);
+          }
+        }
+      });
+      ctx.restore();
+    };
+    const onCursor = (u) => {
+      const { left, top } = u.cursor;
+      if (left == null || left < 0 || top == null || top < 0) return;
+      const r = Math.floor((top / (u.bbox.height / dpr())) * rows);
+      const t = u.posToVal(left, 'x');
+      const e = E[r];
+      if (!e || t < e.t[0]) return;
+      let lo = 0;
+      let hi = e.t.length - 1;
+      while (lo < hi) {
+        const mid = (lo + hi + 1) >> 1;
+        if (e.t[mid] <= t) lo = mid;
+        else hi = mid - 1;
+      }
+      readout.textContent = e.name + ' at ' + t.toFixed(2) + ' s: ' + meaning(r, e.v[lo]) + ', since ' + e.t[lo].toFixed(2) + ' s';
+    };
+    makeChart('elements', c.body, rows * 18 + 40, [{ label: 'elements', scale: 'y', show: false }], [times, times.map(() => null)], {
+      legend: false,
+      scales: { y: { auto: false, range: [0, rows] } },
+      axes: [
+        leftAxis('', {
+          grid: { show: false },
+          font: '11px system-ui, sans-serif',
+          splits: () => E.map((_, r) => rows - r - 0.5),
+          values: (u, splits) => splits.map((y) => E[Math.round(rows - y - 0.5)].name),
+        }),
+        blankRightAxis(),
+      ],
+      draw: [draw],
+      setCursor: onCursor,
+    });
+    c.body.append(readout);
+    if (kept) c.card.append(kept);
+  })();
+
   // Space plays and pauses, as in a media player, unless a control has the keyboard.
   document.addEventListener('keydown', (e) => {
     if (!player || e.key !== ' ' || e.target !== document.body) return;

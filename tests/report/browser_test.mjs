@@ -72,7 +72,7 @@ try {
   if (charts.length < 8) fail('only ' + charts.length + ' charts: ' + charts.map((c) => c.name).join(' '));
   for (const c of charts) {
     if (c.points === 0 || c.width < 100 || c.height < 50) fail('chart ' + c.name + ' is empty or collapsed');
-    const drawnOnly = c.name === 'timeline' || c.name === 'soundLayers';
+    const drawnOnly = ['timeline', 'soundLayers', 'elements'].includes(c.name);
     if (!drawnOnly && !c.values) fail('chart ' + c.name + ' has no values');
     if (c.colours < 3) fail('chart ' + c.name + ' draws nothing (' + c.colours + ' colours)');
     if (c.name === 'soundLayers' && c.warm < 0.02) fail('the heat map shows no sounding layer');
@@ -82,6 +82,7 @@ try {
     const data = JSON.parse(document.getElementById('run-data').textContent);
     const names = ['speed', 'current', 'notches', 'pressures'];
     if (data.events.length) names.push('timeline');
+    if (data.elements.length) names.push('elements');
     if (data.series.pulseMode) names.push('mode', 'voltageRatio', 'lineVoltage');
     for (const g of data.gauges) names.push('panel' + g.panel);
     return names;

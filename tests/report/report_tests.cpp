@@ -96,6 +96,15 @@ TEST(ReportData, TextNumbersAndNeedlesAsThePageReadsThem) {
         trace.panel.record(before, after, written);
         before = after;
     }
+    // A sound played once and then continued, and then played once again.
+    std::array<int32_t, 256> soundBefore{}, soundAfter{};
+    std::bitset<256> soundWritten;
+    soundWritten.set(95);
+    for (int32_t value : {1, 2, 2, 1}) {
+        soundAfter[95] = value;
+        trace.sound.record(soundBefore, soundAfter, soundWritten);
+        soundBefore = soundAfter;
+    }
     cabhost::ReportInput in;
     in.title = "A \"quoted\" </script><!-- & more";
     in.summary = "line one\nline\ttwo\x01";
@@ -118,6 +127,10 @@ TEST(ReportData, TextNumbersAndNeedlesAsThePageReadsThem) {
     EXPECT_NE(data.find(R"("panel22":[0,150,150,3650])"), std::string::npos) << data;
     EXPECT_NE(data.find(R"("gauges":[{"panel":22,"name":"speedometer","physical":"speedAbs")"), std::string::npos);
     EXPECT_EQ(data.find("panel61"), std::string::npos);
+    // The other elements: from the first frame and at every change, or the one value they kept.
+    EXPECT_NE(data.find(R"("elements":[{"name":"sound 95","t":[0.02,0.04,0.08],"v":[1,2,1]}])"), std::string::npos)
+        << data;
+    EXPECT_NE(data.find(R"("steadyElements":[{"name":"panel 61","value":0}])"), std::string::npos) << data;
     // A plug-in library's run: no main circuit, no recording, no levels, and the reasons.
     EXPECT_EQ(data.find("pulseMode"), std::string::npos);
     EXPECT_NE(data.find(R"("events":[{"t":0.04,"text":"power notch 2"}])"), std::string::npos);
