@@ -260,6 +260,22 @@
     });
   }
 
+  // Labels of the timeline's events in lanes: each goes right of its mark (left of it where it would
+  // run off the right edge) into the first lane where it overlaps nothing. xs and widths in one unit.
+  function placeLabels(xs, widths, right, lanes) {
+    const ends = [];
+    return xs.map((x, i) => {
+      const w = widths[i];
+      const leftward = x + w > right && x - w > 0;
+      const from = leftward ? x - w : x;
+      let lane = ends.findIndex((end) => end < from);
+      if (lane < 0 && ends.length < lanes) lane = ends.push(-Infinity) - 1;
+      if (lane < 0) lane = ends.indexOf(Math.min(...ends));
+      ends[lane] = from + w;
+      return { lane, leftward };
+    });
+  }
+
   // The timeline: a mark and a label for every fired event.
   function timelineChart() {
     if (!run.events.length) return;
@@ -267,32 +283,29 @@
     // Enough lanes that the labels of the whole run do not overlap (within reason).
     const measure = document.createElement('canvas').getContext('2d');
     measure.font = '12px system-ui, sans-serif';
-    const pxPerS = Math.max(300, main.clientWidth - LEFT_AXIS - RIGHT_AXIS - 30) / (fullMax - fullMin);
-    const laneEnds = [];
-    for (const e of run.events) {
-      const x = (e.t - fullMin) * pxPerS;
-      let lane = laneEnds.findIndex((end) => end < x);
-      if (lane < 0) lane = laneEnds.push(-Infinity) - 1;
-      laneEnds[lane] = x + measure.measureText(e.text).width + 14;
-    }
-    const lanes = clamp(laneEnds.length, 1, 8);
+    const plotWidth = Math.max(300, main.clientWidth - 2 * 14 - LEFT_AXIS - 18 - RIGHT_AXIS);
+    const placed = placeLabels(
+      run.events.map((e) => ((e.t - fullMin) / (fullMax - fullMin)) * plotWidth),
+      run.events.map((e) => measure.measureText(e.text).width + 14),
+      plotWidth,
+      8,
+    );
+    const lanes = Math.max(1, ...placed.map((p) => p.lane + 1));
     const draw = (u) => {
       const ctx = u.ctx;
       const { left, top, width, height } = u.bbox;
       const laneH = height / lanes;
-      const ends = new Array(lanes).fill(-Infinity);
       ctx.save();
       ctx.beginPath();
       ctx.rect(left, top, width, height);
       ctx.clip();
       ctx.font = 12 * dpr() + 'px system-ui, sans-serif';
       ctx.textBaseline = 'middle';
-      for (const e of run.events) {
-        const x = u.valToPos(e.t, 'x', true);
-        const w = ctx.measureText(e.text).width + 10 * dpr();
-        let lane = ends.findIndex((end) => end < x);
-        if (lane < 0) lane = ends.indexOf(Math.min(...ends));
-        ends[lane] = x + w;
+      const xs = run.events.map((e) => u.valToPos(e.t, 'x', true) - left);
+      const spots = placeLabels(xs, run.events.map((e) => ctx.measureText(e.text).width + 14 * dpr()), width, lanes);
+      run.events.forEach((e, i) => {
+        const x = xs[i] + left;
+        const { lane, leftward } = spots[i];
         const y = top + laneH * (lane + 0.5);
         ctx.fillStyle = '#26303f';
         ctx.beginPath();
@@ -302,8 +315,9 @@
         ctx.closePath();
         ctx.fill();
         ctx.fillStyle = '#1d2430';
-        ctx.fillText(e.text, x + 7 * dpr(), y);
-      }
+        ctx.textAlign = leftward ? 'right' : 'left';
+        ctx.fillText(e.text, leftward ? x - 3 * dpr() : x + 7 * dpr(), y);
+      });
       ctx.restore();
     };
     makeChart('timeline', c.body, 36 + 20 * lanes, [{ label: 'event', scale: 'y', show: false }], [times, times.map(() => null)], {
