@@ -4,6 +4,8 @@
 #   browser-test.sh demo SOURCE_DIR CABHOST
 #       runs the demo as scripts/demo does (the sample departure into SOURCE_DIR/out/demo), checks
 #       its report and leaves a screenshot as out/demo/report.png
+#   browser-test.sh run WORK CABHOST SCENARIO [--plugin LIB]
+#       any run without a recording, its report checked (into WORK/out)
 #   browser-test.sh library WORK NATIVE_LIBS [WINDOWS_LIBS]
 #       the sample departure driving Corvane as a plug-in library (--plugin), as the end-to-end
 #       tests run it (tests/wine/e2e.sh): natively with the libraries in NATIVE_LIBS, and, given
@@ -42,6 +44,18 @@ demo)
   }
   exec node "$here/browser_test.mjs" "$src/out/demo/report.html" --levels --audio --screenshot "$src/out/demo/report.png"
   ;;
+run)
+  work=$1 cabhost=$2
+  shift 2
+  rm -rf "$work"
+  mkdir -p "$work"
+  "$cabhost" run "$@" --out "$work/out" --no-plots >"$work/output" 2>&1 || {
+    cat "$work/output"
+    echo "FAIL: the run failed"
+    exit 1
+  }
+  exec node "$here/browser_test.mjs" "$work/out/report.html"
+  ;;
 library)
   work=$1 native_libs=$2 windows_libs=${3:-}
   mkdir -p "$work"
@@ -75,7 +89,7 @@ library)
   exec node "$here/browser_test.mjs" "$report"
   ;;
 *)
-  echo "usage: browser-test.sh demo SOURCE_DIR CABHOST | library WORK NATIVE_LIBS [WINDOWS_LIBS]" >&2
+  echo "usage: browser-test.sh demo SOURCE_DIR CABHOST | run WORK CABHOST SCENARIO [--plugin LIB] | library WORK NATIVE_LIBS [WINDOWS_LIBS]" >&2
   exit 2
   ;;
 esac
