@@ -1,6 +1,6 @@
 // The run report's script: reads the run's data from the page and draws it with uPlot. Every chart
 // shares one time axis and one zoom; the recording's position is a cursor on every chart, and a
-// click on a chart plays from there.
+// click on a chart moves the recording there.
 (function () {
   'use strict';
 
@@ -52,7 +52,7 @@
   const resetButton = el('button', { type: 'button', text: 'Show the whole run' });
   resetButton.addEventListener('click', () => setView(fullMin, fullMax));
   bar.append(readout, resetButton);
-  bar.append(el('div', { class: 'hint', text: player ? 'Drag across a chart to zoom · double-click to zoom out · click to play from there · space plays and pauses' : 'Drag across a chart to zoom · double-click to zoom out · click to place the cursor' }));
+  bar.append(el('div', { class: 'hint', text: player ? 'Drag across a chart to zoom · double-click to zoom out · click to move the recording there · space plays and pauses' : 'Drag across a chart to zoom · double-click to zoom out · click to place the cursor' }));
   document.body.append(bar);
 
   const main = el('main');
@@ -64,7 +64,7 @@
   if (run.events.length) {
     const table = el('table');
     for (const e of run.events) {
-      const row = el('tr', { class: 'event', title: 'play from here' }, el('td', { class: 'time', text: e.t.toFixed(2) + ' s' }), el('td', { text: e.text }));
+      const row = el('tr', { class: 'event', title: 'move the recording here' }, el('td', { class: 'time', text: e.t.toFixed(2) + ' s' }), el('td', { text: e.text }));
       row.addEventListener('click', () => seek(e.t));
       table.append(row);
     }
