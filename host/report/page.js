@@ -551,6 +551,7 @@
       axes: [
         leftAxis('layer', {
           grid: { show: false },
+          font: '11px system-ui, sans-serif',
           splits: () => labelled.map((r) => rows - r - 0.5),
           values: (u, splits) => splits.map((y) => L.rows[Math.round(rows - y - 0.5)]),
         }),
