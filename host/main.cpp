@@ -48,12 +48,14 @@ int cabhostMain(std::vector<std::string> args, const platform::Path& argument0) 
         std::string scenario, outDir, plugin;
         bool noPlots = false;
         CLI::App* run = app.add_subcommand(
-            "run", "Runs a scenario: writes trace.csv, corvane.wav (Corvane linked in), PNG plots and a summary");
+            "run",
+            "Runs a scenario: writes report.html, trace.csv, corvane.wav (Corvane linked in), PNG plots (with "
+            "gnuplot) and a summary");
         run->add_option("SCENARIO", scenario, "the scenario file (TOML)")->required();
         run->add_option("--out", outDir, "the output folder (default: out/<scenario name>)");
         run->add_option("--plugin", plugin,
                         "a plug-in library to drive through its exports instead of Corvane linked in");
-        run->add_flag("--no-plots", noPlots, "do not draw plots");
+        run->add_flag("--no-plots", noPlots, "do not draw the PNG plots (the report is written all the same)");
 
         std::string newFolder;
         cabhost::NewVehicleSettings fresh;

@@ -176,12 +176,12 @@ PlotOutcome drawPlots(const Trace& trace, const platform::Path& csvFile, const p
     if (platform::hostRunProgram("gnuplot", {"--version"}) != 0) {
 #ifdef _WIN32
         outcome.note =
-            "plots skipped: gnuplot is not on the search path (install it, then run \"gnuplot plots.gp\" in the "
-            "output folder)";
+            "no PNG plots: gnuplot is not on the search path (report.html has the charts; for the PNGs install "
+            "gnuplot, then run \"gnuplot plots.gp\" in the output folder)";
 #else
         outcome.note =
-            "plots skipped: gnuplot is not installed (install gnuplot-nox, then run \"gnuplot plots.gp\" "
-            "in the output folder)";
+            "no PNG plots: gnuplot is not installed (report.html has the charts; for the PNGs install "
+            "gnuplot-nox, then run \"gnuplot plots.gp\" in the output folder)";
 #endif
         return outcome;
     }

@@ -12,6 +12,7 @@
 
 #include "config/notch_config.h"
 #include "host/plots.h"
+#include "host/report.h"
 #include "host/vehicle_folder.h"
 #include "host/vehicle_mirror.h"
 #include "host/wav_file.h"
@@ -121,6 +122,7 @@ Simulation simulate(const Scenario& sc, PluginSession& session, const CurrentTab
     } else {
         sim.audio.note = "no recording: Corvane's own sounds are rendered only when it is linked in";
     }
+    startSoundLevels(sim.levels, session.linked);
 
     TrainState train;
     train.locationM = sc.startLocationM;
@@ -196,6 +198,7 @@ Simulation simulate(const Scenario& sc, PluginSession& session, const CurrentTab
         row.out = out;
         if (session.linked) row.corvane = corvaneView();
         sim.trace.rows.push_back(row);
+        recordSoundLevels(sim.levels, nowS);
 
         if (error) {
             sim.error = *error;
@@ -243,7 +246,7 @@ bool prepareOutputFolder(const fs::path& dir, std::string& error) {
     // Results of an earlier run that this one might not write again (a plot it has no data for).
     for (const char* name :
          {"trace.csv", "corvane.wav", "plots.gp", "summary.txt", "speed.png", "current.png", "notches.png",
-          "pulse_mode.png", "line_voltage.png", "pressures.png", "gauges.png", "overview.png"}) {
+          "pulse_mode.png", "line_voltage.png", "pressures.png", "gauges.png", "overview.png", "report.html"}) {
         const fs::path old = dir / name;
         if (fs::is_regular_file(fs::symlink_status(old, ec))) fs::remove(old, ec);
     }
@@ -590,6 +593,15 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
     std::string summary = summaryText(sc, *session, sim, wallS, startMs);
     if (sim.error) summary += "stopped early: the plug-in reported an error: " + unmirror(*sim.error, mirror) + "\n";
     for (const std::string& n : notes) summary += "note: " + n + "\n";
+    if (code != ExitOutputError) {
+        const bool recorded = std::count(outcome.files.begin(), outcome.files.end(), "corvane.wav") > 0;
+        if (writeRunReport(outcome.outDir / "report.html", sc, sim, startMs, summary, recorded, writeError)) {
+            outcome.files.push_back("report.html");
+        } else {
+            err << "cabhost: " << writeError << "\n";
+            code = ExitOutputError;
+        }
+    }
     {
         std::ofstream file(outcome.outDir / "summary.txt", std::ios::binary | std::ios::trunc);
         file << summary;

@@ -12,6 +12,7 @@
 #include "host/audio_capture.h"
 #include "host/plugin_driver.h"
 #include "host/scenario.h"
+#include "host/sound_levels.h"
 #include "host/trace.h"
 #include "host/train_model.h"
 
@@ -29,6 +30,7 @@ struct RunSettings {
 struct Simulation {
     Trace trace;
     AudioCapture audio;
+    SoundLevels levels;  // of Corvane's own sounds, for the report
     std::vector<const Event*> firedEvents;
     std::vector<double> firedAtS;
     std::optional<std::string> error;      // the run stopped early with this plug-in error

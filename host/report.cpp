@@ -1,0 +1,471 @@
+#include "host/report.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "host/report_assets.h"
+#include "host/run.h"
+
+namespace cabhost {
+namespace {
+
+// ---- JSON text ----------------------------------------------------------------------------------
+
+void appendString(std::string& out, std::string_view text) {
+    out += '"';
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            // The data sits inside a script element: no "</script>" or "<!--" may appear in it.
+            case '<': out += "\\u003c"; break;
+            case '>': out += "\\u003e"; break;
+            case '&': out += "\\u0026"; break;
+            default:
+                if (c < 0x20) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                    out += escaped;
+                } else {
+                    out += ch;
+                }
+        }
+    }
+    out += '"';
+}
+
+// A number with at most `decimals` digits after the point and no trailing zeros; null when it is
+// not finite.
+void appendNumber(std::string& out, double value, int decimals) {
+    if (!std::isfinite(value)) {
+        out += "null";
+        return;
+    }
+    char text[400];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    if (result.ec != std::errc()) {
+        out += "null";
+        return;
+    }
+    std::string_view digits(text, static_cast<size_t>(result.ptr - text));
+    if (digits.find('.') != std::string_view::npos) {
+        while (digits.back() == '0') digits.remove_suffix(1);
+        if (digits.back() == '.') digits.remove_suffix(1);
+    }
+    if (digits == "-0") digits = "0";
+    out += digits;
+}
+
+void appendKey(std::string& out, std::string_view key) {
+    appendString(out, key);
+    out += ':';
+}
+
+// ---- The run's columns --------------------------------------------------------------------------
+
+struct Column {
+    std::string key;
+    int decimals;
+    std::function<double(const TraceRow&)> value;
+};
+
+// The needles and the physical quantity each one shows.
+struct Gauge {
+    int panel;
+    const char* name;
+    const char* physicalKey;  // a column of the page, or "" when the run has none
+    const char* physicalLabel;
+    const char* unit;
+};
+
+std::vector<Gauge> gaugesOf(const Trace& t) {
+    const bool c = t.hasCorvane;
+    const Gauge all[] = {
+        {22, "speedometer", "speedAbs", "speed", "km/h"},
+        {26, "ammeter", c ? "motorCurrent" : "current", c ? "motor current" : "host current", "A"},
+        {130, "brake cylinder", "bc", "brake cylinder", "kPa"},
+        {131, "straight air pipe", c ? "displayedSap" : "sap", c ? "displayed SAP" : "straight air pipe", "kPa"},
+        {132, "brake pipe", "bp", "brake pipe", "kPa"},
+        {133, "main reservoir", "mr", "main reservoir", "kPa"},
+        {232, "voltmeter", c ? "lineVoltage" : "", c ? "line voltage" : "", "V"},
+    };
+    std::vector<Gauge> gauges;
+    for (const Gauge& g : all) {
+        if (t.panel.written[g.panel]) gauges.push_back(g);
+    }
+    return gauges;
+}
+
+// The other panel and sound elements that the plug-in wrote: for each one that changed, its value
+// from the first frame and at every change; for the rest, the one value they kept.
+void appendElements(std::string& out, const Trace& t, int32_t startMs, const std::vector<Gauge>& gauges) {
+    struct Track {
+        std::string name;
+        std::vector<std::pair<double, int32_t>> changes;
+    };
+    std::vector<Track> tracks;
+    const auto timeOf = [&](size_t row) { return (t.rows[row].state.time - startMs) / 1000.0; };
+    for (const bool isPanel : {true, false}) {
+        const ArrayLog& log = isPanel ? t.panel : t.sound;
+        std::array<int, 256> track;
+        track.fill(-1);
+        for (int i = 0; i < 256; ++i) {
+            const bool gauge =
+                isPanel && std::any_of(gauges.begin(), gauges.end(), [&](const Gauge& g) { return g.panel == i; });
+            if (!log.written[i] || gauge) continue;
+            track[i] = static_cast<int>(tracks.size());
+            tracks.push_back({std::string(isPanel ? "panel " : "sound ") + std::to_string(i), {}});
+        }
+        std::array<int32_t, 256> values = log.start;
+        for (size_t k = 0; k < t.rows.size() && k < log.changes.size(); ++k) {
+            for (auto [i, v] : log.changes[k]) values[i] = v;
+            if (k == 0) {
+                for (int i = 0; i < 256; ++i) {
+                    if (track[i] >= 0) tracks[track[i]].changes.emplace_back(timeOf(0), values[i]);
+                }
+                continue;
+            }
+            for (auto [i, v] : log.changes[k]) {
+                // A long run of changes is cut at the chart limit rather than grow the page.
+                if (track[i] >= 0 && tracks[track[i]].changes.size() < MaxChartPoints)
+                    tracks[track[i]].changes.emplace_back(timeOf(k), v);
+            }
+        }
+    }
+    std::string changing = "\"elements\":[", steady = "\"steadyElements\":[";
+    bool firstChanging = true, firstSteady = true;
+    for (const Track& track : tracks) {
+        if (track.changes.empty()) continue;
+        if (track.changes.size() == 1) {
+            steady += firstSteady ? "{" : ",{";
+            firstSteady = false;
+            appendKey(steady, "name");
+            appendString(steady, track.name);
+            steady += ",\"value\":" + std::to_string(track.changes.front().second) + '}';
+            continue;
+        }
+        changing += firstChanging ? "{" : ",{";
+        firstChanging = false;
+        appendKey(changing, "name");
+        appendString(changing, track.name);
+        changing += ",\"t\":[";
+        for (size_t c = 0; c < track.changes.size(); ++c) {
+            if (c) changing += ',';
+            appendNumber(changing, track.changes[c].first, 3);
+        }
+        changing += "],\"v\":[";
+        for (size_t c = 0; c < track.changes.size(); ++c) {
+            if (c) changing += ',';
+            changing += std::to_string(track.changes[c].second);
+        }
+        changing += "]}";
+    }
+    out += changing + "]," + steady + "]";
+}
+
+std::vector<Column> columnsOf(const Trace& t) {
+    std::vector<Column> columns = {
+        {"speed", 2, [](const TraceRow& r) { return r.state.speed; }},
+        {"speedAbs", 2, [](const TraceRow& r) { return std::fabs(r.state.speed); }},
+        {"current", 1, [](const TraceRow& r) { return r.state.current; }},
+        {"driverPower", 0, [](const TraceRow& r) { return r.driverPower; }},
+        {"outPower", 0, [](const TraceRow& r) { return r.out.power; }},
+        {"driverBrake", 0, [](const TraceRow& r) { return r.driverBrake; }},
+        {"outBrake", 0, [](const TraceRow& r) { return r.out.brake; }},
+        {"bc", 2, [](const TraceRow& r) { return r.state.bcPressure; }},
+        {"sap", 2, [](const TraceRow& r) { return r.state.sapPressure; }},
+        {"bp", 2, [](const TraceRow& r) { return r.state.bpPressure; }},
+        {"mr", 2, [](const TraceRow& r) { return r.state.mrPressure; }},
+        {"er", 2, [](const TraceRow& r) { return r.state.erPressure; }},
+    };
+    if (t.hasCorvane) {
+        const Column corvane[] = {
+            {"motorSpeed", 2, [](const TraceRow& r) { return r.corvane.motorSpeed; }},
+            {"motorCurrent", 1, [](const TraceRow& r) { return r.corvane.motorCurrent; }},
+            {"pulseMode", 0, [](const TraceRow& r) { return r.corvane.pulseMode; }},
+            {"voltageRatio", 4, [](const TraceRow& r) { return r.corvane.voltageRatio; }},
+            {"lineVoltage", 1, [](const TraceRow& r) { return r.corvane.lineVoltage; }},
+            {"displayedSap", 2, [](const TraceRow& r) { return r.corvane.displayedSap; }},
+        };
+        columns.insert(columns.end(), std::begin(corvane), std::end(corvane));
+    }
+    return columns;
+}
+
+// ---- The sound levels as a heat map -------------------------------------------------------------
+
+void appendLevels(std::string& out, const SoundLevels& levels) {
+    const HeatGrid grid = heatGrid(levels);
+    const size_t columns = grid.columns;
+    const std::vector<size_t>& best = grid.frame;
+    appendKey(out, "startS");
+    appendNumber(out, grid.startS, 4);
+    out += ',';
+    appendKey(out, "cellS");
+    appendNumber(out, grid.cellS, 6);
+    out += ',';
+    appendKey(out, "rows");
+    out += '[';
+    for (int row = 0; row < SoundLevelRows; ++row) {
+        if (row) out += ',';
+        appendString(out, row < MotorNoiseRows ? std::to_string(row) : AirSoundNames[row - MotorNoiseRows]);
+    }
+    out += "],";
+    std::string volumes = "\"volume\":[", ratios = "\"ratio\":[";
+    for (int row = 0; row < SoundLevelRows; ++row) {
+        volumes += row ? ",[" : "[";
+        ratios += row ? ",[" : "[";
+        for (size_t cell = 0; cell < columns; ++cell) {
+            if (cell) {
+                volumes += ',';
+                ratios += ',';
+            }
+            const size_t f = best[cell * SoundLevelRows + row];
+            appendNumber(volumes, levels.volume[f * SoundLevelRows + row], 3);
+            appendNumber(ratios, levels.frequencyRatio[f * SoundLevelRows + row], 3);
+        }
+        volumes += ']';
+        ratios += ']';
+    }
+    out += volumes + "]," + ratios + "]";
+}
+
+}  // namespace
+
+HeatGrid heatGrid(const SoundLevels& levels) {
+    HeatGrid grid;
+    const size_t frames = std::min(levels.timeS.size(), levels.volume.size() / SoundLevelRows);
+    if (frames == 0) return grid;
+    const double firstS = levels.timeS.front();
+    const double lastS = levels.timeS[frames - 1];
+    grid.startS = firstS;
+    grid.columns = std::min(frames, MaxHeatColumns);
+    // A frame's levels hold until the next frame: the last frame gets one mean interval.
+    const double spanS = frames > 1 ? (lastS - firstS) * static_cast<double>(frames) / (frames - 1) : 0.0;
+    grid.cellS = spanS > 0.0 ? spanS / static_cast<double>(grid.columns) : 0.1;
+    constexpr size_t none = SIZE_MAX;
+    std::vector<size_t>& best = grid.frame;
+    best.assign(grid.columns * SoundLevelRows, none);
+    const auto volume = [&](size_t frame, int row) { return levels.volume[frame * SoundLevelRows + row]; };
+    for (size_t f = 0; f < frames; ++f) {
+        const double offset = std::floor((levels.timeS[f] - firstS) / grid.cellS + 1e-9);
+        const size_t cell = std::min(grid.columns - 1, static_cast<size_t>(std::max(0.0, offset)));
+        for (int row = 0; row < SoundLevelRows; ++row) {
+            size_t& b = best[cell * SoundLevelRows + row];
+            const float v = volume(f, row);
+            if (b == none || (std::isnan(volume(b, row)) && !std::isnan(v)) ||
+                (!std::isnan(v) && std::fabs(v) > std::fabs(volume(b, row))))
+                b = f;
+        }
+    }
+    // The first cell always holds the first frame, so every empty cell has one before it.
+    for (size_t i = SoundLevelRows; i < best.size(); ++i) {
+        if (best[i] == none) best[i] = best[i - SoundLevelRows];
+    }
+    return grid;
+}
+
+std::string reportData(const ReportInput& in) {
+    const Trace& t = *in.trace;
+    std::string out = "{";
+    appendKey(out, "title");
+    appendString(out, in.title);
+    out += ',';
+    appendKey(out, "summary");
+    appendString(out, in.summary);
+    out += ',';
+
+    const size_t rows = t.rows.size();
+    const size_t stride = rows > MaxChartPoints ? (rows + MaxChartPoints - 1) / MaxChartPoints : 1;
+    appendKey(out, "t");
+    out += '[';
+    for (size_t i = 0; i < rows; i += stride) {
+        if (i) out += ',';
+        appendNumber(out, (t.rows[i].state.time - in.startMs) / 1000.0, 3);
+    }
+    out += "],";
+
+    appendKey(out, "series");
+    out += '{';
+    bool first = true;
+    for (const Column& c : columnsOf(t)) {
+        if (!first) out += ',';
+        first = false;
+        appendKey(out, c.key);
+        out += '[';
+        for (size_t i = 0; i < rows; i += stride) {
+            if (i) out += ',';
+            appendNumber(out, c.value(t.rows[i]), c.decimals);
+        }
+        out += ']';
+    }
+    // The needles, replayed from the panel's changes.
+    const std::vector<Gauge> gauges = gaugesOf(t);
+    std::vector<std::string> panelColumns(gauges.size());
+    std::array<int32_t, 256> panel = t.panel.start;
+    for (size_t i = 0; i < rows; ++i) {
+        if (i < t.panel.changes.size()) {
+            for (auto [index, value] : t.panel.changes[i]) panel[index] = value;
+        }
+        if (i % stride != 0) continue;
+        for (size_t g = 0; g < gauges.size(); ++g) {
+            if (i) panelColumns[g] += ',';
+            panelColumns[g] += std::to_string(panel[gauges[g].panel]);
+        }
+    }
+    for (size_t g = 0; g < gauges.size(); ++g) {
+        out += ',';
+        appendKey(out, "panel" + std::to_string(gauges[g].panel));
+        out += '[' + panelColumns[g] + ']';
+    }
+    out += "},";
+
+    appendKey(out, "gauges");
+    out += '[';
+    for (size_t g = 0; g < gauges.size(); ++g) {
+        const Gauge& gauge = gauges[g];
+        out += g ? ",{" : "{";
+        appendKey(out, "panel");
+        out += std::to_string(gauge.panel) + ',';
+        appendKey(out, "name");
+        appendString(out, gauge.name);
+        out += ',';
+        appendKey(out, "physical");
+        appendString(out, gauge.physicalKey);
+        out += ',';
+        appendKey(out, "physicalLabel");
+        appendString(out, gauge.physicalLabel);
+        out += ',';
+        appendKey(out, "unit");
+        appendString(out, gauge.unit);
+        out += '}';
+    }
+    out += "],";
+
+    appendElements(out, t, in.startMs, gauges);
+    out += ',';
+
+    appendKey(out, "events");
+    out += '[';
+    for (size_t i = 0; i < in.events.size(); ++i) {
+        out += i ? ",{" : "{";
+        appendKey(out, "t");
+        appendNumber(out, in.events[i].timeS, 3);
+        out += ',';
+        appendKey(out, "text");
+        appendString(out, in.events[i].text);
+        out += '}';
+    }
+    out += "],";
+
+    appendKey(out, "audio");
+    if (in.audioFile && !t.rows.empty()) {
+        // The recording starts with the first frame: each frame renders the time up to the next.
+        out += '{';
+        appendKey(out, "file");
+        appendString(out, *in.audioFile);
+        out += ',';
+        appendKey(out, "startS");
+        appendNumber(out, (t.rows.front().state.time - in.startMs) / 1000.0, 3);
+        out += '}';
+    } else {
+        out += "null";
+    }
+    out += ',';
+    appendKey(out, "audioNote");
+    appendString(out, in.audioNote);
+    out += ',';
+
+    appendKey(out, "levels");
+    const SoundLevels* levels = in.levels;
+    if (levels && levels->active && !levels->timeS.empty() && levels->volume.size() >= SoundLevelRows) {
+        out += '{';
+        appendLevels(out, *levels);
+        out += '}';
+    } else {
+        out += "null";
+    }
+    out += ',';
+    appendKey(out, "levelsNote");
+    appendString(out, levels ? levels->note : std::string("this run collected no sound levels"));
+    out += '}';
+    return out;
+}
+
+std::string reportHtml(const ReportInput& in) {
+    std::string title = in.title.empty() ? "cabhost run" : in.title;
+    std::string escapedTitle;
+    for (const char c : title) {
+        switch (c) {
+            case '<': escapedTitle += "&lt;"; break;
+            case '>': escapedTitle += "&gt;"; break;
+            case '&': escapedTitle += "&amp;"; break;
+            default: escapedTitle += c;
+        }
+    }
+    std::string page;
+    page.reserve(200000);
+    page +=
+        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+        "<link rel=\"icon\" href=\"data:,\">\n<title>";
+    page += escapedTitle;
+    page += " - run report</title>\n<!--\nThe charts are drawn by uPlot, included in this page under its licence:\n\n";
+    page += assets::uplotLicence();
+    page += "\n-->\n<style>\n";
+    page += assets::uplotStyle();
+    page += "\n</style>\n<style>\n";
+    page += assets::pageStyle();
+    page += "</style>\n</head>\n<body>\n<noscript>This report needs JavaScript to draw its charts.</noscript>\n";
+    page += "<script type=\"application/json\" id=\"run-data\">";
+    page += reportData(in);
+    page += "</script>\n<script>\n";
+    page += assets::uplotScript();
+    page += "\n</script>\n<script>\n";
+    page += assets::pageScript();
+    page += "</script>\n</body>\n</html>\n";
+    return page;
+}
+
+bool writeReport(const platform::Path& file, const ReportInput& input, std::string& error) {
+    const std::string page = reportHtml(input);
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(page.data(), static_cast<std::streamsize>(page.size()));
+    out.close();
+    if (!out) {
+        error = "cannot write " + platform::pathToUtf8(file) + " (disk full?)";
+        return false;
+    }
+    return true;
+}
+
+bool writeRunReport(const platform::Path& file, const Scenario& sc, const Simulation& sim, int32_t startMs,
+                    const std::string& summary, bool withRecording, std::string& error) {
+    ReportInput in;
+    in.title = sc.title.empty() ? platform::pathToUtf8(sc.file.filename()) : sc.title;
+    in.summary = summary;
+    in.trace = &sim.trace;
+    in.startMs = startMs;
+    for (size_t i = 0; i < sim.firedEvents.size() && i < sim.firedAtS.size(); ++i) {
+        const Event& e = *sim.firedEvents[i];
+        in.events.push_back({sim.firedAtS[i], e.label.empty() ? triggerText(e) : e.label});
+    }
+    in.levels = &sim.levels;
+    if (withRecording) {
+        in.audioFile = "corvane.wav";
+    } else {
+        in.audioNote = sim.audio.note.empty() ? "this run has no recording" : sim.audio.note;
+    }
+    return writeReport(file, in, error);
+}
+
+}  // namespace cabhost

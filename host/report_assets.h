@@ -1,0 +1,16 @@
+// The files that report.html carries inside it, built into cabhost from the repository at build time
+// (the charting library from node_modules/, the page's own script and style from host/report/), so a
+// cabhost with nothing installed beside it writes the whole page.
+#pragma once
+
+#include <string_view>
+
+namespace cabhost::assets {
+
+std::string_view uplotScript();   // uPlot's minified browser build
+std::string_view uplotStyle();    // its style sheet
+std::string_view uplotLicence();  // its licence text, shipped inside every page
+std::string_view pageScript();
+std::string_view pageStyle();
+
+}  // namespace cabhost::assets
