@@ -3,6 +3,7 @@
 #include <string>
 
 #include "sound/audio_log.h"
+#include "sound/decode.h"
 
 namespace sound {
 namespace {
@@ -31,7 +32,9 @@ void loadSounds(AudioState& state, const platform::Path& pluginDirectory, std::F
     const platform::Path folder = platform::joinPath(platform::joinPath(pluginDirectory, U".."), U"atsmotornoise");
     for (int n = 0; n < MotorNoiseLayers; ++n) {
         const std::string name = std::to_string(n) + ".wav";
-        const platform::Path path = platform::joinPath(folder, name);
+        // The decoder opens the normalised path, so the existence test asks about that same file:
+        // through a linked plug-in folder, ".." resolved by the file system leads somewhere else.
+        const platform::Path path = normalisePath(platform::joinPath(folder, name));
         if (!platform::exists(path)) continue;
         state.motorNoise[n].load(state.engine, path, log, platform::AudioLoopInfinite, 0, MotorNoiseMaxFrequencyRatio);
     }
