@@ -61,6 +61,10 @@ void logFileName(std::FILE* log, const platform::Path& normalisedPath) {
     write(log, "ファイル名：" + platform::pathToUtf8(normalisedPath) + "\n");
 }
 
+void logReason(std::FILE* log, std::string_view reason) {
+    write(log, "理由：" + std::string(reason) + "\n");
+}
+
 void logFinished(std::FILE* log, const platform::LocalTime& time) {
     writeTime(log, time);
     write(log, "XAudio2初期化完了\n");
