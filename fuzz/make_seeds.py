@@ -77,6 +77,12 @@ def sound_seeds():
     write("sound_decode", "extensible", prefix + wav(1, 3, 48000, 16, 50, extensible=True))
     write("sound_decode", "truncated", prefix + wav(1, 1, 44100, 16, 300)[:90])
     write("sound_decode", "zero-rate", prefix + wav(1, 1, 0, 16, 10))
+    write("sound_decode", "rate-max", prefix + wav(1, 1, 0x7FFFFFFF, 16, 10))
+    write("sound_decode", "channels-255", prefix + wav(1, 255, 22050, 16, 2))
+    write("sound_decode", "empty-data", prefix + wav(1, 1, 22050, 16, 0))
+    write("sound_decode", "odd-length", prefix + wav(1, 1, 22050, 16, 0, data=bytes(101)))
+    write("sound_decode", "small-budget", bytes([1, 2, 3, 1]) + struct.pack("<II", 0, 0x3f800000) +
+          wav(1, 2, 44100, 16, 400))
 
 
 class Encoder:
