@@ -140,11 +140,13 @@ void checkChainedLibrary(const std::string& listName, int lineNumber, const std:
                          std::vector<std::string>& warnings) {
     const std::string where = listName + " line " + std::to_string(lineNumber) + ": ";
     if (!line.empty() && isBlank(line.back())) {
-        warnings.push_back(where + quoted(line) +
-                           " ends with a blank, which Corvane takes as part of the file name; remove it");
+        warnings.push_back(
+            where + quoted(line) +
+            " ends with a blank, which is part of the file name as Corvane reads it (Windows finds the file "
+            "anyway, other systems do not); remove it");
     } else if (!line.empty() && isBlank(line.front())) {
         warnings.push_back(where + quoted(line) +
-                           " begins with a blank, which Corvane takes as part of the file name; remove it");
+                           " begins with a blank, which is part of the file name as Corvane reads it; remove it");
     }
     if (!exists) return;
 

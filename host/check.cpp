@@ -61,11 +61,11 @@ void checkChain(const platform::Path& pluginDirectory, CheckReport& r) {
         const bool exists = existsQuietly(path);
         const size_t warned = r.warnings.size();
         checkChainedLibrary(text(list), number, line, path, exists, machine, r.warnings);
-        if (exists) {
-            if (r.warnings.size() == warned) ++usable;
+        if (exists && r.warnings.size() == warned) {
+            ++usable;
             r.facts.push_back("chained plug-in (" + text(list) + " line " + std::to_string(number) +
                               "): " + text(path));
-        } else {
+        } else if (!exists) {
             r.missing.push_back(text(list) + " line " + std::to_string(number) + ": " + text(path) +
                                 " is not there; Corvane skips it silently");
         }
