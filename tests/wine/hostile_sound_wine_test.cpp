@@ -12,6 +12,7 @@
 #include <string>
 
 #include "frame/host_interface.h"
+#include "sound/audio_log.h"
 #include "sound/sound_voice.h"
 #include "tests/sound/audio_contract.h"
 #include "tests/sound/hostile_wavs.h"
@@ -36,6 +37,20 @@ std::string upperHex(uint32_t code) {
     char text[16];
     std::snprintf(text, sizeof text, "0X%X", code);
     return text;
+}
+
+// A line of the start-up log is in the file before the next step runs, so a crash or a hang during
+// Load leaves the log as far as it came.
+void logLinesGoThrough(const fs::path& scratch) {
+    const fs::path path = scratch / "log.txt";
+    std::FILE* log = platform::openTextFileForWriting(path);
+    CHECK(log != nullptr, "cannot open the log");
+    if (!log) return;
+    sound::logStarted(log, platform::LocalTime{2025, 3, 14, 9, 30, 5, 120});
+    sound::logFileName(log, scratch / "0.wav");
+    const std::string text = contract::readAll(path);
+    CHECK(countOf(text, "XAudio2初期化開始\r\nファイル名：") == 1, "the log holds \"%s\"", text.c_str());
+    std::fclose(log);
 }
 
 // Each file as a one-shot and as a looping voice of the sound code, on the real engine.
@@ -194,6 +209,7 @@ int main(int argc, char** argv) {
     std::error_code ignored;
     fs::remove_all(scratch, ignored);
     fs::create_directories(scratch);
+    logLinesGoThrough(scratch);
     voiceByVoice(scratch);
     throughTheDll(argv[1], argv[2], scratch);
     fs::remove_all(scratch, ignored);
