@@ -88,9 +88,9 @@ DecodeOutcome decodeToPcm(const Path& normalisedPath, platform::WaveFormat& form
 
     // Some decoders hang or bring the engine down on what a voice would refuse anyway: they never
     // see such a file.
-    if (const RefusedFormat r = screenWaveHeader(readWaveHeaderFile(normalisedPath), budget, budgetIsTotal);
-        r.refusal != Refusal::None)
-        return refuse(r);
+    if (const RefusedFormat screened = screenWaveHeader(readWaveHeaderFile(normalisedPath), budget, budgetIsTotal);
+        screened.refusal != Refusal::None)
+        return refuse(screened);
 
     ReaderGuard guard;
 
@@ -121,7 +121,8 @@ DecodeOutcome decodeToPcm(const Path& normalisedPath, platform::WaveFormat& form
     if (header.formatTag == platform::WaveFormatExtensible) header.formatTag = subFormatTag;
     header.extraSize = 0;
     format = header;
-    if (const RefusedFormat r = checkVoiceFormat(header); r.refusal != Refusal::None) return refuse(r);
+    if (const RefusedFormat checked = checkVoiceFormat(header); checked.refusal != Refusal::None)
+        return refuse(checked);
 
     try {
         pcm.clear();
