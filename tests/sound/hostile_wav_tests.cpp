@@ -115,8 +115,9 @@ TEST(VoiceFormat, TheRangesAVoiceTakes) {
         {{2, 1, 22050, 0, 256, 4, 0}, Refusal::Encoding},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << row.format.channels << " channels, " << row.format.samplesPerSec << " Hz, "
-                                        << row.format.bitsPerSample << " bits");
+        // Copies: the members of the packed block cannot be bound to references.
+        const unsigned channels = row.format.channels, rate = row.format.samplesPerSec, bits = row.format.bitsPerSample;
+        SCOPED_TRACE(testing::Message() << channels << " channels, " << rate << " Hz, " << bits << " bits");
         EXPECT_EQ(sound::checkVoiceFormat(row.format).refusal, row.refusal);
     }
 }
@@ -148,9 +149,9 @@ TEST(WaveHeader, TheScreenReadsTheFormatAndTheDataSizeItCanTrust) {
         headerOf(wavtest::riffWave(wavtest::chunk("LIST", "abc") + wavtest::chunk("fmt ", wavtest::fmtBody(f)) +
                                    wavtest::chunk("data", std::string(400, '\0'))));
     ASSERT_TRUE(h.isWave && h.hasFormat && h.hasData);
-    EXPECT_EQ(h.format.channels, 2);
-    EXPECT_EQ(h.format.samplesPerSec, 44100u);
-    EXPECT_EQ(h.format.blockAlign, 4);
+    EXPECT_EQ(unsigned{h.format.channels}, 2u);
+    EXPECT_EQ(unsigned{h.format.samplesPerSec}, 44100u);
+    EXPECT_EQ(unsigned{h.format.blockAlign}, 4u);
     EXPECT_EQ(h.dataBytes, 400u);
     // A declared size beyond the end of the file counts only what is there.
     h = headerOf(wavtest::riffWave(wavtest::chunk("fmt ", wavtest::fmtBody(f)) + "data" +
@@ -158,7 +159,7 @@ TEST(WaveHeader, TheScreenReadsTheFormatAndTheDataSizeItCanTrust) {
     EXPECT_EQ(h.dataBytes, 100u);
     // The sub-format of an extensible block.
     h = headerOf(wavtest::riffWave(wavtest::chunk("fmt ", wavtest::extensibleFmtBody(f))));
-    EXPECT_EQ(h.format.formatTag, WaveFormatExtensible);
+    EXPECT_EQ(unsigned{h.format.formatTag}, unsigned{WaveFormatExtensible});
     EXPECT_EQ(h.subFormatTag, WaveFormatPcm);
     EXPECT_FALSE(h.hasData);
     // Not a WAV: nothing to screen.
