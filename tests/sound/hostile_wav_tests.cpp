@@ -86,7 +86,9 @@ TEST_F(HostileWavs, EveryOneShotThatLoadsPlays) {
         wavtest::writeFile(file, c.bytes);
         sound::SoundVoice once;
         const AudioResult loaded = once.load(engine, file, nullptr, 0, AudioVoiceNoPitch, 2.0f);
-        if (c.expect == Expect::Refused) EXPECT_EQ(static_cast<uint32_t>(loaded), c.code);
+        if (c.expect == Expect::Refused) {
+            EXPECT_EQ(static_cast<uint32_t>(loaded), c.code);
+        }
         if (audioFailed(loaded)) {
             EXPECT_EQ(once.voice, nullptr);
             continue;
