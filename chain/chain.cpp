@@ -17,6 +17,12 @@ ChainedPlugin bindEntries(platform::LibraryHandle module) {
     return plugin;
 }
 
+bool exportsAnyEntry(const host::EntryPoints& e) {
+    return e.load || e.dispose || e.getPluginVersion || e.setVehicleSpec || e.initialize || e.elapse || e.setPower ||
+           e.setBrake || e.setReverser || e.keyDown || e.keyUp || e.hornBlow || e.doorOpen || e.doorClose ||
+           e.setSignal || e.setBeaconData;
+}
+
 // Calls the library's Load. False when that Load called back into the loading of this very list:
 // the library is this plug-in itself (or leads back to it), and keeping it would make every
 // forwarded call recurse without end.
@@ -87,6 +93,12 @@ void loadChainedPlugins(ChainState& chain, const platform::Path& pluginDirectory
         platform::LibraryHandle module = platform::loadLibrary(fullPath);
         if (!module) continue;
         ChainedPlugin plugin = bindEntries(module);
+        // A library with none of the entry points is not a plug-in (a system library, say). In the
+        // pipeline it would take the driver's handles and never pass them on.
+        if (!exportsAnyEntry(plugin)) {
+            platform::freeLibrary(module);
+            continue;
+        }
         if (plugin.load && !runChainedLoad(chain, plugin.load)) {
             platform::freeLibrary(module);
             continue;

@@ -77,6 +77,12 @@ def sound_seeds():
     write("sound_decode", "extensible", prefix + wav(1, 3, 48000, 16, 50, extensible=True))
     write("sound_decode", "truncated", prefix + wav(1, 1, 44100, 16, 300)[:90])
     write("sound_decode", "zero-rate", prefix + wav(1, 1, 0, 16, 10))
+    write("sound_decode", "rate-max", prefix + wav(1, 1, 0x7FFFFFFF, 16, 10))
+    write("sound_decode", "channels-255", prefix + wav(1, 255, 22050, 16, 2))
+    write("sound_decode", "empty-data", prefix + wav(1, 1, 22050, 16, 0))
+    write("sound_decode", "odd-length", prefix + wav(1, 1, 22050, 16, 0, data=bytes(101)))
+    write("sound_decode", "small-budget", bytes([1, 2, 3, 1]) + struct.pack("<II", 0, 0x3f800000) +
+          wav(1, 2, 44100, 16, 400))
 
 
 class Encoder:
@@ -144,9 +150,40 @@ def sentrel_seeds():
         write("sentrel_calls", "random%d" % n, bytes(rng.randrange(256) for _ in range(32 << n)))
 
 
+def pe_image(machine, exports):
+    """A minimal PE file: one section at RVA 0x1000 (file offset 0x400) with the export directory."""
+    plus = machine == 0x8664
+    image = bytearray(0x400)
+    image[0:2] = b"MZ"
+    struct.pack_into("<I", image, 0x3C, 0x40)
+    image[0x40:0x44] = b"PE\0\0"
+    coff, optional_size = 0x44, 240 if plus else 224
+    optional = coff + 20
+    struct.pack_into("<HH", image, coff, machine, 1)
+    struct.pack_into("<H", image, coff + 16, optional_size)
+    struct.pack_into("<H", image, optional, 0x20B if plus else 0x10B)
+    struct.pack_into("<II", image, optional + (108 if plus else 92), 16, 0x1000 if exports else 0)
+    struct.pack_into("<8sIIII", image, optional + optional_size, b".edata", 0x200, 0x1000, 0x200, 0x400)
+    data = bytearray(0x200)
+    struct.pack_into("<II", data, 24, len(exports), 0x1000 + 40)
+    text = 40 + 4 * len(exports)
+    for i, name in enumerate(exports):
+        struct.pack_into("<I", data, 40 + 4 * i, 0x1000 + text)
+        data[text:text + len(name) + 1] = name + b"\0"
+        text += len(name) + 1
+    return bytes(image + data)
+
+
+def chained_library_seeds():
+    write("chained_library", "x86-plugin", pe_image(0x14C, [b"Elapse", b"Load", b"SetPower"]))
+    write("chained_library", "x64-helper", pe_image(0x8664, [b"GetFileVersionInfoW", b"VerQueryValueW"]))
+    write("chained_library", "x86-no-exports", pe_image(0x14C, []))
+
+
 notch_seeds()
 needle_seeds()
 chain_seeds()
 sound_seeds()
+chained_library_seeds()
 corvane_seeds()
 sentrel_seeds()

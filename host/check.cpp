@@ -10,6 +10,7 @@
 #include "config/curve_file.h"
 #include "config/needle_tables.h"
 #include "config/vehicle_check.h"
+#include "host/chain_check.h"
 #include "host/vehicle_folder.h"
 #include "sound/decode.h"
 
@@ -78,25 +79,29 @@ void checkChain(const platform::Path& pluginDirectory, CheckReport& r) {
     }
     std::string line;
     int number = 0, usable = 0;
+    const uint16_t machine = corvaneMachine(pluginDirectory);
     while (std::getline(in, line)) {
         ++number;
         if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;
         const platform::Path path = platform::joinPath(pluginDirectory, decodeUtf8(line));
-        if (existsQuietly(path)) {
+        const bool exists = existsQuietly(path);
+        const size_t warned = r.warnings.size();
+        checkChainedLibrary(text(list), number, line, path, exists, machine, r.warnings);
+        if (exists && r.warnings.size() == warned) {
             ++usable;
             r.facts.push_back("chained plug-in (" + text(list) + " line " + std::to_string(number) +
                               "): " + text(path));
-        } else {
+        } else if (!exists) {
             r.missing.push_back(text(list) + " line " + std::to_string(number) + ": " + text(path) +
                                 " is not there; Corvane skips it silently");
         }
     }
     if (usable == 0) {
         r.warnings.push_back(
-            "detailmodules.txt names no library that exists here, so Corvane returns power 0 and "
-            "brake 0 to the host whatever the driver does");
+            "detailmodules.txt names no plug-in that exists here and Corvane can chain, so Corvane returns power 0 "
+            "and brake 0 to the host whatever the driver does");
     }
 }
 

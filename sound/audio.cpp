@@ -3,6 +3,7 @@
 #include <string>
 
 #include "sound/audio_log.h"
+#include "sound/decode.h"
 
 namespace sound {
 namespace {
@@ -27,20 +28,34 @@ platform::Path soundPath(const platform::Path& pluginDirectory, std::u32string_v
     return platform::joinPath(platform::joinPath(pluginDirectory, U".."), name);
 }
 
+// What is left of the bound on the decoded sound of all files together, for loading `slot` (whose
+// earlier sound a reload discards).
+size_t decodeBudget(const AudioState& state, const SoundVoice& slot) {
+    size_t used = 0;
+    for (const SoundVoice& layer : state.motorNoise) used += layer.pcm.size();
+    for (const SoundVoice* air : {&state.bcSound, &state.sapSound, &state.sapHighSound}) used += air->pcm.size();
+    used -= slot.pcm.size();
+    return used < MaxDecodedBytesTotal ? MaxDecodedBytesTotal - used : 0;
+}
+
 void loadSounds(AudioState& state, const platform::Path& pluginDirectory, std::FILE* log) {
     const platform::Path folder = platform::joinPath(platform::joinPath(pluginDirectory, U".."), U"atsmotornoise");
     for (int n = 0; n < MotorNoiseLayers; ++n) {
         const std::string name = std::to_string(n) + ".wav";
-        const platform::Path path = platform::joinPath(folder, name);
+        // The decoder opens the normalised path, so the existence test asks about that same file:
+        // through a linked plug-in folder, ".." resolved by the file system leads somewhere else.
+        const platform::Path path = normalisePath(platform::joinPath(folder, name));
         if (!platform::exists(path)) continue;
-        state.motorNoise[n].load(state.engine, path, log, platform::AudioLoopInfinite, 0, MotorNoiseMaxFrequencyRatio);
+        state.motorNoise[n].load(state.engine, path, log, platform::AudioLoopInfinite, 0, MotorNoiseMaxFrequencyRatio,
+                                 decodeBudget(state, state.motorNoise[n]));
     }
     state.bcSound.load(state.engine, soundPath(pluginDirectory, U"bc.wav"), log, platform::AudioLoopInfinite,
-                       platform::AudioVoiceNoPitch, AirSoundMaxFrequencyRatio);
+                       platform::AudioVoiceNoPitch, AirSoundMaxFrequencyRatio, decodeBudget(state, state.bcSound));
     state.sapSound.load(state.engine, soundPath(pluginDirectory, U"sap.wav"), log, OneShot, platform::AudioVoiceNoPitch,
-                        AirSoundMaxFrequencyRatio);
+                        AirSoundMaxFrequencyRatio, decodeBudget(state, state.sapSound));
     state.sapHighSound.load(state.engine, soundPath(pluginDirectory, U"sapHigh.wav"), log, OneShot,
-                            platform::AudioVoiceNoPitch, AirSoundMaxFrequencyRatio);
+                            platform::AudioVoiceNoPitch, AirSoundMaxFrequencyRatio,
+                            decodeBudget(state, state.sapHighSound));
 }
 
 // The sounds in load order, then the mastering voice (it can go only once no source voice sends

@@ -3,14 +3,19 @@
 namespace sound {
 namespace {
 
+// Every line goes through to the file at once: after a crash or a hang during Load the log still
+// shows how far the set-up came.
 void write(std::FILE* log, std::string_view text) {
-    if (log) std::fwrite(text.data(), 1, text.size(), log);
+    if (!log) return;
+    std::fwrite(text.data(), 1, text.size(), log);
+    std::fflush(log);
 }
 
 void writeTime(std::FILE* log, const platform::LocalTime& t) {
     if (!log) return;
     std::fprintf(log, "%d年%d月%d日%d時%d分%d秒%d\n", t.year, t.month, t.day, t.hour, t.minute, t.second,
                  t.millisecond);
+    std::fflush(log);
 }
 
 }  // namespace
@@ -54,6 +59,10 @@ void logSourceVoiceCreated(std::FILE* log) {
 
 void logFileName(std::FILE* log, const platform::Path& normalisedPath) {
     write(log, "ファイル名：" + platform::pathToUtf8(normalisedPath) + "\n");
+}
+
+void logReason(std::FILE* log, std::string_view reason) {
+    write(log, "理由：" + std::string(reason) + "\n");
 }
 
 void logFinished(std::FILE* log, const platform::LocalTime& time) {

@@ -26,6 +26,8 @@ void logMasteringCreated(std::FILE* log);
 void logSourceVoiceFailed(std::FILE* log, platform::AudioResult result);
 void logSourceVoiceCreated(std::FILE* log);
 void logFileName(std::FILE* log, const platform::Path& normalisedPath);
+// After the file-name line of a sound that was refused before it reached a voice: why.
+void logReason(std::FILE* log, std::string_view reason);
 void logFinished(std::FILE* log, const platform::LocalTime& time);
 
 }  // namespace sound

@@ -75,8 +75,23 @@ Path normalisePath(const Path& path) {
     return Path(out);
 }
 
-DecodeOutcome decodeToPcm(const Path& normalisedPath, platform::WaveFormat& format, std::vector<uint8_t>& pcm) {
+DecodeOutcome decodeToPcm(const Path& normalisedPath, platform::WaveFormat& format, std::vector<uint8_t>& pcm,
+                          size_t totalBudgetBytes) {
     DecodeOutcome outcome;
+    const bool budgetIsTotal = totalBudgetBytes < MaxDecodedBytesPerFile;
+    const size_t budget = budgetIsTotal ? totalBudgetBytes : MaxDecodedBytesPerFile;
+    auto refuse = [&outcome](RefusedFormat refused) {
+        outcome.refused = refused;
+        outcome.result = refusalResult(refused.refusal);
+        return outcome;
+    };
+
+    // Some decoders hang or bring the engine down on what a voice would refuse anyway: they never
+    // see such a file.
+    if (const RefusedFormat screened = screenWaveHeader(readWaveHeaderFile(normalisedPath), budget, budgetIsTotal);
+        screened.refusal != Refusal::None)
+        return refuse(screened);
+
     ReaderGuard guard;
 
     AudioResult r = platform::mediaCreateReader(normalisedPath, &guard.reader);
@@ -106,6 +121,8 @@ DecodeOutcome decodeToPcm(const Path& normalisedPath, platform::WaveFormat& form
     if (header.formatTag == platform::WaveFormatExtensible) header.formatTag = subFormatTag;
     header.extraSize = 0;
     format = header;
+    if (const RefusedFormat checked = checkVoiceFormat(header); checked.refusal != Refusal::None)
+        return refuse(checked);
 
     try {
         pcm.clear();
@@ -121,6 +138,10 @@ DecodeOutcome decodeToPcm(const Path& normalisedPath, platform::WaveFormat& form
                 r = platform::AudioOk;
                 break;
             }
+            if (pcm.size() > budget) {
+                std::vector<uint8_t>().swap(pcm);
+                return refuse({budgetIsTotal ? Refusal::TotalTooLarge : Refusal::FileTooLarge});
+            }
             if (gotSample) {
                 emptyReads = 0;
             } else if (++emptyReads >= MaxEmptyReads) {
@@ -129,8 +150,12 @@ DecodeOutcome decodeToPcm(const Path& normalisedPath, platform::WaveFormat& form
             }
         }
 
+        // A voice plays whole frames only; a part frame at the end is never heard.
+        pcm.resize(pcm.size() - pcm.size() % format.blockAlign);
         if (pcm.empty()) {
             std::vector<uint8_t>().swap(pcm);
+            // A voice without sound would be logged as made and then fail every play.
+            if (!platform::audioFailed(r)) return refuse({Refusal::Empty});
         } else {
             pcm.shrink_to_fit();
         }

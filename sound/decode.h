@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "sound/wave_screen.h"
 
 namespace sound {
 
@@ -19,12 +20,17 @@ struct DecodeOutcome {
     // This decode started the media platform itself; the caller shuts it down once it has made or
     // given up its voice.
     bool startedMedia = false;
+    // The file's header or its decoded sound is something no voice can play, or too much to hold;
+    // the result is refusalResult(refused.refusal).
+    RefusedFormat refused;
 };
 
 // Decodes the file at an already normalised path into the wave-format header and the PCM vector.
-// On failure the vector may hold part of the data; the caller discards it.
-DecodeOutcome decodeToPcm(const platform::Path& normalisedPath, platform::WaveFormat& format,
-                          std::vector<uint8_t>& pcm);
+// On failure the vector may hold part of the data; the caller discards it. The file is screened
+// before the decoder sees it, and its decoded size may not pass the per-file bound nor
+// `totalBudgetBytes`, what is left of the bound on all sounds together.
+DecodeOutcome decodeToPcm(const platform::Path& normalisedPath, platform::WaveFormat& format, std::vector<uint8_t>& pcm,
+                          size_t totalBudgetBytes = MaxDecodedBytesTotal);
 
 // Reserved before reading so that typical files need no regrowth.
 constexpr size_t PcmReserveBytes = 1000000;

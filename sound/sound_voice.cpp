@@ -1,5 +1,6 @@
 #include "sound/sound_voice.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "sound/audio_log.h"
@@ -12,7 +13,8 @@ using platform::audioFailed;
 using platform::AudioOk;
 
 AudioResult SoundVoice::load(platform::AudioEngine globalEngine, const platform::Path& path, std::FILE* log,
-                             uint32_t newLoopCount, uint32_t newVoiceFlags, float newMaxFrequencyRatio) {
+                             uint32_t newLoopCount, uint32_t newVoiceFlags, float newMaxFrequencyRatio,
+                             size_t totalBudgetBytes) {
     if (playing) stop(platform::AudioCommitNow);
     forgetSentValues();
     if (voice) {
@@ -37,7 +39,8 @@ AudioResult SoundVoice::load(platform::AudioEngine globalEngine, const platform:
     maxFrequencyRatio = newMaxFrequencyRatio;
 
     const platform::Path normalised = normalisePath(path);
-    const DecodeOutcome decoded = decodeToPcm(normalised, *format, pcm);
+    const DecodeOutcome decoded =
+        decodeToPcm(normalised, *format, pcm, std::min(totalBudgetBytes, MaxDecodedBytesTotal));
     AudioResult result = decoded.result;
     if (decoded.formatRejected) {
         if (decoded.startedMedia) platform::mediaShutdown();
@@ -71,6 +74,7 @@ AudioResult SoundVoice::load(platform::AudioEngine globalEngine, const platform:
             logSourceVoiceCreated(log);
         }
         logFileName(log, normalised);
+        if (decoded.refused.refusal != Refusal::None) logReason(log, refusalReason(decoded.refused));
     }
     return result;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -52,9 +53,10 @@ struct SoundVoice {
     }
 
     // Loads or reloads the sound from a file; writes its lines to the log unless the log is null.
-    // Returns the result of the last platform step.
+    // Returns the result of the last platform step. totalBudgetBytes: what is left of the bound on
+    // the decoded sound of all files together.
     AudioResult load(platform::AudioEngine globalEngine, const platform::Path& path, std::FILE* log, uint32_t loopCount,
-                     uint32_t voiceFlags, float maxFrequencyRatio);
+                     uint32_t voiceFlags, float maxFrequencyRatio, size_t totalBudgetBytes = SIZE_MAX);
     AudioResult start(uint32_t operationSet);
     AudioResult stop(uint32_t operationSet);
     // From the start of the buffer (its play begin).

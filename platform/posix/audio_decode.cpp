@@ -24,6 +24,9 @@ struct MediaReaderObject {
 namespace {
 
 constexpr sf_count_t FramesPerSample = 4096;
+// A stream longer than this is not reserved for at once: its reads grow the buffer, and the caller,
+// which bounds the decoded size, stops them well before memory runs short.
+constexpr uint64_t MaxReservedBytes = uint64_t{64} << 20;
 int32_t startupDepth = 0;
 bool alwaysExtensible = false;
 
@@ -58,7 +61,7 @@ AudioResult fileError(const Path& path) {
 void reserveStream(MediaReaderObject& r, std::vector<uint8_t>& pcm) {
     r.reserved = true;
     const uint64_t frameBytes = static_cast<uint64_t>(r.info.channels) * (r.bitsPerSample / 8);
-    if (r.info.frames <= 0 || static_cast<uint64_t>(r.info.frames) > AudioMaxBufferBytes / frameBytes) return;
+    if (r.info.frames <= 0 || static_cast<uint64_t>(r.info.frames) > MaxReservedBytes / frameBytes) return;
     try {
         pcm.reserve(pcm.size() + static_cast<size_t>(r.info.frames) * frameBytes);
     } catch (const std::bad_alloc&) {

@@ -93,8 +93,9 @@ TEST(Check, ChainedPluginsThatCannotPassTheHandlesOnAreWarnedAbout) {
     hosttest::writeFile(vehicle / "plugin" / "detailmodules.txt", "ats\\Missing.dll\r\n\r\n");
     const cabhost::CheckReport r = cabhost::checkVehicleFolder(vehicle);
     EXPECT_TRUE(anyContains(r.missing, "line 1", "Missing.dll"));
-    EXPECT_TRUE(anyContains(r.warnings, "names no library that exists"));
-    hosttest::writeFile(vehicle / "plugin" / "ats" / "Missing.dll", "");
+    EXPECT_TRUE(anyContains(r.warnings, "names no plug-in that exists"));
+    fs::create_directories(vehicle / "plugin" / "ats");
+    fs::copy_file(SENTREL_LIBRARY, vehicle / "plugin" / "ats" / "Missing.dll");
     const cabhost::CheckReport found = cabhost::checkVehicleFolder(vehicle);
     EXPECT_TRUE(found.warnings.empty());
     EXPECT_TRUE(anyContains(found.facts, "chained plug-in", "Missing.dll"));

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/wine/wine_check.h"
 #include "frame/host_interface.h"
+#include "tests/wine/wine_check.h"
 
 namespace fs = std::filesystem;
 
@@ -187,7 +187,7 @@ void chainScenario(const fs::path& corvaneDll, const fs::path& plugins, const fs
     list += std::string(40000, 'y') + "\r\n";
     list += "folder.dll\r\n";  // a directory
     list += "notes.dll\r\n";   // not a library
-    list += "empty.dll\r\n";   // no entry points: loaded, never called
+    list += "empty.dll\r\n";   // no entry points: not a plug-in, let go at once
     list += "rec.dll\r\n";
     list += "sub/p.dll\r\n";
     list += utf8(absolute) + "\r\n";
@@ -255,6 +255,52 @@ void chainScenario(const fs::path& corvaneDll, const fs::path& plugins, const fs
     CHECK(!fs::exists(dir / "other.dll.log"), "the DLL of the other word size ran");
 }
 
+// Libraries that are no plug-ins (none of the entry points: a test DLL without exports and the
+// system's version.dll), listed before a plug-in: they are let go at once, and the plug-in behind
+// them receives every later handle change of the driver.
+void notAPluginScenario(const fs::path& corvaneDll, const fs::path& plugins, const fs::path& work) {
+    const fs::path dir = work / "not-a-plugin";
+    const fs::path log = work / "not-a-plugin.log";
+    fs::create_directories(dir);
+    copyFile(corvaneDll, dir / "Corvane.dll");
+    copyFile(plugins / "empty.dll", dir / "empty.dll");
+    install(plugins / "recording.dll", dir / "rec.dll", "A", log);
+    wchar_t system[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    const fs::path versionDll = fs::path(std::wstring(system, length)) / "version.dll";
+    writeFile(dir / "detailmodules.txt", "empty.dll\r\n" + utf8(versionDll) + "\r\nrec.dll\r\n");
+
+    Corvane c;
+    if (!open(c, dir / "Corvane.dll")) return;
+    c.load();
+    EXPECT_LOG(log, {"A Load"});
+    CHECK(GetModuleHandleW((dir / "empty.dll").c_str()) == nullptr, "empty.dll stays loaded");
+    int32_t panel[256] = {};
+    int32_t sound[256] = {};
+    host::VehicleState state{};
+    state.time = 1000;
+    c.setReverser(1);
+    c.elapse(state, panel, sound);
+    takeLog(log);
+    c.setPower(5);
+    state.time = 1020;
+    c.elapse(state, panel, sound);
+    c.setPower(0);
+    c.setBrake(9);
+    state.time = 1040;
+    c.elapse(state, panel, sound);
+    const Lines calls = takeLog(log);
+    Lines handles;
+    for (const std::string& call : calls)
+        if (call.find("Elapse") == std::string::npos) handles.push_back(call);
+    CHECK((handles == Lines{"A SetPower 5", "A SetPower 0", "A SetBrake 9"}), "the driver's handles: %u calls",
+          static_cast<unsigned>(handles.size()));
+    for (const std::string& call : handles) std::printf("  %s\n", call.c_str());
+    c.dispose();
+    EXPECT_LOG(log, {"A Dispose"});
+    FreeLibrary(c.module);
+}
+
 // A chained plug-in of another interface version ends GetPluginVersion with the error signal:
 // its full path, however deep, followed by the fixed text in code page 932.
 void versionScenario(const fs::path& corvaneDll, const fs::path& plugins, const fs::path& work) {
@@ -309,6 +355,7 @@ int wmain(int argc, wchar_t** argv) {
     try {
         chainScenario(argv[1], argv[2], argv[3], work);
         versionScenario(argv[1], argv[2], work);
+        notAPluginScenario(argv[1], argv[2], work);
     } catch (const std::exception& error) {
         std::printf("FAIL: %s\n", error.what());
         ++failures;
