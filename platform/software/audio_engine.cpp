@@ -8,7 +8,7 @@
 #include <memory>
 #include <new>
 
-#include "platform/posix/audio_internal.h"
+#include "platform/software/audio_internal.h"
 
 namespace platform {
 
