@@ -44,6 +44,10 @@ int cabhostMain(std::vector<std::string> args) {
         run->add_option("--plugin", plugin,
                         "a plug-in library to drive through its exports instead of Corvane linked in");
         run->add_flag("--no-plots", noPlots, "do not draw plots");
+        bool realtime = false;
+        run->add_flag("--realtime", realtime,
+                      "pace the frames to the wall clock, so a plug-in DLL's own sound is heard live, with a "
+                      "status line (speed, notch, mode)");
 
         try {
             app.parse(args);
@@ -59,6 +63,7 @@ int cabhostMain(std::vector<std::string> args) {
         if (!plugin.empty()) settings.pluginLibrary = argumentPath(plugin);
         settings.progress = platform::hostStderrIsTerminal();
         settings.plots = !noPlots;
+        settings.realtime = realtime;
         return cabhost::runCommand(settings, std::cout, std::cerr).exitCode;
     } catch (const std::exception& error) {
         std::cerr << "cabhost: " << error.what() << "\n";

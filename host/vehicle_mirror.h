@@ -26,8 +26,12 @@ struct VehicleMirror {
 // platform cannot make links; whatever was made is removed again.
 // With chainList, the mirror's detailmodules.txt is written with these libraries (absolute paths)
 // instead of linking the vehicle's own.
+// Where the platform cannot link folders (Windows), the mirror holds real folders and links (or
+// copies) of the files of vehicleFolder's whole tree, or of the plug-in folder alone when it is not
+// inside vehicleFolder; names that reach above that tree are not found in the mirror.
 bool buildMirror(const platform::Path& pluginDirectory, const platform::Path& root, VehicleMirror& mirror,
-                 std::string& note, const std::vector<platform::Path>* chainList = nullptr);
+                 std::string& note, const std::vector<platform::Path>* chainList = nullptr,
+                 const platform::Path* vehicleFolder = nullptr);
 // Removes the links and folders the mirror made, newest first; never follows a link.
 void removeMirror(VehicleMirror& mirror);
 // Text with the mirror's paths turned back into the vehicle's own paths.

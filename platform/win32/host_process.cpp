@@ -87,4 +87,33 @@ int hostRunProgram(const std::string& program, const std::vector<std::string>& a
     return known ? static_cast<int>(code) : -1;
 }
 
+bool hostLinksFolders() {
+    return false;
+}
+
+bool hostLinkFile(const Path& target, const Path& link, std::string& error) {
+    if (::CreateHardLinkW(link.c_str(), target.c_str(), nullptr)) return true;
+    // Another volume (or a file system without hard links): a copy, which fails if link exists.
+    if (::CopyFileW(target.c_str(), link.c_str(), TRUE)) return true;
+    const DWORD code = ::GetLastError();
+    wchar_t* text = nullptr;
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring wide = length && text ? std::wstring(text, length) : L"";
+    if (text) ::LocalFree(text);
+    while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ')) wide.pop_back();
+    error = wide.empty() ? "system error " + std::to_string(code) : pathToUtf8(Path(wide));
+    return false;
+}
+
+bool hostLibraryIsLoaded(const Path& library) {
+    return ::GetModuleHandleW(library.c_str()) != nullptr;
+}
+
+void hostSleepMs(int64_t milliseconds) {
+    if (milliseconds <= 0) return;
+    ::Sleep(static_cast<DWORD>(milliseconds > 0x7FFFFFFF ? 0x7FFFFFFF : milliseconds));
+}
+
 }  // namespace platform
