@@ -181,12 +181,24 @@ bool buildMirror(const platform::Path& pluginDirectory, const platform::Path& ro
 }
 
 void removeMirror(VehicleMirror& m) {
-    for (auto it = m.created.rbegin(); it != m.created.rend(); ++it) {
-        std::error_code ec;
-        const fs::file_status status = fs::symlink_status(*it, ec);
-        if (ec) continue;
-        // remove() deletes a link itself, never its target, and only empty folders.
-        if (fs::is_symlink(status) || fs::is_directory(status) || fs::is_regular_file(status)) fs::remove(*it, ec);
+    // A file that a decoder thread still holds open is deleted only when it lets go (Windows), so
+    // its folder may not be empty yet: the folders left are tried again for a while.
+    constexpr int Attempts = 40;
+    constexpr int64_t PauseMs = 25;
+    for (int attempt = 0; attempt < Attempts; ++attempt) {
+        bool left = false;
+        for (auto it = m.created.rbegin(); it != m.created.rend(); ++it) {
+            std::error_code ec;
+            const fs::file_status status = fs::symlink_status(*it, ec);
+            if (ec || !fs::exists(status)) continue;
+            // remove() deletes a link itself, never its target, and only empty folders.
+            if (fs::is_symlink(status) || fs::is_directory(status) || fs::is_regular_file(status)) {
+                fs::remove(*it, ec);
+                left = left || ec;
+            }
+        }
+        if (!left) break;
+        platform::hostSleepMs(PauseMs);
     }
     m.created.clear();
     m.active = false;

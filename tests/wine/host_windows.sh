@@ -65,8 +65,12 @@ cabhost() {
     "$exe" "$@" >"$work/stdout" 2>"$work/stderr" </dev/null
     status=$?
   else
-    "$source_dir/tests/wine/run-wine.sh" "$build_dir" "$exe" "$@" >"$work/stdout" 2>"$work/stderr" </dev/null
+    "$source_dir/tests/wine/run-wine.sh" "$build_dir" "$exe" "$@" >"$work/stdout.crlf" 2>"$work/stderr.crlf" \
+      </dev/null
     status=$?
+    # The Windows host writes text with CR LF line ends.
+    tr -d '\r' <"$work/stdout.crlf" >"$work/stdout"
+    tr -d '\r' <"$work/stderr.crlf" >"$work/stderr"
     if [ $status -eq 77 ]; then
       cat "$work/stdout"
       touch "$work/SKIPPED"
@@ -76,9 +80,9 @@ cabhost() {
   return $status
 }
 
-# A path as the host of this runner reads it in a scenario file (a TOML literal string).
+# A path as the host of this runner reads it in a scenario file ("/" separates on Windows too).
 host_path() {
-  if [ "$runner" = native ]; then echo "$1"; else echo "Z:${1//\//\\}"; fi
+  if [ "$runner" = native ]; then echo "$1"; else echo "Z:$1"; fi
 }
 
 if [ "$runner" = native ]; then
