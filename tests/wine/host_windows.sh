@@ -15,6 +15,9 @@
 #          realtime         the same DLL with --realtime over a 2-second departure: the run takes at
 #                           least the simulated time on the wall clock, and without a terminal no
 #                           status line is written
+#          package          scripts/package into WORK, then the guide's first hour inside it with
+#                           RUNNER's cabhost.exe: check the sample, run the departure linked in, then
+#                           through Corvane.dll copied into the vehicle's plug-in folder
 # RUNNER   native, x86 or x64 (Windows: cabhost.exe of that build under Wine)
 # WORK     a scratch folder, emptied first
 #
@@ -159,6 +162,32 @@ plugin-chain | realtime)
     [ -s "$work/stderr" ] && { show_output; fail "a status line or message on standard error without a terminal"; }
     echo "realtime ($runner): $line"
   fi
+  ;;
+package)
+  # The guide's first hour, in the unzipped package, with the commands as typed in cmd.exe.
+  PACKAGE_DIR=$work/package PACKAGE_NO_ZIP=1 "$source_dir/scripts/package" >"$work/package.log" 2>&1 ||
+    { cat "$work/package.log"; fail "scripts/package failed"; }
+  [ -f "$work/package/vehicle/atsmotornoise/40.wav" ] || fail "the package has no sounds (build the native tree)"
+  cd "$work/package" || fail "no package"
+  exe="$runner\\cabhost.exe"
+  cabhost "$exe" check vehicle
+  status=$?
+  [ $status -eq 0 ] || { show_output; fail "check ended with status $status"; }
+  grep -qx "no errors" "$work/stdout" || { show_output; fail "check of the sample vehicle found errors"; }
+  cabhost "$exe" run 'scenarios\departure.toml'
+  status=$?
+  [ $status -eq 0 ] || { show_output; fail "the linked-in departure ended with status $status"; }
+  grep -q "^top speed: 8[0-9]\.[0-9] km/h" "$work/stdout" || { show_output; fail "the train did not reach 80 km/h"; }
+  grep -qxF "chained: $runner\\Sentrel.dll" "$work/stdout" || { show_output; fail "the package's Sentrel was not chained"; }
+  [ -s out/departure/corvane.wav ] || { show_output; fail "no out\\departure\\corvane.wav"; }
+  linked=$(grep '^top speed' "$work/stdout")
+  cp "$runner/Corvane.dll" vehicle/plugin/
+  cabhost "$exe" run 'scenarios\departure.toml' --plugin 'vehicle\plugin\Corvane.dll' --out 'out\dll' --no-plots
+  status=$?
+  [ $status -eq 0 ] || { show_output; fail "the departure through the DLL ended with status $status"; }
+  grep -q "^top speed: 8[0-9]\.[0-9] km/h" "$work/stdout" || { show_output; fail "the DLL's train did not reach 80 km/h"; }
+  [ -e "vehicle/plugin/$log_name" ] && fail "the DLL wrote its log beside the vehicle's files"
+  echo "package ($runner): linked in: $linked; through the DLL: $(grep '^top speed' "$work/stdout")"
   ;;
 *)
   fail "unknown case $case_name"
