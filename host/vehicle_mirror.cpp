@@ -85,17 +85,21 @@ bool replicateTree(const fs::path& realDir, const fs::path& mirrorDir, const fs:
     return true;
 }
 
-// The folder whose tree a mirror without folder links replicates: the vehicle folder when the
-// plug-in folder lies inside it, else the plug-in folder alone.
+// The folder whose tree a mirror without folder links replicates: the plug-in folder's parent,
+// which Corvane reads its sounds from, or the vehicle folder when that lies higher; never a whole
+// drive.
 fs::path treeTopFor(const fs::path& real, const platform::Path* vehicleFolder) {
-    if (!vehicleFolder) return real;
+    fs::path top = real.parent_path();
+    if (top.empty() || top == top.root_path()) return real;
+    if (!vehicleFolder) return top;
     std::error_code ec;
-    fs::path top = fs::absolute(*vehicleFolder, ec).lexically_normal();
-    if (ec) return real;
-    if (!top.has_filename()) top = top.parent_path();
-    const fs::path inside = real.lexically_relative(top);
-    if (inside.empty() || *inside.begin() == "..") return real;
-    return top;
+    fs::path vehicle = fs::absolute(*vehicleFolder, ec).lexically_normal();
+    if (ec) return top;
+    if (!vehicle.has_filename()) vehicle = vehicle.parent_path();
+    if (vehicle == vehicle.root_path()) return top;
+    const fs::path inside = top.lexically_relative(vehicle);
+    if (inside.empty() || inside == "." || *inside.begin() == "..") return top;
+    return vehicle;
 }
 
 }  // namespace
@@ -176,6 +180,7 @@ bool buildMirror(const platform::Path& pluginDirectory, const platform::Path& ro
         m.created.push_back(list);
     }
     m.pluginDirectory = mirrorLevel / "";
+    m.realRootName = real.root_name();
     m.active = true;
     return true;
 }
@@ -207,9 +212,12 @@ void removeMirror(VehicleMirror& m) {
 std::string unmirror(const std::string& text, const VehicleMirror& m) {
     if (m.root.empty()) return text;
     const std::string prefix = platform::pathToUtf8(m.root);
+    // The mirror holds the real path without its drive (Windows): the drive comes back.
+    const std::string rootName = platform::pathToUtf8(m.realRootName);
     std::string result = text;
     for (size_t at = result.find(prefix); at != std::string::npos; at = result.find(prefix, at)) {
-        result.erase(at, prefix.size());
+        result.replace(at, prefix.size(), rootName);
+        at += rootName.size();
     }
     return result;
 }

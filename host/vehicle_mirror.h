@@ -19,6 +19,7 @@ struct VehicleMirror {
     bool active = false;
     platform::Path root;                  // inside the output folder
     platform::Path pluginDirectory;       // the mirrored plug-in folder, with a trailing separator
+    platform::Path realRootName;          // the drive of the real folders (Windows), for unmirror
     std::vector<platform::Path> created;  // links and folders in the order they were made
 };
 
@@ -27,8 +28,8 @@ struct VehicleMirror {
 // With chainList, the mirror's detailmodules.txt is written with these libraries (absolute paths)
 // instead of linking the vehicle's own.
 // Where the platform cannot link folders (Windows), the mirror holds real folders and links (or
-// copies) of the files of vehicleFolder's whole tree, or of the plug-in folder alone when it is not
-// inside vehicleFolder; names that reach above that tree are not found in the mirror.
+// copies) of the files of one tree: the plug-in folder's parent (Corvane reads its sounds there),
+// or vehicleFolder when that holds the parent; names that reach above that tree are not found.
 bool buildMirror(const platform::Path& pluginDirectory, const platform::Path& root, VehicleMirror& mirror,
                  std::string& note, const std::vector<platform::Path>* chainList = nullptr,
                  const platform::Path* vehicleFolder = nullptr);

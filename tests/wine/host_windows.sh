@@ -15,6 +15,8 @@
 #          realtime         the same DLL with --realtime over a 2-second departure: the run takes at
 #                           least the simulated time on the wall clock, and without a terminal no
 #                           status line is written
+#          linked-error     the fixed-random host on a vehicle copy with a faulty notch file: Load's
+#                           error names the vehicle's own file and line, never the mirror
 #          package          scripts/package into WORK, then the guide's first hour inside it with
 #                           RUNNER's cabhost.exe: check the sample, run the departure linked in, then
 #                           through Corvane.dll copied into the vehicle's plug-in folder
@@ -162,6 +164,23 @@ plugin-chain | realtime)
     [ -s "$work/stderr" ] && { show_output; fail "a status line or message on standard error without a terminal"; }
     echo "realtime ($runner): $line"
   fi
+  ;;
+linked-error)
+  # Corvane linked in on a vehicle with a faulty notch file: the error names the vehicle's own file
+  # (drive included), not the mirror's.
+  cp -r "$source_dir/samples/vehicle" "$work/vehicle"
+  printf 'RequiredNotch_Up, 5\r\nJerkRegulation_Down, quick\r\n' >"$work/vehicle/plugin/notch/PowerParams.txt"
+  sed -e 's|^vehicle = .*|vehicle = "vehicle"|' "$source_dir/samples/scenarios/departure.toml" >"$work/departure.toml"
+  cabhost "$fixed_host" run "$work/departure.toml" --out "$work/out" --no-plots
+  status=$?
+  [ $status -eq 3 ] || { show_output; fail "cabhost ended with status $status, expected 3"; }
+  expected=$(host_path "$work/vehicle/plugin/notch/PowerParams.txt")
+  [ "$runner" = native ] || expected=${expected//\//\\}
+  grep -qF "$expected" "$work/stderr" || { show_output; fail "the message does not name $expected"; }
+  grep -q "line 2" "$work/stderr" || { show_output; fail "the message does not name the line"; }
+  grep -q "cabhost-vehicle" "$work/stderr" && { show_output; fail "the message names the mirror"; }
+  [ -e "$work/out/.cabhost-vehicle" ] && fail "the mirror was left in the output folder"
+  echo "linked-error ($runner): $(grep -m1 PowerParams "$work/stderr")"
   ;;
 package)
   # The guide's first hour, in the unzipped package, with the commands as typed in cmd.exe.
