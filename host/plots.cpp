@@ -174,15 +174,9 @@ PlotOutcome drawPlots(const Trace& trace, const platform::Path& csvFile, const p
         }
     }
     if (platform::hostRunProgram("gnuplot", {"--version"}) != 0) {
-#ifdef _WIN32
         outcome.note =
-            "plots skipped: gnuplot is not on the search path (install it, then run \"gnuplot plots.gp\" in the "
-            "output folder)";
-#else
-        outcome.note =
-            "plots skipped: gnuplot is not installed (install gnuplot-nox, then run \"gnuplot plots.gp\" "
-            "in the output folder)";
-#endif
+            "plots skipped: gnuplot is not on the search path (install it, gnuplot-nox on Debian, then run "
+            "\"gnuplot plots.gp\" in the output folder)";
         return outcome;
     }
     const int status = platform::hostRunProgram("gnuplot", {platform::pathToUtf8(scriptFile)});

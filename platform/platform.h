@@ -363,6 +363,8 @@ bool hostLinksFolders();
 bool hostLinkFile(const Path& target, const Path& link, std::string& error);
 // The library file is loaded in this process now (by the host or by a plug-in it drives).
 bool hostLibraryIsLoaded(const Path& library);
+// fopen with mode "wb", for a path in any script. Null when it cannot be opened.
+std::FILE* hostOpenBinaryFileForWriting(const Path& path);
 // Waits for this many milliseconds of wall-clock time; returns at once for 0 or less.
 void hostSleepMs(int64_t milliseconds);
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -64,6 +65,10 @@ bool hostLibraryIsLoaded(const Path& library) {
     if (!handle) return false;
     ::dlclose(handle);
     return true;
+}
+
+std::FILE* hostOpenBinaryFileForWriting(const Path& path) {
+    return std::fopen(path.c_str(), "wb");
 }
 
 void hostSleepMs(int64_t milliseconds) {

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <io.h>
 
+#include <cstdio>
 #include <string>
 
 #include "platform/platform.h"
@@ -109,6 +110,10 @@ bool hostLinkFile(const Path& target, const Path& link, std::string& error) {
 
 bool hostLibraryIsLoaded(const Path& library) {
     return ::GetModuleHandleW(library.c_str()) != nullptr;
+}
+
+std::FILE* hostOpenBinaryFileForWriting(const Path& path) {
+    return _wfopen(path.c_str(), L"wb");
 }
 
 void hostSleepMs(int64_t milliseconds) {
