@@ -1,6 +1,7 @@
 // A deterministic software engine with the subset of the XAudio2 contract that the plug-in uses:
-// the Linux libraries' engine, and the stand-in host's on every platform. It has no thread and no device: it advances only when its owner renders the mix.
-// Requests made with an operation set wait in submission order until that set is committed.
+// the Linux libraries' engine, and the stand-in host's on every platform. It has no thread and no
+// device: it advances only when its owner renders the mix. Requests made with an operation set wait
+// in submission order until that set is committed.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
