@@ -8,25 +8,20 @@ namespace cabhost {
 
 void startAudioCapture(AudioCapture& capture) {
     capture = {};
-#ifdef _WIN32
-    capture.note = "no recording: the Windows host plays Corvane's sounds instead of rendering them";
-#else
     if (!sound::audioState().engine) {
         capture.note = "no recording: Corvane created no audio engine (its start-up log says why)";
         return;
     }
-    capture.sampleRate = sound::mixSampleRate();
+    capture.sampleRate = platform::audioMixSampleRate(sound::audioState().engine);
     if (capture.sampleRate == 0) {
         capture.note = "no recording: the audio engine has no output rate";
         return;
     }
     capture.channels = 2;
     capture.active = true;
-#endif
 }
 
 void captureAudio(AudioCapture& capture, int32_t durationMs) {
-#ifndef _WIN32
     if (!capture.active || durationMs <= 0) return;
     if (capture.renderedMs >= MaxRecordingMs) {
         capture.note = "the recording stops after the first 10 minutes";
@@ -38,7 +33,8 @@ void captureAudio(AudioCapture& capture, int32_t durationMs) {
     capture.renderedMs += durationMs;
     if (frames <= 0) return;
     std::vector<float> mix(static_cast<size_t>(frames) * 2);
-    sound::renderMix(mix.data(), static_cast<uint32_t>(frames));
+    // The software engine the host links on every platform renders the mix.
+    platform::audioRender(sound::audioState().engine, mix.data(), static_cast<uint32_t>(frames));
     for (float v : mix) {
         float scaled = std::isfinite(v) ? v * 32767.0f : 0.0f;
         if (scaled > 32767.0f || scaled < -32768.0f) {
@@ -47,9 +43,6 @@ void captureAudio(AudioCapture& capture, int32_t durationMs) {
         }
         capture.samples.push_back(static_cast<int16_t>(std::lrint(scaled)));
     }
-#else
-    (void)capture, (void)durationMs;
-#endif
 }
 
 }  // namespace cabhost

@@ -56,6 +56,10 @@ int cabhostMain(std::vector<std::string> args, const platform::Path& argument0) 
         run->add_option("--plugin", plugin,
                         "a plug-in library to drive through its exports instead of Corvane linked in");
         run->add_flag("--no-plots", noPlots, "do not draw the PNG plots (the report is written all the same)");
+        bool realtime = false;
+        run->add_flag("--realtime", realtime,
+                      "pace the frames to the wall clock, so a plug-in DLL's own sound is heard live, with a "
+                      "status line (speed, notch, mode)");
 
         std::string newFolder;
         cabhost::NewVehicleSettings fresh;
@@ -87,6 +91,7 @@ int cabhostMain(std::vector<std::string> args, const platform::Path& argument0) 
         if (!plugin.empty()) settings.pluginLibrary = argumentPath(plugin);
         settings.progress = platform::hostStderrIsTerminal();
         settings.plots = !noPlots;
+        settings.realtime = realtime;
         return cabhost::runCommand(settings, std::cout, std::cerr).exitCode;
     } catch (const std::exception& error) {
         std::cerr << "cabhost: " << error.what() << "\n";

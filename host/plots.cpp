@@ -174,15 +174,9 @@ PlotOutcome drawPlots(const Trace& trace, const platform::Path& csvFile, const p
         }
     }
     if (platform::hostRunProgram("gnuplot", {"--version"}) != 0) {
-#ifdef _WIN32
         outcome.note =
             "no PNG plots: gnuplot is not on the search path (report.html has the charts; for the PNGs install "
-            "gnuplot, then run \"gnuplot plots.gp\" in the output folder)";
-#else
-        outcome.note =
-            "no PNG plots: gnuplot is not installed (report.html has the charts; for the PNGs install "
-            "gnuplot-nox, then run \"gnuplot plots.gp\" in the output folder)";
-#endif
+            "it, gnuplot-nox on Debian, then run \"gnuplot plots.gp\" in the output folder)";
         return outcome;
     }
     const int status = platform::hostRunProgram("gnuplot", {platform::pathToUtf8(scriptFile)});

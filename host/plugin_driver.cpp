@@ -88,11 +88,7 @@ const char* linkedLastError() {
     return linkedError().c_str();
 }
 void linkedSetKeyDown(int32_t key, int32_t down) {
-#ifndef _WIN32
     platform::setKeyDown(key, down != 0);
-#else
-    (void)key, (void)down;
-#endif
 }
 
 template <class T>
@@ -122,9 +118,7 @@ PluginSession::~PluginSession() {
 
 std::unique_ptr<PluginSession> openLinkedCorvane(const platform::Path& pluginDirectory) {
     corvane() = frame::Plugin{};
-#ifndef _WIN32
     platform::releaseAllKeys();
-#endif
     corvane().pluginDirectory = pluginDirectory;
     linkedError().clear();
     auto s = std::make_unique<PluginSession>();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "frame/entry_points.h"
 #include "frame/host_interface.h"
@@ -50,7 +51,8 @@ struct PluginSession {
     EntryPoints entry;
     platform::LibraryHandle library = nullptr;
     bool linked = false;
-    std::string missingEntries;  // names the library does not export, for the summary
+    std::string missingEntries;        // names the library does not export, for the summary
+    std::vector<std::string> chained;  // the scenario's chained libraries that were loaded, for the summary
 
     ~PluginSession();
 };

@@ -104,8 +104,8 @@ bool conditionHolds(const Event& e, double nowS, double lastFiredS, const host::
 
 }  // namespace
 
-Simulation simulate(const Scenario& sc, PluginSession& session, const CurrentTables& tables,
-                    const ProgressFn& progress) {
+Simulation simulate(const Scenario& sc, PluginSession& session, const CurrentTables& tables, const ProgressFn& progress,
+                    const FrameFn& afterFrame) {
     Simulation sim;
     sim.trace.hasCorvane = session.linked;
     std::array<int32_t, 256> panel{}, sound{};
@@ -218,6 +218,7 @@ Simulation simulate(const Scenario& sc, PluginSession& session, const CurrentTab
             captureAudio(sim.audio, replay[replayIndex].time - timeMs);
         }
         if (progress) progress(nowS, totalS);
+        if (afterFrame) afterFrame(sim.trace.rows.back(), nowS, totalS);
     }
     return sim;
 }
@@ -228,6 +229,34 @@ std::string fixed(double value, int digits) {
     std::ostringstream s;
     s << std::fixed << std::setprecision(digits) << value;
     return s.str();
+}
+
+// A plug-in library driven with the scenario's chain: it reads detailmodules.txt from its own
+// folder, so it is loaded from a mirror of that folder whose list is the chain, and nothing is
+// written beside the author's files. Returns the library's name in the mirror.
+platform::Path mirrorForChain(const Scenario& sc, const platform::Path& library, const fs::path& outDir,
+                              VehicleMirror& mirror) {
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(library, ec).lexically_normal();
+    std::string note;
+    if (ec || !buildMirror(absolute.parent_path() / "", outDir / ".cabhost-vehicle", mirror, note, &*sc.chain,
+                           sc.vehicle ? &*sc.vehicle : nullptr)) {
+        throw std::runtime_error(platform::pathToUtf8(sc.file) + ": the scenario's chain cannot be given to " +
+                                 platform::pathToUtf8(library) + ": " + (ec ? ec.message() : note));
+    }
+    return mirror.pluginDirectory / absolute.filename();
+}
+
+// The scenario's chained libraries that the plug-in loaded, as the scenario names them.
+std::vector<std::string> loadedChain(const Scenario& sc) {
+    std::vector<std::string> loaded;
+    if (!sc.chain) return loaded;
+    for (const platform::Path& library : *sc.chain) {
+        std::error_code ec;
+        const fs::path absolute = fs::absolute(library, ec).lexically_normal();
+        if (!ec && platform::hostLibraryIsLoaded(absolute)) loaded.push_back(platform::pathToUtf8(library));
+    }
+    return loaded;
 }
 
 // Checks that the folder can be created and written, before anything runs.
@@ -315,6 +344,11 @@ std::string summaryText(const Scenario& sc, const PluginSession& session, const 
     const Trace& t = sim.trace;
     s << "scenario: " << (sc.title.empty() ? platform::pathToUtf8(sc.file.filename()) : sc.title) << "\n";
     s << "plug-in: " << session.name << "\n";
+    if (sc.chain) {
+        s << "chained:";
+        for (const std::string& library : session.chained) s << " " << library;
+        s << (session.chained.empty() ? " none of the scenario's libraries could be loaded\n" : "\n");
+    }
     if (!session.missingEntries.empty()) s << "  not exported (calls skipped): " << session.missingEntries << "\n";
     if (t.rows.empty()) {
         s << "no frames ran\n";
@@ -363,6 +397,14 @@ std::string summaryText(const Scenario& sc, const PluginSession& session, const 
 
 }  // namespace
 
+std::string realtimeStatus(const TraceRow& row, double simulatedS, double totalS, bool linked) {
+    std::ostringstream s;
+    s << "cabhost: " << fixed(simulatedS, 1) << " of " << fixed(totalS, 1) << " s, " << fixed(row.state.speed, 1)
+      << " km/h, notch P" << row.out.power << " B" << row.out.brake;
+    if (linked) s << ", mode " << row.corvane.pulseMode;
+    return s.str();
+}
+
 RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostream& err) {
     RunOutcome outcome;
     const auto wallStart = std::chrono::steady_clock::now();
@@ -383,16 +425,6 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
         outcome.exitCode = ExitBadInput;
         return outcome;
     }
-#ifdef _WIN32
-    // Linked in, Corvane would mix on the real audio device with nothing to record it, from a
-    // mirror of links that Windows makes only with extra rights: the Windows host drives DLLs.
-    if (!settings.pluginLibrary) {
-        err << "cabhost: the Windows host runs plug-in DLLs only: pass --plugin (for example Corvane.dll in the "
-               "vehicle's plug-in folder, beside its Notch.txt)\n";
-        outcome.exitCode = ExitBadInput;
-        return outcome;
-    }
-#endif
     if (!settings.pluginLibrary && !pluginDirectory) {
         err << "cabhost: " << platform::pathToUtf8(sc.file)
             << ": the scenario names no vehicle; Corvane linked in needs one (vehicle = \"...\"), or pass --plugin\n";
@@ -460,11 +492,17 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
                 tables.power = notch.powerCurrent;
                 tables.brake = notch.brakeMaxCurrent;
             }
-            session = openLibrary(*settings.pluginLibrary);
+            std::error_code ec;
+            if (sc.chain && fs::exists(*settings.pluginLibrary, ec)) {
+                session = openLibrary(mirrorForChain(sc, *settings.pluginLibrary, outcome.outDir, mirror));
+                session->name = platform::pathToUtf8(*settings.pluginLibrary);
+            } else {
+                session = openLibrary(*settings.pluginLibrary);
+            }
         } else {
             platform::Path workDirectory = *pluginDirectory;
             if (buildMirror(*pluginDirectory, outcome.outDir / ".cabhost-vehicle", mirror, mirrorNote,
-                            sc.chain ? &*sc.chain : nullptr)) {
+                            sc.chain ? &*sc.chain : nullptr, sc.vehicle ? &*sc.vehicle : nullptr)) {
                 workDirectory = mirror.pluginDirectory;
             } else if (sc.chain) {
                 throw std::runtime_error(platform::pathToUtf8(sc.file) +
@@ -502,6 +540,7 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
         if (session->entry.dispose) session->entry.dispose();
         return fail(ExitPluginError);
     }
+    session->chained = loadedChain(sc);
     if (session->linked) {
         const config::NotchConfig& notch = config::notchConfig();
         tables.power = notch.powerCurrent;
@@ -524,14 +563,28 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
                 << static_cast<int>(totalS > 0 ? 100.0 * simulatedS / totalS : 100.0) << " %)   " << std::flush;
         };
     }
+    FrameFn afterFrame;
+    const auto runStart = std::chrono::steady_clock::now();
+    if (settings.realtime) {
+        progress = {};
+        afterFrame = [&, linked = session->linked](const TraceRow& row, double simulatedS, double totalS) {
+            const auto now = std::chrono::steady_clock::now();
+            const int64_t elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(now - runStart).count();
+            platform::hostSleepMs(RealtimePacer::waitMs(std::llround(simulatedS * 1000.0), elapsedMs));
+            if (!settings.progress || now - lastShown < std::chrono::milliseconds(200)) return;
+            lastShown = now;
+            shown = true;
+            err << "\r" << realtimeStatus(row, simulatedS, totalS, linked) << "   " << std::flush;
+        };
+    }
     try {
-        outcome.simulation = simulate(sc, *session, tables, progress);
+        outcome.simulation = simulate(sc, *session, tables, progress, afterFrame);
     } catch (const ScenarioError& error) {
         err << "cabhost: " << error.what() << "\n";
         if (session->entry.dispose) session->entry.dispose();
         return fail(ExitBadInput);
     }
-    if (shown) err << "\r" << std::string(60, ' ') << "\r" << std::flush;
+    if (shown) err << "\r" << std::string(79, ' ') << "\r" << std::flush;
     if (session->entry.dispose) session->entry.dispose();
     const double wallS = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
 
@@ -541,20 +594,15 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
     std::vector<std::string> notes;
     if (!mirrorNote.empty()) notes.push_back(mirrorNote);
     if (sc.chain) {
-        if (settings.pluginLibrary) {
+        int present = 0;
+        for (const platform::Path& library : *sc.chain) {
+            std::error_code ec;
+            present += fs::exists(library, ec) ? 1 : 0;
+        }
+        if (present == 0) {
             notes.push_back(
-                "the scenario's chain is for Corvane linked in; a plug-in loaded with --plugin is driven alone");
-        } else {
-            int present = 0;
-            for (const platform::Path& library : *sc.chain) {
-                std::error_code ec;
-                present += fs::exists(library, ec) ? 1 : 0;
-            }
-            if (present == 0) {
-                notes.push_back(
-                    "none of the chained libraries exists here (build them first); Corvane returned "
-                    "power 0 and brake 0 whatever the driver did");
-            }
+                "none of the chained libraries exists here (build them first); Corvane returned "
+                "power 0 and brake 0 whatever the driver did");
         }
     }
     const fs::path csv = outcome.outDir / "trace.csv";

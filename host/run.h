@@ -24,6 +24,7 @@ struct RunSettings {
     std::optional<platform::Path> pluginLibrary;
     bool progress = false;  // progress lines on standard error
     bool plots = true;
+    bool realtime = false;  // frames paced to the wall clock, with a live status line on a terminal
 };
 
 // What one run produced, in memory.
@@ -38,10 +39,27 @@ struct Simulation {
 };
 
 using ProgressFn = std::function<void(double simulatedS, double totalS)>;
+// Called after each frame (and its share of the recording) with the frame's row.
+using FrameFn = std::function<void(const TraceRow& row, double simulatedS, double totalS)>;
 
 // Runs the frames of a scenario against a session on which Load has succeeded.
 Simulation simulate(const Scenario& scenario, PluginSession& session, const CurrentTables& tables,
-                    const ProgressFn& progress = {});
+                    const ProgressFn& progress = {}, const FrameFn& afterFrame = {});
+
+// The live status line of a real-time run: time, speed, the handles the plug-in returned, and
+// Corvane's main-circuit mode when it is linked in.
+std::string realtimeStatus(const TraceRow& row, double simulatedS, double totalS, bool linked);
+
+// Wall-clock pacing of a real-time run: each frame waits until as much wall time has passed since
+// the first as the host clock advanced, so lateness is caught up and never accumulates.
+class RealtimePacer {
+public:
+    // Milliseconds to wait before the frame at simulatedMs (from the start), given the wall time
+    // elapsed since the first frame.
+    static int64_t waitMs(int64_t simulatedMs, int64_t elapsedMs) {
+        return simulatedMs > elapsedMs ? simulatedMs - elapsedMs : 0;
+    }
+};
 
 struct RunOutcome {
     int exitCode = 0;

@@ -71,12 +71,7 @@ std::vector<std::string> traceColumns(const Trace& t) {
 }
 
 bool writeTraceCsv(const Trace& t, const platform::Path& file, std::string& error) {
-    std::FILE* out = nullptr;
-#ifdef _WIN32
-    out = _wfopen(file.c_str(), L"wb");
-#else
-    out = std::fopen(file.c_str(), "wb");
-#endif
+    std::FILE* out = platform::hostOpenBinaryFileForWriting(file);
     if (!out) {
         error = "cannot create " + platform::pathToUtf8(file);
         return false;

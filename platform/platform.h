@@ -75,13 +75,12 @@ bool isKeyDown(int virtualKey);
 // All 256 key states; a key is down when the high bit of its byte is set. False on failure.
 bool readKeyboardState(uint8_t state[256]);
 
-#ifndef _WIN32
-// EXT: the Linux backend has no keyboard; the stand-in host and tests say which keys are down.
+// EXT: the injected keyboard (Linux, and the Windows stand-in host): the host and tests say which
+// keys are down. The plug-in DLLs read the real keyboard and have none of these.
 void setKeyDown(int virtualKey, bool down);
 void releaseAllKeys();
 // EXT: makes readKeyboardState fail, as GetKeyboardState can.
 void setKeyboardReadFails(bool fails);
-#endif
 
 // ---- Time and chance -------------------------------------------------------------------------
 
@@ -111,7 +110,8 @@ void clearLastError();
 
 // ==== Audio ====================================================================================
 // The audio engine and the decoder. Windows: XAudio2 2.8 and Media Foundation, both loaded at run
-// time from the system directory. Linux: a deterministic software engine and libsndfile.
+// time from the system directory. Linux: a deterministic software engine and libsndfile. The
+// Windows stand-in host renders with the software engine and decodes with Media Foundation.
 // Names, units and result codes are XAudio2's; additions of the Linux engine are marked EXT.
 #include <cstdio>
 #include <vector>
@@ -256,8 +256,8 @@ void mediaReleaseReader(MediaReader reader);
 // fopen with mode "w": a text stream (CR LF line ends on Windows). Null when it cannot be opened.
 std::FILE* openTextFileForWriting(const Path& path);
 
-#ifndef _WIN32
 // ---- EXT: the software engine's additions for the stand-in host and tests ----
+// (Declared for every build; only a library with the software engine defines them.)
 
 enum class AudioCall : uint8_t {
     CreateEngine,
@@ -331,7 +331,6 @@ int32_t mediaStartupDepth();
 // engine renders silence and advances nothing.
 uint32_t audioMixSampleRate(AudioEngine engine);
 void audioRender(AudioEngine engine, float* stereo, uint32_t frameCount);
-#endif
 
 }  // namespace platform
 
@@ -355,5 +354,18 @@ bool hostStderrIsTerminal();
 // Runs a program found on the search path with these arguments, its output discarded; returns
 // its exit status, or -1 when it could not be started.
 int hostRunProgram(const std::string& program, const std::vector<std::string>& arguments);
+
+// Folders can be linked: symbolic links on Linux. Windows links folders only with extra rights (or
+// not at all under some compatibility layers), so there the host mirrors folders as real folders.
+bool hostLinksFolders();
+// Makes link name the file target: a symbolic link on Linux; on Windows a hard link, or a copy when
+// the two are on different volumes. False, with the reason in error, when neither works.
+bool hostLinkFile(const Path& target, const Path& link, std::string& error);
+// The library file is loaded in this process now (by the host or by a plug-in it drives).
+bool hostLibraryIsLoaded(const Path& library);
+// fopen with mode "wb", for a path in any script. Null when it cannot be opened.
+std::FILE* hostOpenBinaryFileForWriting(const Path& path);
+// Waits for this many milliseconds of wall-clock time; returns at once for 0 or less.
+void hostSleepMs(int64_t milliseconds);
 
 }  // namespace platform

@@ -10,7 +10,7 @@
 #include <bit>
 #include <new>
 
-#include "platform/posix/audio_internal.h"
+#include "platform/software/audio_internal.h"
 
 namespace platform {
 

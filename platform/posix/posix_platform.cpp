@@ -1,4 +1,4 @@
-// Linux backend: dlopen, stat, an injectable keyboard, and standard error for the error signal.
+// Linux backend: dlopen, stat, and standard error for the error signal (the keyboard: software/).
 #include <dlfcn.h>
 #include <errno.h>
 #include <link.h>
@@ -15,12 +15,6 @@
 
 namespace platform {
 namespace {
-
-struct KeyboardState {
-    std::array<uint8_t, 256> keys{};
-    bool readFails = false;
-};
-KeyboardState keyboard;
 
 char lastErrorText[4096];
 
@@ -68,28 +62,6 @@ Path libraryFileName(LibraryHandle library) {
 
 std::string libraryFileNameNarrow(LibraryHandle library) {
     return libraryFileName(library).native();
-}
-
-bool isKeyDown(int virtualKey) {
-    return virtualKey >= 0 && virtualKey < 256 && (keyboard.keys[virtualKey] & 0x80) != 0;
-}
-
-bool readKeyboardState(uint8_t state[256]) {
-    if (keyboard.readFails) return false;
-    std::memcpy(state, keyboard.keys.data(), 256);
-    return true;
-}
-
-void setKeyDown(int virtualKey, bool down) {
-    if (virtualKey >= 0 && virtualKey < 256) keyboard.keys[virtualKey] = down ? 0x80 : 0;
-}
-
-void releaseAllKeys() {
-    keyboard.keys.fill(0);
-}
-
-void setKeyboardReadFails(bool fails) {
-    keyboard.readFails = fails;
 }
 
 LocalTime localTime() {

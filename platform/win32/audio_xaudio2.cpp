@@ -10,25 +10,6 @@
 #include "platform/win32/audio_system_libraries.h"
 
 namespace platform {
-namespace win32audio {
-
-HMODULE systemLibrary(const wchar_t* fileName) {
-    wchar_t directory[MAX_PATH];
-    const UINT length = ::GetSystemDirectoryW(directory, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return nullptr;
-    std::wstring path(directory, length);
-    path += L'\\';
-    path += fileName;
-    // Already loaded: take it without a new reference (every library here is kept for good).
-    if (HMODULE loaded = ::GetModuleHandleW(path.c_str())) return loaded;
-    const UINT previous = ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    HMODULE module = ::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    ::SetErrorMode(previous);
-    return module;
-}
-
-}  // namespace win32audio
-
 namespace {
 
 using CreateEngineFunction = HRESULT(WINAPI*)(IXAudio2**, UINT32, XAUDIO2_PROCESSOR);

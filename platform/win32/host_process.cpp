@@ -1,7 +1,9 @@
 // The stand-in host's operating-system calls on Windows.
 #include <windows.h>
 #include <io.h>
+#include <mmsystem.h>
 
+#include <cstdio>
 #include <string>
 
 #include "platform/platform.h"
@@ -85,6 +87,43 @@ int hostRunProgram(const std::string& program, const std::vector<std::string>& a
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     return known ? static_cast<int>(code) : -1;
+}
+
+bool hostLinksFolders() {
+    return false;
+}
+
+bool hostLinkFile(const Path& target, const Path& link, std::string& error) {
+    if (::CreateHardLinkW(link.c_str(), target.c_str(), nullptr)) return true;
+    // Another volume (or a file system without hard links): a copy, which fails if link exists.
+    if (::CopyFileW(target.c_str(), link.c_str(), TRUE)) return true;
+    const DWORD code = ::GetLastError();
+    wchar_t* text = nullptr;
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring wide = length && text ? std::wstring(text, length) : L"";
+    if (text) ::LocalFree(text);
+    while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ')) wide.pop_back();
+    error = wide.empty() ? "system error " + std::to_string(code) : pathToUtf8(Path(wide));
+    return false;
+}
+
+bool hostLibraryIsLoaded(const Path& library) {
+    return ::GetModuleHandleW(library.c_str()) != nullptr;
+}
+
+std::FILE* hostOpenBinaryFileForWriting(const Path& path) {
+    return _wfopen(path.c_str(), L"wb");
+}
+
+void hostSleepMs(int64_t milliseconds) {
+    if (milliseconds <= 0) return;
+    // Sleeps of whole milliseconds while the host runs, not of the default 15.6 ms clock tick, so a
+    // real-time run's frames keep an even pace.
+    static const bool fineTimer = ::timeBeginPeriod(1) == TIMERR_NOERROR;
+    (void)fineTimer;
+    ::Sleep(static_cast<DWORD>(milliseconds > 0x7FFFFFFF ? 0x7FFFFFFF : milliseconds));
 }
 
 }  // namespace platform

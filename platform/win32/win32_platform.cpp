@@ -1,4 +1,4 @@
-// Windows backend: LoadLibraryW, GetFileAttributesW, the real keyboard, and RaiseException.
+// Windows backend: LoadLibraryW, GetFileAttributesW and RaiseException (the keyboard: keyboard.cpp).
 #include <windows.h>
 
 #include <cstdio>
@@ -87,14 +87,6 @@ std::string libraryFileNameNarrow(LibraryHandle library) {
     ::WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &narrow[0], size, nullptr,
                           nullptr);
     return narrow;
-}
-
-bool isKeyDown(int virtualKey) {
-    return (static_cast<unsigned short>(::GetKeyState(virtualKey)) & 0x8000) != 0;
-}
-
-bool readKeyboardState(uint8_t state[256]) {
-    return ::GetKeyboardState(state) != 0;
 }
 
 LocalTime localTime() {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench/departure.h"
-#include "platform/posix/audio_internal.h"
+#include "platform/software/audio_internal.h"
 #include "sound/audio.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// Shared between the files of the Linux audio backend.
+// Shared between the software engine and the Linux decoder (its faults for tests).
 #pragma once
 
 #include "platform/platform.h"

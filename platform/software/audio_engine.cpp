@@ -1,6 +1,7 @@
-// Linux backend: a deterministic software engine with the subset of the XAudio2 contract that the
-// plug-in uses. It has no thread and no device: it advances only when its owner renders the mix.
-// Requests made with an operation set wait in submission order until that set is committed.
+// A deterministic software engine with the subset of the XAudio2 contract that the plug-in uses:
+// the Linux libraries' engine, and the stand-in host's on every platform. It has no thread and no
+// device: it advances only when its owner renders the mix. Requests made with an operation set wait
+// in submission order until that set is committed.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -8,7 +9,7 @@
 #include <memory>
 #include <new>
 
-#include "platform/posix/audio_internal.h"
+#include "platform/software/audio_internal.h"
 
 namespace platform {
 
@@ -250,10 +251,17 @@ bool skipSilent(AudioSourceVoiceObject& v, uint64_t step, uint32_t frameCount) {
     const uint64_t begin = uint64_t{b.loopBegin} << FractionBits;
     const uint64_t end = uint64_t{b.loopEnd} << FractionBits;
     if (v.position < begin || v.position >= end) return false;
-    using Wide = unsigned __int128;
-    const Wide reached = Wide{v.position} + Wide{step} * frameCount;
-    v.samplesPlayed += static_cast<uint64_t>(reached >> FractionBits) - (v.position >> FractionBits);
-    v.position = begin + static_cast<uint64_t>((reached - begin) % (end - begin));
+    // The sum position + step * frameCount needs 96 bits: kept as whole frames and a fraction, in
+    // 64-bit words that every target has (32-bit x86 has no 128-bit integer).
+    constexpr uint64_t FractionMask = One - 1;
+    const uint64_t low = (step & FractionMask) * frameCount;
+    const uint64_t high = (step >> FractionBits) * frameCount;
+    uint64_t fraction = (v.position & FractionMask) + (low & FractionMask);
+    const uint64_t frames = (v.position >> FractionBits) + (low >> FractionBits) + high + (fraction >> FractionBits);
+    fraction &= FractionMask;
+    v.samplesPlayed += frames - (v.position >> FractionBits);
+    const uint64_t loopFrames = (end - begin) >> FractionBits;
+    v.position = begin + (((frames - b.loopBegin) % loopFrames) << FractionBits) + fraction;
     return true;
 }
 

@@ -1,0 +1,215 @@
+#!/usr/bin/env bash
+# cabhost.exe as a Windows author uses it, under Wine, against the native cabhost.
+#
+#   host_windows.sh CASE RUNNER WORK [ARG]
+#
+# CASE     linked SCENARIO  the fixed-random host (Corvane linked in) runs samples/scenarios/SCENARIO
+#                           as it is, leaving WORK/out/trace.csv and WORK/out/corvane.wav; nothing
+#                           may appear in the sample vehicle's folder
+#          compare WORK...  (RUNNER unused) the trace.csv and corvane.wav of the linked runs are the
+#                           same, byte for byte
+#          plugin-chain     the release Corvane.dll of RUNNER's build in a copy of the sample vehicle,
+#                           with --plugin, over the departure whose chain names Sentrel: the train
+#                           moves, the summary names the chained Sentrel, XAudio2 made every voice,
+#                           and the vehicle copy is left as it was
+#          realtime         the same DLL with --realtime over a 2-second departure: the run takes at
+#                           least the simulated time on the wall clock, and without a terminal no
+#                           status line is written
+#          linked-error     the fixed-random host on a vehicle copy with a faulty notch file: Load's
+#                           error names the vehicle's own file and line, never the mirror
+#          package          scripts/package into WORK, then the guide's first hour inside it with
+#                           RUNNER's cabhost.exe: check the sample, run the departure linked in, then
+#                           through Corvane.dll copied into the vehicle's plug-in folder
+# RUNNER   native, x86 or x64 (Windows: cabhost.exe of that build under Wine)
+# WORK     a scratch folder, emptied first
+#
+# Environment: E2E_SOURCE_DIR (the repository), E2E_BUILD_DIR (the native build tree). Exit status
+# 77 (ctest: skipped) only when Wine cannot start at all; a WORK/SKIPPED marker then tells compare.
+set -u
+case_name=$1 runner=$2 work=$3
+source_dir=${E2E_SOURCE_DIR:?} build_dir=${E2E_BUILD_DIR:?}
+log_name="XAudio2初期化ログ.txt"
+
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+
+show_output() {
+  echo "--- standard output"
+  cat "$work/stdout"
+  echo "--- standard error"
+  cat "$work/stderr"
+}
+
+if [ "$case_name" = compare ]; then
+  shift 3
+  for w in "$@"; do
+    [ -f "$w/SKIPPED" ] && { echo "SKIP: $w was not run (Wine cannot start)"; exit 77; }
+    for f in trace.csv corvane.wav; do
+      [ -f "$w/out/$f" ] || fail "no $f in $w/out (did its run fail?)"
+    done
+  done
+  "$source_dir/tests/wine/compare-traces.sh" "$@" || exit 1
+  reference=$1/out/corvane.wav
+  for w in "${@:2}"; do
+    cmp "$reference" "$w/out/corvane.wav" || fail "$w/out/corvane.wav differs from $reference"
+    echo "identical: $w/out/corvane.wav ($(stat -c %s "$reference") bytes)"
+  done
+  exit 0
+fi
+
+rm -rf "$work"
+mkdir -p "$work"
+
+# cabhost EXE ARGS...: runs a host of this runner; its output lands in WORK/stdout and WORK/stderr.
+cabhost() {
+  local exe=$1 status
+  shift
+  if [ "$runner" = native ]; then
+    "$exe" "$@" >"$work/stdout" 2>"$work/stderr" </dev/null
+    status=$?
+  else
+    "$source_dir/tests/wine/run-wine.sh" "$build_dir" "$exe" "$@" >"$work/stdout.crlf" 2>"$work/stderr.crlf" \
+      </dev/null
+    status=$?
+    # The Windows host writes text with CR LF line ends.
+    tr -d '\r' <"$work/stdout.crlf" >"$work/stdout"
+    tr -d '\r' <"$work/stderr.crlf" >"$work/stderr"
+    if [ $status -eq 77 ]; then
+      cat "$work/stdout"
+      touch "$work/SKIPPED"
+      exit 77
+    fi
+  fi
+  return $status
+}
+
+# A path as the host of this runner reads it in a scenario file ("/" separates on Windows too).
+host_path() {
+  if [ "$runner" = native ]; then echo "$1"; else echo "Z:$1"; fi
+}
+
+if [ "$runner" = native ]; then
+  fixed_host=$build_dir/fixed/cabhost
+  libs=$source_dir/dist/linux-x86_64 corvane=libCorvane.so sentrel=libSentrel.so
+else
+  fixed_host=$source_dir/build/windows-$runner/fixed/cabhost.exe
+  libs=$source_dir/dist/windows-$runner corvane=Corvane.dll sentrel=Sentrel.dll
+fi
+
+# The sample vehicle's files, listed with their sizes and times, to prove a run left them alone.
+vehicle_listing() {
+  (cd "$1" && find . -printf '%p %s %T@\n' | LC_ALL=C sort)
+}
+
+case "$case_name" in
+linked)
+  scenario=$4
+  [ -f "$fixed_host" ] || fail "not built: $fixed_host"
+  [ -f "$source_dir/samples/vehicle/atsmotornoise/40.wav" ] ||
+    fail "the sample vehicle's sounds are not generated yet (build the native tree)"
+  vehicle_listing "$source_dir/samples/vehicle" >"$work/vehicle-before"
+  cabhost "$fixed_host" run "$source_dir/samples/scenarios/$scenario" --out "$work/out" --no-plots
+  status=$?
+  [ $status -eq 0 ] || { show_output; fail "cabhost ended with status $status"; }
+  for f in trace.csv corvane.wav summary.txt "$log_name"; do
+    [ -s "$work/out/$f" ] || { show_output; fail "no $f in the output folder"; }
+  done
+  [ -e "$work/out/.cabhost-vehicle" ] && fail "the mirror of the vehicle was left in the output folder"
+  vehicle_listing "$source_dir/samples/vehicle" >"$work/vehicle-after"
+  # Another test's run may generate nothing here either, so any change is this run's.
+  diff "$work/vehicle-before" "$work/vehicle-after" || fail "the run changed the sample vehicle's folder"
+  grep -q "^plug-in: Corvane (linked in)" "$work/stdout" || { show_output; fail "Corvane was not linked in"; }
+  echo "$scenario ($runner): $(grep '^frames' "$work/stdout"); $(grep '^top speed' "$work/stdout")"
+  ;;
+plugin-chain | realtime)
+  for lib in "$libs/$corvane" "$libs/$sentrel"; do
+    [ -f "$lib" ] || fail "not built: $lib"
+  done
+  cp -r "$source_dir/samples/vehicle" "$work/vehicle"
+  rm -f "$work/vehicle/plugin/detailmodules.txt" "$work/vehicle/plugin/$log_name"
+  cp "$libs/$corvane" "$work/vehicle/plugin/$corvane"
+  # The sample departure with the vehicle copy and the chain naming this build's Sentrel.
+  sed -e 's|^vehicle = .*|vehicle = "vehicle"|' \
+    -e "s|^chain = .*|chain = ['$(host_path "$libs/$sentrel")']|" \
+    "$source_dir/samples/scenarios/departure.toml" >"$work/departure.toml"
+  args=()
+  if [ "$case_name" = realtime ]; then
+    sed -i -e 's|^duration_s = .*|duration_s = 2.0|' "$work/departure.toml"
+    args=(--realtime)
+  fi
+  vehicle_listing "$work/vehicle" >"$work/vehicle-before"
+  if [ "$runner" = native ]; then host=$build_dir/host/cabhost; else host=$source_dir/dist/windows-$runner/cabhost.exe; fi
+  [ -f "$host" ] || fail "not built: $host"
+  cabhost "$host" run "$work/departure.toml" --plugin "$work/vehicle/plugin/$corvane" --out "$work/out" \
+    --no-plots "${args[@]}"
+  status=$?
+  [ $status -eq 0 ] || { show_output; fail "cabhost ended with status $status"; }
+  vehicle_listing "$work/vehicle" >"$work/vehicle-after"
+  diff "$work/vehicle-before" "$work/vehicle-after" || fail "the run wrote beside the author's files"
+  grep -q "^chained: .*$sentrel\$" "$work/stdout" || { show_output; fail "the summary does not name the chained $sentrel"; }
+  if [ "$case_name" = plugin-chain ]; then
+    grep -q "^top speed: 8[0-9]\.[0-9] km/h" "$work/stdout" || { show_output; fail "the train did not reach 80 km/h"; }
+    tr -d '\r' <"$work/out/$log_name" >"$work/log.txt" || fail "no audio start-up log in the output folder"
+    grep -q "失敗" "$work/log.txt" && fail "the audio start-up log shows a failure"
+    voices=$(grep -cx "ソースボイスの作成成功" "$work/log.txt")
+    [ "$voices" -eq 44 ] || fail "$voices voices created, expected 44"
+    echo "plugin-chain ($runner): $(grep '^top speed' "$work/stdout"); $voices voices"
+  else
+    # "frames: 100, 2.0 s simulated in W s": W is wall time, Load included.
+    line=$(grep '^frames: ' "$work/stdout") || { show_output; fail "no frame count in the summary"; }
+    wall=$(echo "$line" | sed -e 's/.* in \([0-9.]*\) s$/\1/')
+    awk -v w="$wall" 'BEGIN { exit !(w >= 1.95) }' || fail "2 s simulated took only $wall s of wall time"
+    [ -s "$work/stderr" ] && { show_output; fail "a status line or message on standard error without a terminal"; }
+    echo "realtime ($runner): $line"
+  fi
+  ;;
+linked-error)
+  # Corvane linked in on a vehicle with a faulty notch file: the error names the vehicle's own file
+  # (drive included), not the mirror's.
+  cp -r "$source_dir/samples/vehicle" "$work/vehicle"
+  printf 'RequiredNotch_Up, 5\r\nJerkRegulation_Down, quick\r\n' >"$work/vehicle/plugin/notch/PowerParams.txt"
+  sed -e 's|^vehicle = .*|vehicle = "vehicle"|' "$source_dir/samples/scenarios/departure.toml" >"$work/departure.toml"
+  cabhost "$fixed_host" run "$work/departure.toml" --out "$work/out" --no-plots
+  status=$?
+  [ $status -eq 3 ] || { show_output; fail "cabhost ended with status $status, expected 3"; }
+  expected=$(host_path "$work/vehicle/plugin/notch/PowerParams.txt")
+  [ "$runner" = native ] || expected=${expected//\//\\}
+  grep -qF "$expected" "$work/stderr" || { show_output; fail "the message does not name $expected"; }
+  grep -q "line 2" "$work/stderr" || { show_output; fail "the message does not name the line"; }
+  grep -q "cabhost-vehicle" "$work/stderr" && { show_output; fail "the message names the mirror"; }
+  [ -e "$work/out/.cabhost-vehicle" ] && fail "the mirror was left in the output folder"
+  echo "linked-error ($runner): $(grep -m1 PowerParams "$work/stderr")"
+  ;;
+package)
+  # The guide's first hour, in the unzipped package, with the commands as typed in cmd.exe.
+  PACKAGE_DIR=$work/package PACKAGE_NO_ZIP=1 "$source_dir/scripts/package" >"$work/package.log" 2>&1 ||
+    { cat "$work/package.log"; fail "scripts/package failed"; }
+  [ -f "$work/package/vehicle/atsmotornoise/40.wav" ] || fail "the package has no sounds (build the native tree)"
+  cd "$work/package" || fail "no package"
+  exe="$runner\\cabhost.exe"
+  cabhost "$exe" check vehicle
+  status=$?
+  [ $status -eq 0 ] || { show_output; fail "check ended with status $status"; }
+  grep -qx "no errors" "$work/stdout" || { show_output; fail "check of the sample vehicle found errors"; }
+  cabhost "$exe" run 'scenarios\departure.toml'
+  status=$?
+  [ $status -eq 0 ] || { show_output; fail "the linked-in departure ended with status $status"; }
+  grep -q "^top speed: 8[0-9]\.[0-9] km/h" "$work/stdout" || { show_output; fail "the train did not reach 80 km/h"; }
+  grep -qxF "chained: $runner\\Sentrel.dll" "$work/stdout" || { show_output; fail "the package's Sentrel was not chained"; }
+  [ -s out/departure/corvane.wav ] || { show_output; fail "no out\\departure\\corvane.wav"; }
+  linked=$(grep '^top speed' "$work/stdout")
+  cp "$runner/Corvane.dll" vehicle/plugin/
+  cabhost "$exe" run 'scenarios\departure.toml' --plugin 'vehicle\plugin\Corvane.dll' --out 'out\dll' --no-plots
+  status=$?
+  [ $status -eq 0 ] || { show_output; fail "the departure through the DLL ended with status $status"; }
+  grep -q "^top speed: 8[0-9]\.[0-9] km/h" "$work/stdout" || { show_output; fail "the DLL's train did not reach 80 km/h"; }
+  [ -e "vehicle/plugin/$log_name" ] && fail "the DLL wrote its log beside the vehicle's files"
+  echo "package ($runner): linked in: $linked; through the DLL: $(grep '^top speed' "$work/stdout")"
+  ;;
+*)
+  fail "unknown case $case_name"
+  ;;
+esac
+echo "$case_name ($runner): passed"
