@@ -92,7 +92,8 @@ host_path() {
 
 if [ "$runner" = native ]; then
   fixed_host=$build_dir/fixed/cabhost
-  libs=$source_dir/dist/linux-x86_64 corvane=libCorvane.so sentrel=libSentrel.so
+  # This build tree's own libraries, so a sanitizer build drives its own instrumented plug-ins.
+  libs=$build_dir corvane=libCorvane.so sentrel=libSentrel.so
 else
   fixed_host=$source_dir/build/windows-$runner/fixed/cabhost.exe
   libs=$source_dir/dist/windows-$runner corvane=Corvane.dll sentrel=Sentrel.dll
