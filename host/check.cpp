@@ -135,8 +135,10 @@ void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
     std::string absent;
     int present = 0;
     for (int n = 0; n <= 40; ++n) {
-        const platform::Path layer =
-            platform::joinPath(pluginDirectory, "..\\atsmotornoise\\" + std::to_string(n) + ".wav");
+        // Tested where Corvane's decoder opens it: through a linked plug-in folder, ".." is taken
+        // as text, not as the link target's parent.
+        const platform::Path layer = sound::normalisePath(
+            platform::joinPath(pluginDirectory, "..\\atsmotornoise\\" + std::to_string(n) + ".wav"));
         if (existsQuietly(layer)) {
             ++present;
             checkDecodes(layer, r);
@@ -163,7 +165,7 @@ void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
         {"..\\sapHigh.wav", "no straight-air-pipe exhaust sound (the start-up log records a failed source voice)"},
     };
     for (const Air& a : air) {
-        const platform::Path path = platform::joinPath(pluginDirectory, a.file);
+        const platform::Path path = sound::normalisePath(platform::joinPath(pluginDirectory, a.file));
         if (!existsQuietly(path)) {
             r.missing.push_back(text(path) + ": " + a.effect);
         } else {

@@ -86,6 +86,18 @@ TEST(Check, MissingOptionalFilesAreListedWithTheirEffect) {
     EXPECT_EQ(cabhost::checkCommand(vehicle, out, err), 0);
 }
 
+// A plug-in folder reached through a link: Corvane looks for its sounds beside the link (it takes
+// ".." as text), so check must count the sounds there, not beside the link's target.
+TEST(Check, SoundsAreLookedForWhereCorvaneOpensThemThroughALinkedPluginFolder) {
+    TempDir dir;
+    const fs::path vehicle = hosttest::copySampleVehicle(dir.path());
+    fs::create_directories(dir.path() / "linked");
+    fs::create_directory_symlink(vehicle / "plugin", dir.path() / "linked" / "plugin");
+    const cabhost::CheckReport r = cabhost::checkVehicleFolder(dir.path() / "linked" / "plugin");
+    EXPECT_TRUE(anyContains(r.facts, "motor-noise layers: 0 of 41"));
+    EXPECT_TRUE(anyContains(r.missing, "bc.wav", "brake-cylinder"));
+}
+
 TEST(Check, ChainedPluginsThatCannotPassTheHandlesOnAreWarnedAbout) {
     TempDir dir;
     const fs::path vehicle = hosttest::copySampleVehicle(dir.path());
