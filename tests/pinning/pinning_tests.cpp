@@ -1,0 +1,186 @@
+// What the host sees of the frame's order and of the thresholds of its rules, from a small train
+// whose tables are simple enough to work every expected value out by hand. The driver's handles
+// reach the frame through a chained plug-in that passes them on, as on a real train.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "frame/plugin.h"
+#include "platform/platform.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Ten power notches: notch 1 draws 100 A, notch 2 400 A (so the reference R15 is 400 A), notches 3
+// to 8 600 A, notch 9 (table 8) 200 A and notch 10 (table 9) 420 A; every no-load current is 20 A.
+// Eight brake notches, brake table k allows 100 × (k + 1) A (R5 600 A, R7 800 A); limits 150 and
+// 250 kPa, reference speed 30 km/h.
+void writeTrain(const fs::path& plugin) {
+    fs::create_directories(plugin / "notch");
+    std::ofstream(plugin / "Notch.txt") << "[Power]\nParams = notch/P.txt\nCurrent = notch/PC.csv\n"
+                                           "NoLoadCurrent = notch/PN.csv\n[Brake]\nParams = notch/B.txt\n"
+                                           "MaxCurrent = notch/BM.csv\nNoLoadCurrent = notch/BN.csv\n";
+    std::ofstream(plugin / "notch/P.txt") << "RequiredNotch_Up,1,2,3,4,5,6,7,8,9,10\nJerkRegulation_Down,0,200\n";
+    std::ofstream(plugin / "notch/PC.csv") << "v,1,2,3,4,5,6,7,8,9,10\n0,100,400,600,600,600,600,600,600,200,420\n";
+    std::ofstream(plugin / "notch/PN.csv") << "v,1,2,3,4,5,6,7,8,9,10\n0,20,20,20,20,20,20,20,20,20,20\n";
+    std::ofstream(plugin / "notch/B.txt") << "RequiredNotch_Up,0,0,0,0,0,0,0,30\nCurrentLimitingValue_Empty,150000\n"
+                                             "CurrentLimitingValue_Full,250000\nJerkRegulation_Down,0,400\n";
+    std::ofstream(plugin / "notch/BM.csv") << "v,1,2,3,4,5,6,7,8\n0,100,200,300,400,500,600,700,800\n";
+    std::ofstream(plugin / "notch/BN.csv") << "v,1,2,3,4,5,6,7,8\n0,50,50,50,50,50,50,50,50\n";
+}
+
+struct Train {
+    frame::Plugin p;
+    host::VehicleState state{};
+    std::vector<int32_t> panel = std::vector<int32_t>(256, 0);
+    std::vector<int32_t> sound = std::vector<int32_t>(256, 0);
+    fs::path root;
+
+    explicit Train(int32_t cars = 4, bool sounds = false) {
+        std::string pattern = (fs::temp_directory_path() / "corvane-pinning-XXXXXX").native();
+        if (!::mkdtemp(pattern.data())) ADD_FAILURE() << "no temporary folder";
+        root = pattern;
+        writeTrain(root / "plugin");
+        fs::copy_file(PASS_PLUGIN, root / "plugin/pass.so");
+        std::ofstream(root / "plugin/detailmodules.txt") << "pass.so\n";
+        if (sounds) fs::copy(fs::path(SAMPLE_VEHICLE_DIR) / "atsmotornoise", root / "atsmotornoise");
+        platform::releaseAllKeys();
+        frame::libraryAttach(p, root / "plugin/libCorvane.so");
+        frame::load(p);
+        frame::setVehicleSpec(p, host::VehicleSpec{8, 0, 0, 0, cars});
+        frame::initialize(p, 0);
+        frame::doorClose(p);
+        frame::setReverser(p, 1);
+    }
+    ~Train() {
+        frame::dispose(p);
+        std::error_code error;
+        fs::remove_all(root, error);
+    }
+
+    // One frame dt ms after the last one.
+    host::Handles frame(int32_t dt, float speed, float current, float sap = 0.0f) {
+        state.time += dt;
+        state.speed = speed;
+        state.current = current;
+        state.sapPressure = sap;
+        return frame::elapse(p, state, panel.data(), sound.data());
+    }
+    void frames(int count, int32_t dt, float speed, float current, float sap = 0.0f) {
+        for (int i = 0; i < count; ++i) frame(dt, speed, current, sap);
+    }
+};
+
+// Each pair of steps whose order matters, with the panel value that the right order gives.
+// Traction reads the previous frame's line voltage: in the frame where the voltage first exists
+// the ratio is still undefined, and traction reads the ratio of the frame before, so notch 2 goes
+// through for two frames; then the ratio is exactly 1
+// and the output walks to the first high notch above the reference (table 9 at 420 A > 400 A,
+// notch 8). Learning reads the hold of the previous frame: the frame whose steady time first
+// exceeds 500 ms learns 100 kPa for notch 2 although the blending sets the hold in that frame,
+// so the learned 100 kPa (≥ 80) turns the brake into N + 2 = 10 instead of the unlearned 60 kPa's
+// power −6.
+TEST(FrameOrder, EachStepReadsTheValueItsRuleNames) {
+    {
+        Train t;
+        frame::setPower(t.p, 2);
+        t.frames(5, 100, 80.0f, 300.0f);  // voltage timer 100 … 500
+        t.frame(100, 80.0f, 300.0f);      // the line voltage exists from the end of this frame
+        EXPECT_EQ(t.panel[37], 2);
+        EXPECT_GE(t.panel[232], 1380);  // the nominal voltage, no needle table
+        EXPECT_LE(t.panel[232], 1620);
+        t.frame(100, 80.0f, 300.0f);  // traction still reads the undefined ratio of the frame before
+        EXPECT_EQ(t.panel[37], 2) << "traction ran after the line voltage";
+        t.frame(100, 80.0f, 300.0f);  // the ratio of the frame before is 1
+        EXPECT_EQ(t.panel[37], 8);
+    }
+    {
+        Train t;
+        frame::setBrake(t.p, 2);
+        t.frames(6, 100, 50.0f, 0.0f, 100.0f);  // steady 0 … 500 ms, no current: no hold
+        EXPECT_EQ(t.panel[38], 2);
+        EXPECT_EQ(t.panel[39], 0);
+        t.frame(100, 50.0f, -300.0f, 100.0f);  // 600 ms steady, the electric brake carries
+        EXPECT_EQ(t.panel[39], 1);
+        EXPECT_EQ(t.panel[38], 10) << "learning saw this frame's hold";
+        EXPECT_EQ(t.panel[37], 0);
+    }
+}
+
+// The hold ends when the learned pressure of the notch exceeds the limit (150 kPa above the
+// reference speed): at the limit and below it the hold stays and the brake becomes N + 2.
+TEST(Thresholds, HoldEndsOnlyAboveTheLimit) {
+    const struct {
+        float learned;
+        int32_t hold, brake;
+    } rows[] = {{std::nextafter(150.0f, 0.0f), 1, 10}, {150.0f, 1, 10}, {std::nextafter(150.0f, 1000.0f), 0, 2}};
+    for (const auto& row : rows) {
+        Train t;
+        frame::setBrake(t.p, 2);
+        t.frames(7, 100, 50.0f, 0.0f, row.learned);  // learns notch 2 at 600 ms
+        t.frame(100, 50.0f, -300.0f, 149.0f);        // below the limit: the hold sets
+        EXPECT_EQ(t.panel[39], row.hold) << row.learned;
+        EXPECT_EQ(t.panel[38], row.brake) << row.learned;
+    }
+}
+
+// Panel 41 lights in mode 1 once the repower timer exceeds 750 ms. The timer restarts while power
+// is re-applied at speed and runs again from the frame that reaches full voltage.
+TEST(Thresholds, RepowerLampLightsAbove750) {
+    Train t;
+    frame::setPower(t.p, 2);
+    t.frames(7, 100, 5.0f, 600.0f);  // the hold of notch 2 sets, the reference becomes 600 A
+    frame::setPower(t.p, 1);
+    t.frame(100, 5.0f, 410.0f);  // table 9 (420 A) is the first above 410 A and within the reference
+    EXPECT_EQ(t.panel[37], 2);
+    t.frame(100, 5.0f, 550.0f);  // above 420 A: power is re-applied on notch 10
+    EXPECT_EQ(t.panel[37], 10);
+    t.frame(100, 80.0f, 550.0f);  // full voltage; traction still reads the ratio of the frame before
+    EXPECT_EQ(t.panel[37], 10);
+    const struct { int32_t dt, lamp; } rows[] = {{749, 0}, {1, 0}, {1, 1}};
+    for (const auto& row : rows) {
+        t.frame(row.dt, 80.0f, 550.0f);  // full voltage, mode 1
+        EXPECT_EQ(t.panel[37], 2);
+        EXPECT_EQ(t.panel[41], row.lamp) << row.dt;
+    }
+}
+
+// The starting-current reference follows the current below 15 km/h of signed speed, so backing at
+// 20 km/h raises it to 450 A; at full voltage no high notch then exceeds it and the output falls
+// to the kept choice, notch 0 (with 400 A table 9 would give notch 8).
+TEST(Thresholds, ReferenceCurrentUsesSignedSpeed) {
+    Train t;
+    frame::setPower(t.p, 2);
+    t.frames(7, 100, -20.0f, 450.0f);
+    t.frames(2, 100, -80.0f, 450.0f);  // traction reads the full-voltage ratio in the second
+    EXPECT_EQ(t.panel[37], 0);
+}
+
+// Entering mode 45 from 99 rewinds layer 3 at once, and no other layer.
+TEST(ModeEntry, RewindsTheLayerOfTheMode) {
+    Train t(2000, true);  // the sag holds the line voltage at 1310 V once the ratio exists
+    frame::setPower(t.p, 2);
+    t.frames(12, 100, 0.9f, 30.0f);  // ratio about 0.045: mode 99
+    platform::audioRecordRequests(true);
+    platform::audioClearAppliedRequests();
+    t.frame(100, 3.8f, 30.0f);  // ratio about 0.173: lowered to 45, not yet to 27
+    // The voice of each layer from the frame's ratio requests, in slot order: layers 0 to 2 keep
+    // ratio 1 and 28, 29 get none, so the list runs 3 … 27, 30 … 40.
+    std::vector<uint32_t> layers;
+    std::vector<uint32_t> flushed;
+    for (const auto& r : platform::audioAppliedRequests()) {
+        if (r.call == platform::AudioCall::SetFrequencyRatio) layers.push_back(r.voiceId);
+        if (r.call == platform::AudioCall::FlushBuffers) flushed.push_back(r.voiceId);
+    }
+    platform::audioRecordRequests(false);
+    ASSERT_EQ(layers.size(), 36u);
+    ASSERT_EQ(flushed.size(), 1u);
+    EXPECT_EQ(flushed[0], layers[0]);
+}
+
+}  // namespace
