@@ -161,26 +161,34 @@ TEST(Thresholds, ReferenceCurrentUsesSignedSpeed) {
     EXPECT_EQ(t.panel[37], 0);
 }
 
-// Entering mode 45 from 99 rewinds layer 3 at once, and no other layer.
-TEST(ModeEntry, RewindsTheLayerOfTheMode) {
+// Entering a power mode on a rising ratio rewinds that mode's layers at once, and no other layer.
+// With the line held at 1310 V and 30 A the ratio is about 0.0444 × (speed + 0.105).
+TEST(ModeEntry, RewindsTheLayersOfTheMode) {
     Train t(2000, true);  // the sag holds the line voltage at 1310 V once the ratio exists
     frame::setPower(t.p, 2);
     t.frames(12, 100, 0.9f, 30.0f);  // ratio about 0.045: mode 99
+    const struct {
+        float speed;  // ratio about 0.173, 0.25, 0.40, 0.65, 0.85
+        std::vector<int> layers;
+    } rows[] = {{3.8f, {3}}, {5.53f, {4}}, {8.91f, {6}}, {14.54f, {8}}, {19.05f, {10, 11}}};
     platform::audioRecordRequests(true);
-    platform::audioClearAppliedRequests();
-    t.frame(100, 3.8f, 30.0f);  // ratio about 0.173: lowered to 45, not yet to 27
-    // The voice of each layer from the frame's ratio requests, in slot order: layers 0 to 2 keep
-    // ratio 1 and 28, 29 get none, so the list runs 3 … 27, 30 … 40.
-    std::vector<uint32_t> layers;
-    std::vector<uint32_t> flushed;
-    for (const auto& r : platform::audioAppliedRequests()) {
-        if (r.call == platform::AudioCall::SetFrequencyRatio) layers.push_back(r.voiceId);
-        if (r.call == platform::AudioCall::FlushBuffers) flushed.push_back(r.voiceId);
+    for (const auto& row : rows) {
+        platform::audioClearAppliedRequests();
+        t.frame(100, row.speed, 30.0f);
+        // The voice of each layer from the frame's ratio requests, in slot order: layers 0 to 2
+        // keep ratio 1 and 28, 29 get none, so the list runs 3 … 27, 30 … 40.
+        std::vector<uint32_t> ratioVoices;
+        std::vector<uint32_t> flushed;
+        for (const auto& r : platform::audioAppliedRequests()) {
+            if (r.call == platform::AudioCall::SetFrequencyRatio) ratioVoices.push_back(r.voiceId);
+            if (r.call == platform::AudioCall::FlushBuffers) flushed.push_back(r.voiceId);
+        }
+        ASSERT_EQ(ratioVoices.size(), 36u) << row.speed;
+        std::vector<uint32_t> expected;
+        for (int layer : row.layers) expected.push_back(ratioVoices[static_cast<size_t>(layer - 3)]);
+        EXPECT_EQ(flushed, expected) << row.speed;
     }
     platform::audioRecordRequests(false);
-    ASSERT_EQ(layers.size(), 36u);
-    ASSERT_EQ(flushed.size(), 1u);
-    EXPECT_EQ(flushed[0], layers[0]);
 }
 
 }  // namespace

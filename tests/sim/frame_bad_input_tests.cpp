@@ -120,21 +120,6 @@ TEST_F(FrameBadInput, ClockJumpsKeepTheTimersDefined) {
     EXPECT_TRUE(p.input.negativeNotchFlash);
 }
 
-TEST_F(FrameBadInput, TimeGoingBackwardsEveryFrameIsHarmless) {
-    host::VehicleState state{};
-    state.speed = 40.0f;
-    state.current = 200.0f;
-    state.sapPressure = 100.0f;
-    state.bcPressure = 100.0f;
-    panel[3] = 1;
-    for (int32_t time = 100000; time > 0; time -= 777) {
-        state.time = time;
-        state.sapPressure = static_cast<float>(time % 400);
-        frame(state);
-        ASSERT_TRUE(panel[68] == 1 || panel[68] == 2);
-    }
-}
-
 TEST_F(FrameBadInput, NonFiniteInputsNeverReachThePanelUndefined) {
     for (float value : {NaN, Inf, -Inf}) {
         host::VehicleState state{};

@@ -50,27 +50,6 @@ float volume(const MotorNoiseInputs& in, int layer) {
 
 using Layers = std::vector<int>;
 
-TEST(MotorNoiseShares, DerivedOnceFromTheInputs) {
-    MotorNoiseInputs in = inMode(2, 1.0f);
-    in.f = 0.3f;
-    in.a = 0.8f;
-    in.gp = 0.7f;
-    in.u = 1650.0f;
-    const auto s = sound::motorNoiseShares(in);
-    EXPECT_EQ(s.fup, 0.6f);
-    EXPECT_EQ(s.fdown, clamp01(2.0f - 2.0f * 0.3f));
-    EXPECT_EQ(s.a, clamp01(0.6666667f * 0.8f - 0.33333334f));
-    EXPECT_EQ(s.g0, 0.7f);
-    EXPECT_EQ(s.v0, 1650.0f * 39.561718f / 1650.0f);
-    in.mode = 103;
-    in.gb = 0.2f;
-    EXPECT_EQ(sound::motorNoiseShares(in).g0, 0.2f);
-    in.mode = 1;
-    EXPECT_EQ(sound::motorNoiseShares(in).g0, 0.5f);
-    in.a = 1.0f;  // below the threshold of the share
-    EXPECT_EQ(sound::motorNoiseShares(in).a, clamp01(0.6666667f - 0.33333334f));
-}
-
 TEST(MotorNoiseLowModes, StandstillInModeNinetyNineAndTheSwitchAtOnePointFive) {
     MotorNoiseInputs in = inMode(99, 0.05f, 0.0f);
     in.gp = 0.8f;
