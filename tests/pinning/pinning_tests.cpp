@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -112,20 +113,65 @@ TEST(FrameOrder, EachStepReadsTheValueItsRuleNames) {
     }
 }
 
-// The hold ends when the learned pressure of the notch exceeds the limit (150 kPa above the
-// reference speed): at the limit and below it the hold stays and the brake becomes N + 2.
-TEST(Thresholds, HoldEndsOnlyAboveTheLimit) {
+// The blending at each of its limits, one frame braking on notch 2 (unlearned 60 kPa) or 3
+// (120 kPa) with the electric brake carrying: the hold sets below 150 kPa above 30 km/h and below
+// 250 kPa at or below it; while held, 60 kPa asks for power −6 while 250 kPa exceeds the pipe
+// above 30 km/h and −7 while 150 kPa does at or below it, and 120 kPa (≥ 80) moves the brake to
+// N + 2 above 30 km/h, N + 3 at or below. With the brake released and power off, a regenerative
+// current above R7 (800 A) below 30 km/h sets power −8.
+TEST(Thresholds, BlendingAtItsLimits) {
+    const float below150 = std::nextafter(150.0f, 0.0f);
+    const struct {
+        float speed, sap, current;
+        int32_t brake;
+        int32_t power, outBrake, hold;
+    } rows[] = {
+        {50.0f, below150, -300.0f, 2, -6, 2, 1},
+        {50.0f, 150.0f, -300.0f, 2, 0, 2, 0},
+        {30.0f, std::nextafter(250.0f, 0.0f), -300.0f, 2, 0, 2, 1},
+        {30.0f, 250.0f, -300.0f, 2, 0, 2, 0},
+        {std::nextafter(30.0f, 100.0f), 200.0f, -300.0f, 2, 0, 2, 0},
+        {30.0f, 200.0f, -300.0f, 2, 0, 2, 1},
+        {30.0f, 150.0f, -300.0f, 2, 0, 2, 1},
+        {30.0f, below150, -300.0f, 2, -7, 2, 1},
+        {std::nextafter(30.0f, 100.0f), 100.0f, -300.0f, 3, 0, 10, 1},
+        {30.0f, 100.0f, -300.0f, 3, 0, 11, 1},
+        {20.0f, 0.0f, -800.0f, 0, 0, 0, 0},
+        {20.0f, 0.0f, std::nextafter(-800.0f, -1000.0f), 0, -8, 0, 0},
+        {30.0f, 0.0f, -900.0f, 0, 0, 0, 0},
+        {std::nextafter(30.0f, 0.0f), 0.0f, -900.0f, 0, -8, 0, 0},
+    };
+    for (const auto& row : rows) {
+        Train t;
+        frame::setBrake(t.p, row.brake);
+        t.frame(100, row.speed, row.current, row.sap);
+        EXPECT_EQ(t.panel[37], row.power) << row.speed << " " << row.sap << " " << row.current;
+        EXPECT_EQ(t.panel[38], row.outBrake) << row.speed << " " << row.sap << " " << row.current;
+        EXPECT_EQ(t.panel[39], row.hold) << row.speed << " " << row.sap << " " << row.current;
+    }
+}
+
+// With a learned pressure for notch 2 the hold ends only when it exceeds the limit (150 kPa above
+// 30 km/h); while held, a pressure of 80 kPa or more moves the brake to N + 2, one below asks for
+// power −6.
+TEST(Thresholds, LearnedPressureAgainstTheHoldLimitAndEightyKilopascals) {
     const struct {
         float learned;
-        int32_t hold, brake;
-    } rows[] = {{std::nextafter(150.0f, 0.0f), 1, 10}, {150.0f, 1, 10}, {std::nextafter(150.0f, 1000.0f), 0, 2}};
+        int32_t hold, brake, power;
+    } rows[] = {{std::nextafter(150.0f, 0.0f), 1, 10, 0},
+                {150.0f, 1, 10, 0},
+                {std::nextafter(150.0f, 1000.0f), 0, 2, 0},
+                {80.0f, 1, 10, 0},
+                {std::nextafter(80.0f, 0.0f), 1, 2, -6}};
     for (const auto& row : rows) {
         Train t;
         frame::setBrake(t.p, 2);
         t.frames(7, 100, 50.0f, 0.0f, row.learned);  // learns notch 2 at 600 ms
-        t.frame(100, 50.0f, -300.0f, 149.0f);        // below the limit: the hold sets
+        const float sap = std::min(row.learned - 1.0f, 149.0f);
+        t.frame(100, 50.0f, -300.0f, sap);  // below the limit: the hold sets
         EXPECT_EQ(t.panel[39], row.hold) << row.learned;
         EXPECT_EQ(t.panel[38], row.brake) << row.learned;
+        EXPECT_EQ(t.panel[37], row.power) << row.learned;
     }
 }
 
