@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "atstimer/ats_timer.h"
 
@@ -53,47 +54,45 @@ protected:
 
 // ---- Timing window -------------------------------------------------------------------------------
 
-TEST_F(AtsTest, WindowOpensAtFirstBeaconFromLatestFrame) {
-    frame(1000, 120.5);
-    timerBeacon();
-    EXPECT_TRUE(s.timingActive);
-    EXPECT_EQ(s.timingElapsed, 0);
-    EXPECT_EQ(s.timingFrames, 0);
-    EXPECT_EQ(s.startTime, 1000);
-    EXPECT_DOUBLE_EQ(s.startLocation, 120.5);
-}
-
-TEST_F(AtsTest, WindowStaysOpenAtExactly600AndClosesPastIt) {
-    frame(0);
-    timerBeacon();
-    frame(600);
-    EXPECT_TRUE(s.timingActive);
-    EXPECT_EQ(s.timingElapsed, 600);
-    frame(600);  // no time added: still open
-    EXPECT_TRUE(s.timingActive);
-    frame(601);
-    EXPECT_FALSE(s.timingActive);
-}
-
-TEST_F(AtsTest, SecondBeaconAtExactly600NeitherChecksNorRestarts) {
-    frame(0, 0.0);
-    timerBeacon();
-    frame(600, 1000.0);  // far too fast
-    timerBeacon();
-    EXPECT_FALSE(s.atsTripped);
-    EXPECT_EQ(s.startTime, 0);  // still the first pair
-    EXPECT_EQ(s.timingElapsed, 600);
-    frame(601);
-    EXPECT_FALSE(s.timingActive);
-}
-
-TEST_F(AtsTest, ClockGoingBackwardsClosesTheWindow) {
-    frame(5000);
-    timerBeacon();
-    frame(5100);
-    frame(4900);  // 100 - 200 = -100 ms accumulated
-    EXPECT_EQ(s.timingElapsed, -100);
-    EXPECT_FALSE(s.timingActive);
+// The timing window as the driver meets it: whether the last timer beacon applies the brake (the
+// returned brake and the lamps of the next frame). A pair 6.944 m apart (the 50 km/h entry) trips
+// at 400 ms (62.5 km/h) and passes at 500 ms (50 km/h).
+TEST_F(AtsTest, TimingWindowSeenThroughTheBrakeAndTheLamps) {
+    struct Step {
+        int32_t time;
+        double location;
+        bool beaconAfter;
+    };
+    const double gap50 = 50.0 / 7.2;
+    const struct {
+        const char* what;
+        std::vector<Step> steps;
+        bool trips;
+    } rows[] = {
+        {"the pair starts at the latest frame: 400 ms", {{1000, 120.5, true}, {1400, 120.5 + gap50, true}}, true},
+        {"the pair starts at the latest frame: 500 ms", {{1000, 120.5, true}, {1500, 120.5 + gap50, true}}, false},
+        {"second beacon at 599 ms is checked", {{0, 0.0, true}, {599, 1000.0, true}}, true},
+        {"second beacon at 600 ms is not checked", {{0, 0.0, true}, {600, 1000.0, true}}, false},
+        {"open at 600 ms: no new pair", {{0, 0.0, true}, {600, 0.0, true}, {1000, gap50, true}}, false},
+        {"closed past 600 ms: a new pair", {{0, 0.0, true}, {601, 0.0, true}, {1001, gap50, true}}, true},
+        {"a clock going back closes the window",
+         {{5000, 0.0, true}, {5100, 0.0, false}, {4900, 100.0, true}, {5400, 100.0 + gap50, true}},
+         false},
+    };
+    for (const auto& row : rows) {
+        AtsState fresh;
+        s = fresh;
+        atstimer::setVehicleSpec(s, host::VehicleSpec{Notches, 0, 0, 0, 4});
+        atstimer::initialize(s);
+        for (const Step& step : row.steps) {
+            frame(step.time, step.location);
+            if (step.beaconAfter) timerBeacon();
+        }
+        const host::Handles out = frame(row.steps.back().time, row.steps.back().location);
+        EXPECT_EQ(out.brake, row.trips ? Notches + 1 : 0) << row.what;
+        EXPECT_EQ(panel[121], row.trips ? 1 : 0) << row.what;
+        EXPECT_EQ(panel[120], row.trips ? 0 : 1) << row.what;
+    }
 }
 
 TEST_F(AtsTest, ClockWrapAroundIsAnOrdinaryInterval) {

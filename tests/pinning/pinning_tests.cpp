@@ -196,6 +196,22 @@ TEST(Thresholds, RepowerLampLightsAbove750) {
     }
 }
 
+// The negative-notch lamp (panel 45), lit at random by a negative power notch, goes out in the
+// frame whose flash time exceeds 99 ms.
+TEST(Thresholds, NegativeNotchLampGoesOutAbove99Milliseconds) {
+    Train t;
+    for (int i = 0; i < 100000 && t.panel[45] != 1; ++i) {
+        frame::setPower(t.p, -1);
+        t.frame(10, 0.0f, 0.0f);  // flash time 10 ms in the frame that shows it
+    }
+    ASSERT_EQ(t.panel[45], 1);
+    const struct { int32_t dt, lamp; } rows[] = {{88, 1}, {1, 1}, {1, 0}};  // 98, 99, 100 ms
+    for (const auto& row : rows) {
+        t.frame(row.dt, 0.0f, 0.0f);
+        EXPECT_EQ(t.panel[45], row.lamp) << row.dt;
+    }
+}
+
 // The starting-current reference follows the current below 15 km/h of signed speed, so backing at
 // 20 km/h raises it to 450 A; at full voltage no high notch then exceeds it and the output falls
 // to the kept choice, notch 0 (with 400 A table 9 would give notch 8).
