@@ -212,6 +212,21 @@ TEST(Thresholds, NegativeNotchLampGoesOutAbove99Milliseconds) {
     }
 }
 
+// Panel 68 blinks while the host's panel 3 is 1: 1 up to 500 ms of the phase, 2 after it, and at
+// 1000 ms the phase starts again without growing in that frame.
+TEST(Thresholds, BlinkLampPhases) {
+    Train t;
+    const struct {
+        int32_t panel3, dt, lamp;
+    } rows[] = {{1, 500, 1}, {1, 1, 1},   {1, 498, 2}, {1, 1, 2}, {1, 7, 2},
+                {1, 1, 1},   {0, 600, 0}, {1, 1, 1},   {5, 1, 2}};  // phases 0, 500, 501, 999, 1000, 0; reset; 0, 1
+    for (const auto& row : rows) {
+        t.panel[3] = row.panel3;
+        t.frame(row.dt, 0.0f, 0.0f);
+        EXPECT_EQ(t.panel[68], row.lamp) << row.panel3 << " " << row.dt;
+    }
+}
+
 // The starting-current reference follows the current below 15 km/h of signed speed, so backing at
 // 20 km/h raises it to 450 A; at full voltage no high notch then exceeds it and the output falls
 // to the kept choice, notch 0 (with 400 A table 9 would give notch 8).
