@@ -61,7 +61,7 @@ TEST_F(AtsTest, TimingWindowSeenThroughTheBrakeAndTheLamps) {
     struct Step {
         int32_t time;
         double location;
-        bool beaconAfter;
+        bool beaconAfter = true;
     };
     const double gap50 = 50.0 / 7.2;
     const struct {
@@ -78,6 +78,9 @@ TEST_F(AtsTest, TimingWindowSeenThroughTheBrakeAndTheLamps) {
         {"a clock going back closes the window",
          {{5000, 0.0, true}, {5100, 0.0, false}, {4900, 100.0, true}, {5400, 100.0 + gap50, true}},
          false},
+        {"a further beacon in the window measures from the first", {{0, 0.0}, {100, 0.1}, {400, gap50}}, true},
+        {"no time and no distance is no speed", {{0, 0.0}, {0, 0.0}}, false},
+        {"distance in no time is overspeed", {{0, 0.0}, {0, 1.0}}, true},
         {"a wrap of the clock is an ordinary interval",
          {{std::numeric_limits<int32_t>::max() - 100, 0.0, true},
           {std::numeric_limits<int32_t>::min() + 299, gap50, true}},
@@ -152,46 +155,6 @@ TEST_F(AtsTest, DistancePicksTheNearestEntry) {
 
 TEST_F(AtsTest, TrainMovingBackwardsNeverTrips) {
     EXPECT_FALSE(pairTrips(0, 100.0, 100, 100.0 - Pair50M));  // -250 km/h
-}
-
-TEST_F(AtsTest, SecondBeaconInTheSameFrameIsNotChecked) {
-    frame(0, 0.0);
-    timerBeacon();
-    timerBeacon();
-    EXPECT_FALSE(s.atsTripped);
-    EXPECT_TRUE(s.timingActive);
-
-    // The frame count alone decides, even where positions and times would show overspeed.
-    s.lastLocation = 100.0;
-    s.lastTime = 100;
-    timerBeacon();
-    EXPECT_FALSE(s.atsTripped);
-    s.timingFrames = 1;
-    timerBeacon();
-    EXPECT_TRUE(s.atsTripped);
-}
-
-TEST_F(AtsTest, FurtherBeaconInsideTheWindowIsMeasuredFromTheFirst) {
-    frame(0, 0.0);
-    timerBeacon();
-    frame(100, 0.1);
-    timerBeacon();  // slow: no trip, window stays open
-    EXPECT_FALSE(s.atsTripped);
-    EXPECT_TRUE(s.timingActive);
-    frame(400, Pair50M);
-    timerBeacon();
-    EXPECT_TRUE(s.atsTripped);  // 62.5 km/h from the first beacon
-}
-
-TEST_F(AtsTest, ZeroIntervalWithMovementTripsAndWithoutDoesNot) {
-    frame(0, 0.0);
-    timerBeacon();
-    frame(0, 0.0);  // a frame passed, no time, no distance: 0 / 0 is no speed
-    timerBeacon();
-    EXPECT_FALSE(s.atsTripped);
-    frame(0, 1.0);  // distance in no time: infinitely fast
-    timerBeacon();
-    EXPECT_TRUE(s.atsTripped);
 }
 
 TEST_F(AtsTest, NonFiniteLocationsDoNotCrashAndNaNNeverTrips) {
@@ -449,7 +412,9 @@ TEST(AtsLifecycle, FreshStateBeforeInitialize) {
     EXPECT_EQ(sound[24], SoundContinue);
 }
 
-TEST_F(AtsTest, InitializeResetsTimingAndTripButKeepsTheRest) {
+// Initialize releases the brake and closes the window, and keeps the handles, the doors and a
+// pending press sound: a beacon afterwards opens a new pair from the latest frame.
+TEST_F(AtsTest, InitializeReleasesTheTripAndClosesTheWindowButKeepsTheRest) {
     atstimer::setPower(s, 2);
     atstimer::setBrake(s, 1);
     atstimer::setReverser(s, 1);
@@ -457,28 +422,21 @@ TEST_F(AtsTest, InitializeResetsTimingAndTripButKeepsTheRest) {
     frame(5000, 300.0);
     timerBeacon();
     frame(5100, 301.0);
-    beacon(6);
     atstimer::keyDown(s, 4, false);
-    s.atsTripped = true;
+    beacon(6);
 
     atstimer::initialize(s);
-    EXPECT_EQ(s.timingElapsed, 1000);
-    EXPECT_EQ(s.lastTime, 0);
-    EXPECT_EQ(s.timingFrames, 0);
-    EXPECT_FALSE(s.timingActive);
-    EXPECT_FALSE(s.atsTripped);
-    EXPECT_DOUBLE_EQ(s.lastLocation, 301.0);
-    EXPECT_EQ(s.startTime, 5000);
-    EXPECT_DOUBLE_EQ(s.startLocation, 300.0);
-    EXPECT_TRUE(s.doorsClosedFlag);
-    EXPECT_TRUE(s.resetKeyHeld);
-    EXPECT_TRUE(s.pressSoundPending);
-    EXPECT_EQ(s.emergencyPosition, Emergency);
-
-    host::Handles out = frame(20);
+    host::Handles out = frame(20, 301.0);
     EXPECT_EQ(out.power, 2);
     EXPECT_EQ(out.brake, 1);
     EXPECT_EQ(out.reverser, 1);
+    EXPECT_EQ(panel[120], 1);
+    EXPECT_EQ(panel[121], 0);
+    EXPECT_EQ(sound[24], SoundPlayOnce);
+    timerBeacon();  // a new pair, not the second beacon of the one from 5000 ms
+    frame(420, 301.0 + Pair50M);
+    timerBeacon();
+    EXPECT_EQ(frame(420, 301.0 + Pair50M).brake, Emergency);
 }
 
 TEST_F(AtsTest, InitializeThenFirstFrameMeasuresFromZero) {

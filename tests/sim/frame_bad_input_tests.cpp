@@ -90,13 +90,6 @@ TEST(MotionStep, AClockThatRunsBackwardsOrJumpsGivesAWrappedTimeStep) {
     EXPECT_TRUE(std::isfinite(jump.acceleration));
 }
 
-TEST(TimerArithmetic, AddingAStepWrapsInsteadOfOverflowing) {
-    EXPECT_EQ(sim::addWrapping(10, 20), 30);
-    EXPECT_EQ(sim::addWrapping(10, -20), -10);
-    EXPECT_EQ(sim::addWrapping(std::numeric_limits<int32_t>::max(), 1), std::numeric_limits<int32_t>::min());
-    EXPECT_EQ(sim::addWrapping(500, std::numeric_limits<int32_t>::min()), std::numeric_limits<int32_t>::min() + 500);
-}
-
 using FrameBadInput = SimTest;
 
 TEST_F(FrameBadInput, ClockJumpsKeepTheTimersDefined) {
