@@ -111,25 +111,6 @@ TEST_F(FrameOrder, SwitchLampsFollowTheirToggles) {
     EXPECT_EQ(panel[136], 1);
 }
 
-TEST_F(FrameOrder, PreviousValuesAreThoseOfTheLastFrame) {
-    host::VehicleState state{};
-    state.time = 20;
-    state.speed = -12.5f;
-    state.bcPressure = 100.0f;
-    state.bpPressure = 480.0f;
-    state.sapPressure = 90.0f;
-    frame(state);
-    const sim::FrameState& fs = p.sim.frame;
-    EXPECT_EQ(fs.previousAbsoluteSpeed, 12.5f);
-    EXPECT_EQ(fs.previousBcPressure, 100.0f);
-    EXPECT_EQ(fs.previousBpPressure, 480.0f);
-    EXPECT_EQ(fs.previousSapPressure, 90.0f);
-    EXPECT_EQ(fs.previousOutputBrake, 0);
-    EXPECT_EQ(fs.frameCounter, 1u);
-    frameAt(40);
-    EXPECT_EQ(fs.frameCounter, 2u);
-}
-
 TEST_F(FrameOrder, WithNoChainedPlugInTheHandlesStartFromZero) {
     frame::doorClose(p);
     frame::setPower(p, 3);

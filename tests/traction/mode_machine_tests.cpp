@@ -103,7 +103,9 @@ TEST(ModeLadders, TimerLimitsAndTheStepTimer) {
         int32_t start;
         float ratio;
         int32_t timer, expected;
+        int32_t driverPower = 2, notch = 2;
     } rows[] = {
+        {Ladder::power, 3, 1.0f, 800, 3, 0},   {Ladder::power, 3, 1.0f, 800, 3, 2, 1},  // driver off, notch 1
         {Ladder::power, 3, 0.96f, 250, 3},     {Ladder::power, 3, 0.96f, 251, 2},
         {Ladder::power, 2, 1.0f, 750, 2},      {Ladder::power, 2, 1.0f, 751, 1},
         {Ladder::brake, 103, 0.95f, 249, 103}, {Ladder::brake, 103, 0.95f, 250, 103},
@@ -114,11 +116,11 @@ TEST(ModeLadders, TimerLimitsAndTheStepTimer) {
     };
     for (const auto& row : rows) {
         Rig rig;
-        rig.t().effectiveNotch = 2;
+        rig.t().effectiveNotch = row.notch;
         rig.m().pulseMode = row.start;
         rig.m().modeTimerPower = rig.m().modeTimerBrake = row.timer - rig.timeStep;
         if (row.ladder == Ladder::power) {
-            rig.driver(2);
+            rig.driver(row.driverPower);
             rig.mode(row.ratio, 300.0f, 2);
         } else {
             rig.driver(0, 3);
@@ -160,24 +162,6 @@ TEST(PowerLadder, NotchedOffTheLoadCurrentDecidesAndAboveNinetyNineDrops) {
     EXPECT_EQ(rig.m().pulseMode, 99);
     rig.mode(std::nanf(""), 300.0f, 2);
     EXPECT_EQ(rig.m().pulseMode, 99);
-}
-
-TEST(PowerLadder, FullVoltageStepsNeedTimeNotchAndDriver) {
-    Rig rig;
-    rig.timeStep = 125;
-    rig.driver(2);
-    rig.t().effectiveNotch = 2;
-    rig.m().pulseMode = 3;
-    walk(rig, 300.0f, 2, 0, {{0.96f, 3}, {0.96f, 3}, {0.96f, 2}, {1.0f, 2}, {1.0f, 2}, {1.0f, 2}, {1.0f, 1}});
-
-    rig.m().pulseMode = 3;
-    rig.driver(0);
-    rig.mode(1.0f, 300.0f, 2);
-    EXPECT_EQ(rig.m().pulseMode, 3);
-    rig.driver(2);
-    rig.t().effectiveNotch = 1;
-    rig.mode(1.0f, 300.0f, 2);
-    EXPECT_EQ(rig.m().pulseMode, 3);
 }
 
 TEST(BrakeLadder, Mode145OnlyFrom127AtLowMotorSpeedWithAirPressure) {
