@@ -80,12 +80,10 @@ struct Train {
 // Each pair of steps whose order matters, with the panel value that the right order gives.
 // Traction reads the previous frame's line voltage: in the frame where the voltage first exists
 // the ratio is still undefined, and traction reads the ratio of the frame before, so notch 2 goes
-// through for two frames; then the ratio is exactly 1
-// and the output walks to the first high notch above the reference (table 9 at 420 A > 400 A,
-// notch 8). Learning reads the hold of the previous frame: the frame whose steady time first
-// exceeds 500 ms learns 100 kPa for notch 2 although the blending sets the hold in that frame,
-// so the learned 100 kPa (≥ 80) turns the brake into N + 2 = 10 instead of the unlearned 60 kPa's
-// power −6.
+// through for two frames; then the ratio is exactly 1 and the output walks to the first high
+// notch above the reference (table 9 at 420 A > 400 A, notch 8). Learning reads the hold of the previous frame: the
+// frame whose steady time first exceeds 500 ms learns 100 kPa for notch 2 although the blending sets the hold in that
+// frame, so the learned 100 kPa (≥ 80) turns the brake into N + 2 = 10 instead of the unlearned 60 kPa's power −6.
 TEST(FrameOrder, EachStepReadsTheValueItsRuleNames) {
     {
         Train t;
@@ -125,22 +123,20 @@ TEST(Thresholds, BlendingAtItsLimits) {
         float speed, sap, current;
         int32_t brake;
         int32_t power, outBrake, hold;
-    } rows[] = {
-        {50.0f, below150, -300.0f, 2, -6, 2, 1},
-        {50.0f, 150.0f, -300.0f, 2, 0, 2, 0},
-        {30.0f, std::nextafter(250.0f, 0.0f), -300.0f, 2, 0, 2, 1},
-        {30.0f, 250.0f, -300.0f, 2, 0, 2, 0},
-        {std::nextafter(30.0f, 100.0f), 200.0f, -300.0f, 2, 0, 2, 0},
-        {30.0f, 200.0f, -300.0f, 2, 0, 2, 1},
-        {30.0f, 150.0f, -300.0f, 2, 0, 2, 1},
-        {30.0f, below150, -300.0f, 2, -7, 2, 1},
-        {std::nextafter(30.0f, 100.0f), 100.0f, -300.0f, 3, 0, 10, 1},
-        {30.0f, 100.0f, -300.0f, 3, 0, 11, 1},
-        {20.0f, 0.0f, -800.0f, 0, 0, 0, 0},
-        {20.0f, 0.0f, std::nextafter(-800.0f, -1000.0f), 0, -8, 0, 0},
-        {30.0f, 0.0f, -900.0f, 0, 0, 0, 0},
-        {std::nextafter(30.0f, 0.0f), 0.0f, -900.0f, 0, -8, 0, 0},
-    };
+    } rows[] = {{50.0f, below150, -300.0f, 2, -6, 2, 1},
+                {50.0f, 150.0f, -300.0f, 2, 0, 2, 0},
+                {30.0f, std::nextafter(250.0f, 0.0f), -300.0f, 2, 0, 2, 1},
+                {30.0f, 250.0f, -300.0f, 2, 0, 2, 0},
+                {std::nextafter(30.0f, 100.0f), 200.0f, -300.0f, 2, 0, 2, 0},
+                {30.0f, 200.0f, -300.0f, 2, 0, 2, 1},
+                {30.0f, 150.0f, -300.0f, 2, 0, 2, 1},
+                {30.0f, below150, -300.0f, 2, -7, 2, 1},
+                {std::nextafter(30.0f, 100.0f), 100.0f, -300.0f, 3, 0, 10, 1},
+                {30.0f, 100.0f, -300.0f, 3, 0, 11, 1},
+                {20.0f, 0.0f, -800.0f, 0, 0, 0, 0},
+                {20.0f, 0.0f, std::nextafter(-800.0f, -1000.0f), 0, -8, 0, 0},
+                {30.0f, 0.0f, -900.0f, 0, 0, 0, 0},
+                {std::nextafter(30.0f, 0.0f), 0.0f, -900.0f, 0, -8, 0, 0}};
     for (const auto& row : rows) {
         Train t;
         frame::setBrake(t.p, row.brake);

@@ -21,6 +21,28 @@ void walk(Rig& rig, float current, int32_t power, int32_t brake, const std::vect
 
 enum class Ladder { power, brake, negativePower };
 
+// The mode after one frame from the start mode, with the mode timer standing at timer after the
+// frame's advance: power on notch 2, brake notch 3, or negative power −3.
+int32_t modeAfter(Ladder ladder, int32_t start, float ratio, int32_t timer, int32_t driverPower = 2,
+                  int32_t notch = 2) {
+    Rig rig;
+    rig.t().effectiveNotch = notch;
+    rig.m().pulseMode = start;
+    rig.m().modeTimerPower = rig.m().modeTimerBrake = timer - rig.timeStep;
+    rig.p.input.negativePowerActive = ladder == Ladder::negativePower;
+    if (ladder == Ladder::power) {
+        rig.driver(driverPower);
+        rig.mode(ratio, 300.0f, 2);
+    } else if (ladder == Ladder::brake) {
+        rig.driver(0, 3);
+        rig.mode(ratio, -300.0f, 0, 3);
+    } else {
+        rig.driver(-3);
+        rig.mode(ratio, -300.0f, -3);
+    }
+    return rig.m().pulseMode;
+}
+
 // Every ratio threshold of the three ladders at its value and at the next float below and above.
 // The start mode is chosen so that only the rule under test acts; the expected modes are read off
 // the rule tables (a raise needs the ratio strictly below its threshold, a lower strictly above).
@@ -31,66 +53,50 @@ TEST(ModeLadders, EveryRatioThresholdAtItsValueAndTheNextFloatOnEachSide) {
         float threshold;
         int32_t below, at, above;
         int32_t timer = 300;  // the mode timer after this frame's advance
-    } rows[] = {
-        {Ladder::power, 1, 0.11496045f, 99, 45, 45},
-        {Ladder::power, 1, 0.13348082f, 45, 27, 27},
-        {Ladder::power, 1, 0.2687225f, 27, 15, 15},
-        {Ladder::power, 1, 0.47460008f, 15, 9, 9},
-        {Ladder::power, 1, 0.7493905f, 9, 5, 5},
-        {Ladder::power, 1, 0.874726f, 5, 3, 3},
-        {Ladder::power, 1, 0.9331526f, 3, 2, 2},
-        {Ladder::power, 1, 0.98f, 2, 1, 1},
-        {Ladder::power, 99, 0.16496044f, 99, 99, 45},
-        {Ladder::power, 99, 0.18348081f, 45, 45, 27},
-        {Ladder::power, 99, 0.31872252f, 27, 27, 15},
-        {Ladder::power, 99, 0.5246001f, 15, 15, 9},
-        {Ladder::power, 99, 0.7993905f, 9, 9, 5},
-        {Ladder::power, 99, 0.924726f, 5, 5, 3},
-        {Ladder::power, 3, 0.9531526f, 3, 3, 2},
-        {Ladder::power, 2, 1.0f, 2, 1, 2, 800},
-        {Ladder::brake, 145, 0.32299119f, 145, 145, 115},
-        {Ladder::brake, 145, 0.47793898f, 115, 115, 109},
-        {Ladder::brake, 145, 0.60710424f, 109, 109, 105},
-        {Ladder::brake, 145, 0.7693823f, 105, 105, 103},
-        {Ladder::brake, 145, 0.92617899f, 103, 103, 102},
-        {Ladder::brake, 102, 0.906179f, 103, 102, 102},
-        {Ladder::brake, 102, 0.71938229f, 105, 103, 103},
-        {Ladder::brake, 102, 0.55710423f, 109, 105, 105},
-        {Ladder::brake, 102, 0.42793897f, 115, 109, 109},
-        {Ladder::brake, 102, 0.27299118f, 127, 115, 115},
-        {Ladder::brake, 101, 1.0f, 102, 101, 101, 800},
-        {Ladder::negativePower, 145, 0.51516259f, 145, 145, 115},
-        {Ladder::negativePower, 145, 0.69648987f, 115, 115, 109},
-        {Ladder::negativePower, 145, 0.84939051f, 109, 109, 105},
-        {Ladder::negativePower, 145, 0.97472602f, 105, 105, 103, 200},
-        {Ladder::negativePower, 145, 0.97315258f, 105, 105, 102},
-        {Ladder::negativePower, 102, 0.9531526f, 103, 102, 102},
-        {Ladder::negativePower, 102, 0.924726f, 105, 103, 103},
-        {Ladder::negativePower, 102, 0.7993905f, 109, 105, 105},
-        {Ladder::negativePower, 102, 0.64648986f, 115, 109, 109},
-        {Ladder::negativePower, 102, 0.4651626f, 127, 115, 115},
-    };
+    } rows[] = {{Ladder::power, 1, 0.11496045f, 99, 45, 45},
+                {Ladder::power, 1, 0.13348082f, 45, 27, 27},
+                {Ladder::power, 1, 0.2687225f, 27, 15, 15},
+                {Ladder::power, 1, 0.47460008f, 15, 9, 9},
+                {Ladder::power, 1, 0.7493905f, 9, 5, 5},
+                {Ladder::power, 1, 0.874726f, 5, 3, 3},
+                {Ladder::power, 1, 0.9331526f, 3, 2, 2},
+                {Ladder::power, 1, 0.98f, 2, 1, 1},
+                {Ladder::power, 99, 0.16496044f, 99, 99, 45},
+                {Ladder::power, 99, 0.18348081f, 45, 45, 27},
+                {Ladder::power, 99, 0.31872252f, 27, 27, 15},
+                {Ladder::power, 99, 0.5246001f, 15, 15, 9},
+                {Ladder::power, 99, 0.7993905f, 9, 9, 5},
+                {Ladder::power, 99, 0.924726f, 5, 5, 3},
+                {Ladder::power, 3, 0.9531526f, 3, 3, 2},
+                {Ladder::power, 2, 1.0f, 2, 1, 2, 800},
+                {Ladder::brake, 145, 0.32299119f, 145, 145, 115},
+                {Ladder::brake, 145, 0.47793898f, 115, 115, 109},
+                {Ladder::brake, 145, 0.60710424f, 109, 109, 105},
+                {Ladder::brake, 145, 0.7693823f, 105, 105, 103},
+                {Ladder::brake, 145, 0.92617899f, 103, 103, 102},
+                {Ladder::brake, 102, 0.906179f, 103, 102, 102},
+                {Ladder::brake, 102, 0.71938229f, 105, 103, 103},
+                {Ladder::brake, 102, 0.55710423f, 109, 105, 105},
+                {Ladder::brake, 102, 0.42793897f, 115, 109, 109},
+                {Ladder::brake, 102, 0.27299118f, 127, 115, 115},
+                {Ladder::brake, 101, 1.0f, 102, 101, 101, 800},
+                {Ladder::negativePower, 145, 0.51516259f, 145, 145, 115},
+                {Ladder::negativePower, 145, 0.69648987f, 115, 115, 109},
+                {Ladder::negativePower, 145, 0.84939051f, 109, 109, 105},
+                {Ladder::negativePower, 145, 0.97472602f, 105, 105, 103, 200},
+                {Ladder::negativePower, 145, 0.97315258f, 105, 105, 102},
+                {Ladder::negativePower, 102, 0.9531526f, 103, 102, 102},
+                {Ladder::negativePower, 102, 0.924726f, 105, 103, 103},
+                {Ladder::negativePower, 102, 0.7993905f, 109, 105, 105},
+                {Ladder::negativePower, 102, 0.64648986f, 115, 109, 109},
+                {Ladder::negativePower, 102, 0.4651626f, 127, 115, 115}};
     for (const auto& row : rows) {
         const float ratios[] = {std::nextafter(row.threshold, 0.0f), row.threshold,
                                 std::nextafter(row.threshold, 2.0f)};
         const int32_t expected[] = {row.below, row.at, row.above};
         for (int i = 0; i < 3; ++i) {
-            Rig rig;
-            rig.t().effectiveNotch = 2;
-            rig.m().pulseMode = row.start;
-            rig.m().modeTimerPower = rig.m().modeTimerBrake = row.timer - rig.timeStep;
-            rig.p.input.negativePowerActive = row.ladder == Ladder::negativePower;
-            if (row.ladder == Ladder::power) {
-                rig.driver(2);
-                rig.mode(ratios[i], 300.0f, 2);
-            } else if (row.ladder == Ladder::brake) {
-                rig.driver(0, 3);
-                rig.mode(ratios[i], -300.0f, 0, 3);
-            } else {
-                rig.driver(-3);
-                rig.mode(ratios[i], -300.0f, -3);
-            }
-            EXPECT_EQ(rig.m().pulseMode, expected[i]) << row.start << " at " << ratios[i];
+            EXPECT_EQ(modeAfter(row.ladder, row.start, ratios[i], row.timer), expected[i])
+                << row.start << " at " << ratios[i];
         }
     }
 }
@@ -104,29 +110,17 @@ TEST(ModeLadders, TimerLimitsAndTheStepTimer) {
         float ratio;
         int32_t timer, expected;
         int32_t driverPower = 2, notch = 2;
-    } rows[] = {
-        {Ladder::power, 3, 1.0f, 800, 3, 0},   {Ladder::power, 3, 1.0f, 800, 3, 2, 1},  // driver off, notch 1
-        {Ladder::power, 3, 0.96f, 250, 3},     {Ladder::power, 3, 0.96f, 251, 2},
-        {Ladder::power, 2, 1.0f, 750, 2},      {Ladder::power, 2, 1.0f, 751, 1},
-        {Ladder::brake, 103, 0.95f, 249, 103}, {Ladder::brake, 103, 0.95f, 250, 103},
-        {Ladder::brake, 103, 0.95f, 251, 102}, {Ladder::brake, 100, 1.0f, 750, 100},
-        {Ladder::brake, 100, 1.0f, 751, 101},  {Ladder::brake, 101, 1.0f, 749, 102},
-        {Ladder::brake, 101, 1.0f, 750, 101},  {Ladder::brake, 102, 0.95f, 249, 103},
-        {Ladder::brake, 102, 0.95f, 250, 102},
-    };
+    } rows[] = {{Ladder::power, 3, 1.0f, 800, 3, 0},   {Ladder::power, 3, 1.0f, 800, 3, 2, 1},  // driver off, notch 1
+                {Ladder::power, 3, 0.96f, 250, 3},     {Ladder::power, 3, 0.96f, 251, 2},
+                {Ladder::power, 2, 1.0f, 750, 2},      {Ladder::power, 2, 1.0f, 751, 1},
+                {Ladder::brake, 103, 0.95f, 249, 103}, {Ladder::brake, 103, 0.95f, 250, 103},
+                {Ladder::brake, 103, 0.95f, 251, 102}, {Ladder::brake, 100, 1.0f, 750, 100},
+                {Ladder::brake, 100, 1.0f, 751, 101},  {Ladder::brake, 101, 1.0f, 749, 102},
+                {Ladder::brake, 101, 1.0f, 750, 101},  {Ladder::brake, 102, 0.95f, 249, 103},
+                {Ladder::brake, 102, 0.95f, 250, 102}};
     for (const auto& row : rows) {
-        Rig rig;
-        rig.t().effectiveNotch = row.notch;
-        rig.m().pulseMode = row.start;
-        rig.m().modeTimerPower = rig.m().modeTimerBrake = row.timer - rig.timeStep;
-        if (row.ladder == Ladder::power) {
-            rig.driver(row.driverPower);
-            rig.mode(row.ratio, 300.0f, 2);
-        } else {
-            rig.driver(0, 3);
-            rig.mode(row.ratio, -300.0f, 0, 3);
-        }
-        EXPECT_EQ(rig.m().pulseMode, row.expected) << row.start << " " << row.ratio << " " << row.timer;
+        EXPECT_EQ(modeAfter(row.ladder, row.start, row.ratio, row.timer, row.driverPower, row.notch), row.expected)
+            << row.start << " " << row.ratio << " " << row.timer;
     }
 
     Rig rig;
