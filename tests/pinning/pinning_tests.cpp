@@ -8,6 +8,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 #include <vector>
 
 #include "frame/plugin.h"
@@ -108,6 +109,13 @@ TEST(FrameOrder, EachStepReadsTheValueItsRuleNames) {
         EXPECT_EQ(t.panel[39], 1);
         EXPECT_EQ(t.panel[38], 10) << "learning saw this frame's hold";
         EXPECT_EQ(t.panel[37], 0);
+    }
+    {
+        // The first regenerating frame already takes this frame's 50 A no-load current: load
+        // 250 A, excitation 50 A, so the ammeter (no table) shows trunc(4 × √65000) = 1019.
+        Train t;
+        t.frame(100, 50.0f, -300.0f);
+        EXPECT_EQ(t.panel[26], 1019);
     }
 }
 
@@ -243,23 +251,31 @@ TEST(ModeEntry, RewindsTheLayersOfTheMode) {
     const struct {
         float speed;  // ratio about 0.173, 0.25, 0.40, 0.65, 0.85
         std::vector<int> layers;
-    } rows[] = {{3.8f, {3}}, {5.53f, {4}}, {8.91f, {6}}, {14.54f, {8}}, {19.05f, {10, 11}}};
+        float current = 30.0f;
+    } rows[] = {{3.8f, {3}, 36.0f}, {5.53f, {4}}, {8.91f, {6}}, {14.54f, {8}}, {19.05f, {10, 11}}};
     platform::audioRecordRequests(true);
     for (const auto& row : rows) {
         platform::audioClearAppliedRequests();
-        t.frame(100, row.speed, 30.0f);
+        t.frame(100, row.speed, row.current);
         // The voice of each layer from the frame's ratio requests, in slot order: layers 0 to 2
         // keep ratio 1 and 28, 29 get none, so the list runs 3 … 27, 30 … 40.
         std::vector<uint32_t> ratioVoices;
         std::vector<uint32_t> flushed;
+        std::vector<std::pair<uint32_t, float>> volumes;
         for (const auto& r : platform::audioAppliedRequests()) {
             if (r.call == platform::AudioCall::SetFrequencyRatio) ratioVoices.push_back(r.voiceId);
             if (r.call == platform::AudioCall::FlushBuffers) flushed.push_back(r.voiceId);
+            if (r.call == platform::AudioCall::SetVolume) volumes.emplace_back(r.voiceId, r.value);
         }
         ASSERT_EQ(ratioVoices.size(), 36u) << row.speed;
         std::vector<uint32_t> expected;
         for (int layer : row.layers) expected.push_back(ratioVoices[static_cast<size_t>(layer - 3)]);
         EXPECT_EQ(flushed, expected) << row.speed;
+        if (row.layers[0] == 3) {
+            // Mode 45 sounds layer 3 at this frame's power share: 16 A of load current, 16 / 12
+            // clamped to 1.
+            EXPECT_NE(std::find(volumes.begin(), volumes.end(), std::make_pair(ratioVoices[0], 1.0f)), volumes.end());
+        }
     }
     platform::audioRecordRequests(false);
 }
