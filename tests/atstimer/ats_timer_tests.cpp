@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "atstimer/ats_timer.h"
 
@@ -53,85 +54,52 @@ protected:
 
 // ---- Timing window -------------------------------------------------------------------------------
 
-TEST_F(AtsTest, WindowOpensAtFirstBeaconFromLatestFrame) {
-    frame(1000, 120.5);
-    timerBeacon();
-    EXPECT_TRUE(s.timingActive);
-    EXPECT_EQ(s.timingElapsed, 0);
-    EXPECT_EQ(s.timingFrames, 0);
-    EXPECT_EQ(s.startTime, 1000);
-    EXPECT_DOUBLE_EQ(s.startLocation, 120.5);
-}
-
-TEST_F(AtsTest, WindowStaysOpenAtExactly600AndClosesPastIt) {
-    frame(0);
-    timerBeacon();
-    frame(600);
-    EXPECT_TRUE(s.timingActive);
-    EXPECT_EQ(s.timingElapsed, 600);
-    frame(600);  // no time added: still open
-    EXPECT_TRUE(s.timingActive);
-    frame(601);
-    EXPECT_FALSE(s.timingActive);
-}
-
-TEST_F(AtsTest, SecondBeaconAtExactly600NeitherChecksNorRestarts) {
-    frame(0, 0.0);
-    timerBeacon();
-    frame(600, 1000.0);  // far too fast
-    timerBeacon();
-    EXPECT_FALSE(s.atsTripped);
-    EXPECT_EQ(s.startTime, 0);  // still the first pair
-    EXPECT_EQ(s.timingElapsed, 600);
-    frame(601);
-    EXPECT_FALSE(s.timingActive);
-}
-
-TEST_F(AtsTest, ClockGoingBackwardsClosesTheWindow) {
-    frame(5000);
-    timerBeacon();
-    frame(5100);
-    frame(4900);  // 100 - 200 = -100 ms accumulated
-    EXPECT_EQ(s.timingElapsed, -100);
-    EXPECT_FALSE(s.timingActive);
-}
-
-TEST_F(AtsTest, ClockWrapAroundIsAnOrdinaryInterval) {
-    const int32_t nearMax = std::numeric_limits<int32_t>::max() - 100;
-    frame(nearMax, 0.0);
-    timerBeacon();
-    frame(std::numeric_limits<int32_t>::min() + 299, Pair50M);  // 400 ms later across the wrap
-    EXPECT_EQ(s.timingElapsed, 400);
-    EXPECT_TRUE(s.timingActive);
-    timerBeacon();
-    EXPECT_TRUE(s.atsTripped);  // 62.5 km/h over the 50 pair
-}
-
-TEST_F(AtsTest, HugeClockJumpDoesNotOverflow) {
-    frame(std::numeric_limits<int32_t>::min());
-    timerBeacon();
-    frame(std::numeric_limits<int32_t>::max());
-    EXPECT_EQ(s.timingElapsed, -1);  // wrapped, and closed as a large unsigned value
-    EXPECT_FALSE(s.timingActive);
-}
-
-TEST_F(AtsTest, ClosedWindowDoesNotAccumulate) {
-    frame(0);
-    frame(100);
-    EXPECT_EQ(s.timingElapsed, 1000);  // the Initialize value stays
-    EXPECT_EQ(s.timingFrames, 0);
-}
-
-TEST_F(AtsTest, TimerBeaconAfterTheWindowLapsedStartsANewPair) {
-    frame(0, 0.0);
-    timerBeacon();
-    frame(700, 10.0);
-    EXPECT_FALSE(s.timingActive);
-    timerBeacon();
-    EXPECT_TRUE(s.timingActive);
-    EXPECT_EQ(s.startTime, 700);
-    EXPECT_DOUBLE_EQ(s.startLocation, 10.0);
-    EXPECT_FALSE(s.atsTripped);
+// The timing window as the driver meets it: whether the last timer beacon applies the brake (the
+// returned brake and the lamps of the next frame). A pair 6.944 m apart (the 50 km/h entry) trips
+// at 400 ms (62.5 km/h) and passes at 500 ms (50 km/h).
+TEST_F(AtsTest, TimingWindowSeenThroughTheBrakeAndTheLamps) {
+    struct Step {
+        int32_t time;
+        double location;
+        bool beaconAfter = true;
+    };
+    const double gap50 = 50.0 / 7.2;
+    const struct {
+        const char* what;
+        std::vector<Step> steps;
+        bool trips;
+    } rows[] = {
+        {"the pair starts at the latest frame: 400 ms", {{1000, 120.5, true}, {1400, 120.5 + gap50, true}}, true},
+        {"the pair starts at the latest frame: 500 ms", {{1000, 120.5, true}, {1500, 120.5 + gap50, true}}, false},
+        {"second beacon at 599 ms is checked", {{0, 0.0, true}, {599, 1000.0, true}}, true},
+        {"second beacon at 600 ms is not checked", {{0, 0.0, true}, {600, 1000.0, true}}, false},
+        {"open at 600 ms: no new pair", {{0, 0.0, true}, {600, 0.0, true}, {1000, gap50, true}}, false},
+        {"closed past 600 ms: a new pair", {{0, 0.0, true}, {601, 0.0, true}, {1001, gap50, true}}, true},
+        {"a clock going back closes the window",
+         {{5000, 0.0, true}, {5100, 0.0, false}, {4900, 100.0, true}, {5400, 100.0 + gap50, true}},
+         false},
+        {"a further beacon in the window measures from the first", {{0, 0.0}, {100, 0.1}, {400, gap50}}, true},
+        {"no time and no distance is no speed", {{0, 0.0}, {0, 0.0}}, false},
+        {"distance in no time is overspeed", {{0, 0.0}, {0, 1.0}}, true},
+        {"a wrap of the clock is an ordinary interval",
+         {{std::numeric_limits<int32_t>::max() - 100, 0.0, true},
+          {std::numeric_limits<int32_t>::min() + 299, gap50, true}},
+         true},
+    };
+    for (const auto& row : rows) {
+        AtsState fresh;
+        s = fresh;
+        atstimer::setVehicleSpec(s, host::VehicleSpec{Notches, 0, 0, 0, 4});
+        atstimer::initialize(s);
+        for (const Step& step : row.steps) {
+            frame(step.time, step.location);
+            if (step.beaconAfter) timerBeacon();
+        }
+        const host::Handles out = frame(row.steps.back().time, row.steps.back().location);
+        EXPECT_EQ(out.brake, row.trips ? Notches + 1 : 0) << row.what;
+        EXPECT_EQ(panel[121], row.trips ? 1 : 0) << row.what;
+        EXPECT_EQ(panel[120], row.trips ? 0 : 1) << row.what;
+    }
 }
 
 // ---- Overspeed test ------------------------------------------------------------------------------
@@ -187,46 +155,6 @@ TEST_F(AtsTest, DistancePicksTheNearestEntry) {
 
 TEST_F(AtsTest, TrainMovingBackwardsNeverTrips) {
     EXPECT_FALSE(pairTrips(0, 100.0, 100, 100.0 - Pair50M));  // -250 km/h
-}
-
-TEST_F(AtsTest, SecondBeaconInTheSameFrameIsNotChecked) {
-    frame(0, 0.0);
-    timerBeacon();
-    timerBeacon();
-    EXPECT_FALSE(s.atsTripped);
-    EXPECT_TRUE(s.timingActive);
-
-    // The frame count alone decides, even where positions and times would show overspeed.
-    s.lastLocation = 100.0;
-    s.lastTime = 100;
-    timerBeacon();
-    EXPECT_FALSE(s.atsTripped);
-    s.timingFrames = 1;
-    timerBeacon();
-    EXPECT_TRUE(s.atsTripped);
-}
-
-TEST_F(AtsTest, FurtherBeaconInsideTheWindowIsMeasuredFromTheFirst) {
-    frame(0, 0.0);
-    timerBeacon();
-    frame(100, 0.1);
-    timerBeacon();  // slow: no trip, window stays open
-    EXPECT_FALSE(s.atsTripped);
-    EXPECT_TRUE(s.timingActive);
-    frame(400, Pair50M);
-    timerBeacon();
-    EXPECT_TRUE(s.atsTripped);  // 62.5 km/h from the first beacon
-}
-
-TEST_F(AtsTest, ZeroIntervalWithMovementTripsAndWithoutDoesNot) {
-    frame(0, 0.0);
-    timerBeacon();
-    frame(0, 0.0);  // a frame passed, no time, no distance: 0 / 0 is no speed
-    timerBeacon();
-    EXPECT_FALSE(s.atsTripped);
-    frame(0, 1.0);  // distance in no time: infinitely fast
-    timerBeacon();
-    EXPECT_TRUE(s.atsTripped);
 }
 
 TEST_F(AtsTest, NonFiniteLocationsDoNotCrashAndNaNNeverTrips) {
@@ -484,7 +412,9 @@ TEST(AtsLifecycle, FreshStateBeforeInitialize) {
     EXPECT_EQ(sound[24], SoundContinue);
 }
 
-TEST_F(AtsTest, InitializeResetsTimingAndTripButKeepsTheRest) {
+// Initialize releases the brake and closes the window, and keeps the handles, the doors and a
+// pending press sound: a beacon afterwards opens a new pair from the latest frame.
+TEST_F(AtsTest, InitializeReleasesTheTripAndClosesTheWindowButKeepsTheRest) {
     atstimer::setPower(s, 2);
     atstimer::setBrake(s, 1);
     atstimer::setReverser(s, 1);
@@ -492,28 +422,21 @@ TEST_F(AtsTest, InitializeResetsTimingAndTripButKeepsTheRest) {
     frame(5000, 300.0);
     timerBeacon();
     frame(5100, 301.0);
-    beacon(6);
     atstimer::keyDown(s, 4, false);
-    s.atsTripped = true;
+    beacon(6);
 
     atstimer::initialize(s);
-    EXPECT_EQ(s.timingElapsed, 1000);
-    EXPECT_EQ(s.lastTime, 0);
-    EXPECT_EQ(s.timingFrames, 0);
-    EXPECT_FALSE(s.timingActive);
-    EXPECT_FALSE(s.atsTripped);
-    EXPECT_DOUBLE_EQ(s.lastLocation, 301.0);
-    EXPECT_EQ(s.startTime, 5000);
-    EXPECT_DOUBLE_EQ(s.startLocation, 300.0);
-    EXPECT_TRUE(s.doorsClosedFlag);
-    EXPECT_TRUE(s.resetKeyHeld);
-    EXPECT_TRUE(s.pressSoundPending);
-    EXPECT_EQ(s.emergencyPosition, Emergency);
-
-    host::Handles out = frame(20);
+    host::Handles out = frame(20, 301.0);
     EXPECT_EQ(out.power, 2);
     EXPECT_EQ(out.brake, 1);
     EXPECT_EQ(out.reverser, 1);
+    EXPECT_EQ(panel[120], 1);
+    EXPECT_EQ(panel[121], 0);
+    EXPECT_EQ(sound[24], SoundPlayOnce);
+    timerBeacon();  // a new pair, not the second beacon of the one from 5000 ms
+    frame(420, 301.0 + Pair50M);
+    timerBeacon();
+    EXPECT_EQ(frame(420, 301.0 + Pair50M).brake, Emergency);
 }
 
 TEST_F(AtsTest, InitializeThenFirstFrameMeasuresFromZero) {

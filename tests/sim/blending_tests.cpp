@@ -27,39 +27,6 @@ protected:
     bool& hold() { return p.sim.brakes.holdFlag; }
 };
 
-TEST_F(Blending, HoldSetsBelowALimitThatDependsOnTheReferenceSpeed) {
-    step.state.sapPressure = 149.0f;
-    blend(3);
-    EXPECT_TRUE(hold());  // above Vt the limit is A
-    hold() = false;
-    step.state.sapPressure = 150.0f;
-    blend(3);
-    EXPECT_FALSE(hold());
-    step.state.speed = 40.0f;  // at Vt the limit is B
-    step.state.sapPressure = 249.0f;
-    blend(3);
-    EXPECT_TRUE(hold());
-    hold() = false;
-    step.state.sapPressure = 250.0f;
-    blend(3);
-    EXPECT_FALSE(hold());
-}
-
-TEST_F(Blending, HoldClearsWhenTheNotchDemandsMoreThanTheLimit) {
-    hold() = true;
-    step.state.sapPressure = 400.0f;  // the pipe itself no longer matters once set
-    blend(3);
-    EXPECT_TRUE(hold());  // 120 <= A
-    blend(4);
-    EXPECT_FALSE(hold());  // 180 > A
-    hold() = true;
-    step.state.speed = 30.0f;
-    blend(5);
-    EXPECT_TRUE(hold());  // 240 <= B
-    blend(6);
-    EXPECT_FALSE(hold());  // 300 > B
-}
-
 TEST_F(Blending, ANotchThatDemandsTooMuchNeverSetsTheHold) {
     step.state.sapPressure = 0.0f;
     blend(4);
@@ -90,30 +57,6 @@ TEST_F(Blending, EveryConditionOfTheElectricBrakeIsNeededToHold) {
     EXPECT_FALSE(heldAfter({3, 0, 1, 0}));  // both limits equal and no regeneration match
     p.input.regenerationMatch = true;
     EXPECT_TRUE(heldAfter({3, 0, 1, 0}));
-}
-
-TEST_F(Blending, HeldNotchesOfEightyKilopascalsOrMoreMoveAboveEmergency) {
-    hold() = true;
-    EXPECT_EQ(blend(3).brake, 10);  // N + 2 above Vt
-    step.state.speed = 40.0f;
-    EXPECT_EQ(blend(3).brake, 11);  // N + 3 at or below Vt
-    EXPECT_EQ(blend(3).power, 0);
-}
-
-TEST_F(Blending, HeldLowNotchesAskForNegativePower) {
-    hold() = true;
-    step.state.sapPressure = 249.0f;
-    host::Handles out = blend(2);  // 60 kPa
-    EXPECT_EQ(out.power, -6);
-    EXPECT_EQ(out.brake, 2);
-    step.state.sapPressure = 140.0f;
-    step.state.speed = 40.0f;
-    EXPECT_EQ(blend(2).power, -7);  // max(B / 2, A) = 150 > SAP
-    p.input.limitValueFull = 400.0f;
-    step.state.sapPressure = 190.0f;
-    EXPECT_EQ(blend(2).power, -7);  // max(200, 150) > 190
-    step.state.sapPressure = 200.0f;
-    EXPECT_EQ(blend(2).power, 0);
 }
 
 TEST_F(Blending, TheMinusEightLatchHoldsThePowerWhileTheBrakeCurrentLasts) {

@@ -35,16 +35,6 @@ TEST_F(EmergencyLatch, DropsTheReverserOnlyWithBrakeAndPowerAtZero) {
     EXPECT_EQ(latch({0, 1, 1, 0}, 0.0f).reverser, 1);
 }
 
-TEST_F(EmergencyLatch, ArmsTheReleaseSequence) {
-    p.sim.brakes.releaseTimer1 = 70;
-    p.sim.brakes.releaseTimer2 = 80;
-    latch({3, 0, 1, 0}, 0.0f);
-    EXPECT_TRUE(p.sim.brakes.ebReleaseArmed);
-    EXPECT_TRUE(p.sim.brakes.ebReleaseGuard);
-    EXPECT_EQ(p.sim.brakes.releaseTimer1, 0);
-    EXPECT_EQ(p.sim.brakes.releaseTimer2, 0);
-}
-
 TEST_F(EmergencyLatch, BrakePositionsFarAboveEmergencyFromAChainedPlugInAreSafe) {
     EXPECT_EQ(latch({1000, 0, 1, 0}, 0.0f).brake, 12);
     EXPECT_EQ(latch({1000, 0, 1, 0}, -1.0f).brake, 1012);

@@ -27,60 +27,6 @@ TEST_F(FrameOrder, PanelsWrittenByAChainedPlugInAreOverwrittenWhereCorvaneDrives
     EXPECT_EQ(panel[220], 10);  // blank digits outside the adjustment mode
 }
 
-TEST_F(FrameOrder, BlinkAlternatesWithAPeriodOfAboutOneSecondAndPanelThreeZeroResetsThePhase) {
-    panel[3] = 1;
-    int32_t time = 1000;
-    frameAt(time);  // first frame: the step from 0 is 1000 ms; the phase starts at 0
-    int changes = 0;
-    int previous = panel[68];
-    int firstTwoAt = -1;
-    for (int i = 1; i <= 200; ++i) {
-        time += 50;
-        frameAt(time);
-        if (panel[68] != previous) ++changes;
-        if (panel[68] == 2 && firstTwoAt < 0) firstTwoAt = time;
-        previous = panel[68];
-        ASSERT_TRUE(panel[68] == 1 || panel[68] == 2);
-    }
-    // 10 s of blinking at about 1 s per period is about 20 changes.
-    EXPECT_GE(changes, 18);
-    EXPECT_LE(changes, 22);
-    EXPECT_EQ(firstTwoAt, 1050);  // the first frame's 1000 ms step already passed 500 ms
-
-    panel[3] = 0;
-    frameAt(time += 50);
-    panel[3] = 1;
-    for (int i = 0; i < 10; ++i) {
-        frameAt(time += 50);
-        EXPECT_EQ(panel[68], 1) << i;  // 0, 50, ... 450, 500 ms: still the first phase
-    }
-    frameAt(time += 50);
-    EXPECT_EQ(panel[68], 1);
-    frameAt(time += 50);
-    EXPECT_EQ(panel[68], 2);
-}
-
-TEST_F(FrameOrder, BlinkPhasesAtTheirBoundaries) {
-    panel[3] = 1;
-    p.sim.frame.previousTime = 0;
-    p.sim.frame.blinkTimer = 500;
-    frameAt(10);
-    EXPECT_EQ(panel[68], 1);
-    EXPECT_EQ(p.sim.frame.blinkTimer, 510);
-    p.sim.frame.blinkTimer = 999;
-    frameAt(20);
-    EXPECT_EQ(panel[68], 2);
-    EXPECT_EQ(p.sim.frame.blinkTimer, 1009);
-    frameAt(30);
-    EXPECT_EQ(panel[68], 2);
-    EXPECT_EQ(p.sim.frame.blinkTimer, 9);  // wraps without growing
-    p.sim.frame.blinkTimer = 2345;
-    panel[3] = -1;
-    frameAt(40);
-    EXPECT_EQ(panel[68], 2);
-    EXPECT_EQ(p.sim.frame.blinkTimer, 345);
-}
-
 TEST_F(FrameOrder, TheFirstFrameMeasuresItsTimeStepFromZero) {
     panel[3] = 1;
     frameAt(7000);
@@ -163,39 +109,6 @@ TEST_F(FrameOrder, SwitchLampsFollowTheirToggles) {
     frameAt(60);
     EXPECT_EQ(panel[135], 0);
     EXPECT_EQ(panel[136], 1);
-}
-
-TEST_F(FrameOrder, NegativeNotchFlashShowsForAboutOneHundredMilliseconds) {
-    frameAt(0);
-    p.input.negativeNotchFlash = true;
-    int32_t time = 0;
-    int lit = 0;
-    for (int i = 0; i < 10; ++i) {
-        frameAt(time += 20);
-        lit += panel[45];
-    }
-    EXPECT_EQ(lit, 4);  // 20, 40, 60, 80 ms; cleared when the timer passes 99
-    EXPECT_FALSE(p.input.negativeNotchFlash);
-    EXPECT_EQ(p.sim.frame.flashTimer, 0);
-}
-
-TEST_F(FrameOrder, PreviousValuesAreThoseOfTheLastFrame) {
-    host::VehicleState state{};
-    state.time = 20;
-    state.speed = -12.5f;
-    state.bcPressure = 100.0f;
-    state.bpPressure = 480.0f;
-    state.sapPressure = 90.0f;
-    frame(state);
-    const sim::FrameState& fs = p.sim.frame;
-    EXPECT_EQ(fs.previousAbsoluteSpeed, 12.5f);
-    EXPECT_EQ(fs.previousBcPressure, 100.0f);
-    EXPECT_EQ(fs.previousBpPressure, 480.0f);
-    EXPECT_EQ(fs.previousSapPressure, 90.0f);
-    EXPECT_EQ(fs.previousOutputBrake, 0);
-    EXPECT_EQ(fs.frameCounter, 1u);
-    frameAt(40);
-    EXPECT_EQ(fs.frameCounter, 2u);
 }
 
 TEST_F(FrameOrder, WithNoChainedPlugInTheHandlesStartFromZero) {

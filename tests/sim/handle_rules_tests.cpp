@@ -87,10 +87,6 @@ TEST_F(HandleRules, PowerLimitModesCapThePower) {
     EXPECT_EQ(apply({0, 40, 0, 0}).power, 40);
 }
 
-TEST_F(HandleRules, TheAuxiliaryCommandIsAlwaysZero) {
-    EXPECT_EQ(apply({0, 0, 0, 1234}).auxCommand, 0);
-}
-
 TEST_F(HandleRules, ChainedHandlesOutsideTheirRangesPassWithoutHarm) {
     p.input.ebLatch = true;
     step.state.current = -100.0f;

@@ -215,18 +215,6 @@ TEST_F(LineVoltage, ANegativeTimerStartsAgainFromZero) {
     EXPECT_EQ(ins.voltageTimer, 20);
 }
 
-TEST_F(InstrumentFrame, LoadDrawsTheNominalVoltageAndBlanksTheLineVoltage) {
-    script = {1234567};
-    scriptAt = 0;
-    p.sim.instruments.random = &scripted;
-    p.sim.instruments.lineVoltage = 1500.0f;
-    p.sim.instruments.voltageTimer = 321;
-    sim::loadInstruments(p);
-    EXPECT_EQ(p.sim.instruments.nominalVoltage, 1400.0f + 1234567 % 200);
-    EXPECT_EQ(p.sim.instruments.lineVoltage, 0.0f);
-    EXPECT_EQ(p.sim.instruments.voltageTimer, 321);
-}
-
 TEST_F(InstrumentFrame, TheFirstVoltageUpdateComesInTheSecondFrameWhenTheClockStandsPastFiveHundred) {
     script = {};
     scriptAt = 0;

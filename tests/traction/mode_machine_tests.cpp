@@ -19,19 +19,121 @@ void walk(Rig& rig, float current, int32_t power, int32_t brake, const std::vect
     }
 }
 
-TEST(PowerLadder, StepsWithHysteresisAndZeroesTheStepTimerAt27And15) {
+enum class Ladder { power, brake, negativePower };
+
+// The mode after one frame from the start mode, with the mode timer standing at timer after the
+// frame's advance: power on notch 2, brake notch 3, or negative power −3.
+int32_t modeAfter(Ladder ladder, int32_t start, float ratio, int32_t timer, int32_t driverPower = 2,
+                  int32_t notch = 2) {
+    Rig rig;
+    rig.t().effectiveNotch = notch;
+    rig.m().pulseMode = start;
+    rig.m().modeTimerPower = rig.m().modeTimerBrake = timer - rig.timeStep;
+    rig.p.input.negativePowerActive = ladder == Ladder::negativePower;
+    if (ladder == Ladder::power) {
+        rig.driver(driverPower);
+        rig.mode(ratio, 300.0f, 2);
+    } else if (ladder == Ladder::brake) {
+        rig.driver(0, 3);
+        rig.mode(ratio, -300.0f, 0, 3);
+    } else {
+        rig.driver(-3);
+        rig.mode(ratio, -300.0f, -3);
+    }
+    return rig.m().pulseMode;
+}
+
+// Every ratio threshold of the three ladders at its value and at the next float below and above.
+// The start mode is chosen so that only the rule under test acts; the expected modes are read off
+// the rule tables (a raise needs the ratio strictly below its threshold, a lower strictly above).
+TEST(ModeLadders, EveryRatioThresholdAtItsValueAndTheNextFloatOnEachSide) {
+    const struct {
+        Ladder ladder;
+        int32_t start;
+        float threshold;
+        int32_t below, at, above;
+        int32_t timer = 300;  // the mode timer after this frame's advance
+    } rows[] = {{Ladder::power, 1, 0.11496045f, 99, 45, 45},
+                {Ladder::power, 1, 0.13348082f, 45, 27, 27},
+                {Ladder::power, 1, 0.2687225f, 27, 15, 15},
+                {Ladder::power, 1, 0.47460008f, 15, 9, 9},
+                {Ladder::power, 1, 0.7493905f, 9, 5, 5},
+                {Ladder::power, 1, 0.874726f, 5, 3, 3},
+                {Ladder::power, 1, 0.9331526f, 3, 2, 2},
+                {Ladder::power, 1, 0.98f, 2, 1, 1},
+                {Ladder::power, 99, 0.16496044f, 99, 99, 45},
+                {Ladder::power, 99, 0.18348081f, 45, 45, 27},
+                {Ladder::power, 99, 0.31872252f, 27, 27, 15},
+                {Ladder::power, 99, 0.5246001f, 15, 15, 9},
+                {Ladder::power, 99, 0.7993905f, 9, 9, 5},
+                {Ladder::power, 99, 0.924726f, 5, 5, 3},
+                {Ladder::power, 3, 0.9531526f, 3, 3, 2},
+                {Ladder::power, 2, 1.0f, 2, 1, 2, 800},
+                {Ladder::brake, 145, 0.32299119f, 145, 145, 115},
+                {Ladder::brake, 145, 0.47793898f, 115, 115, 109},
+                {Ladder::brake, 145, 0.60710424f, 109, 109, 105},
+                {Ladder::brake, 145, 0.7693823f, 105, 105, 103},
+                {Ladder::brake, 145, 0.92617899f, 103, 103, 102},
+                {Ladder::brake, 102, 0.906179f, 103, 102, 102},
+                {Ladder::brake, 102, 0.71938229f, 105, 103, 103},
+                {Ladder::brake, 102, 0.55710423f, 109, 105, 105},
+                {Ladder::brake, 102, 0.42793897f, 115, 109, 109},
+                {Ladder::brake, 102, 0.27299118f, 127, 115, 115},
+                {Ladder::brake, 101, 1.0f, 102, 101, 101, 800},
+                {Ladder::negativePower, 145, 0.51516259f, 145, 145, 115},
+                {Ladder::negativePower, 145, 0.69648987f, 115, 115, 109},
+                {Ladder::negativePower, 145, 0.84939051f, 109, 109, 105},
+                {Ladder::negativePower, 145, 0.97472602f, 105, 105, 103, 200},
+                {Ladder::negativePower, 145, 0.97315258f, 105, 105, 102},
+                {Ladder::negativePower, 102, 0.9531526f, 103, 102, 102},
+                {Ladder::negativePower, 102, 0.924726f, 105, 103, 103},
+                {Ladder::negativePower, 102, 0.7993905f, 109, 105, 105},
+                {Ladder::negativePower, 102, 0.64648986f, 115, 109, 109},
+                {Ladder::negativePower, 102, 0.4651626f, 127, 115, 115}};
+    for (const auto& row : rows) {
+        const float ratios[] = {std::nextafter(row.threshold, 0.0f), row.threshold,
+                                std::nextafter(row.threshold, 2.0f)};
+        const int32_t expected[] = {row.below, row.at, row.above};
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(modeAfter(row.ladder, row.start, ratios[i], row.timer), expected[i])
+                << row.start << " at " << ratios[i];
+        }
+    }
+}
+
+// The timers of the ladders at their limits: 250 and 750 ms, as they stand after this frame's
+// advance. Lowering to 27 or 15 starts the ammeter's step timer again.
+TEST(ModeLadders, TimerLimitsAndTheStepTimer) {
+    const struct {
+        Ladder ladder;
+        int32_t start;
+        float ratio;
+        int32_t timer, expected;
+        int32_t driverPower = 2, notch = 2;
+    } rows[] = {{Ladder::power, 3, 1.0f, 800, 3, 0},   {Ladder::power, 3, 1.0f, 800, 3, 2, 1},  // driver off, notch 1
+                {Ladder::power, 3, 0.96f, 250, 3},     {Ladder::power, 3, 0.96f, 251, 2},
+                {Ladder::power, 2, 1.0f, 750, 2},      {Ladder::power, 2, 1.0f, 751, 1},
+                {Ladder::brake, 103, 0.95f, 249, 103}, {Ladder::brake, 103, 0.95f, 250, 103},
+                {Ladder::brake, 103, 0.95f, 251, 102}, {Ladder::brake, 100, 1.0f, 750, 100},
+                {Ladder::brake, 100, 1.0f, 751, 101},  {Ladder::brake, 101, 1.0f, 749, 102},
+                {Ladder::brake, 101, 1.0f, 750, 101},  {Ladder::brake, 102, 0.95f, 249, 103},
+                {Ladder::brake, 102, 0.95f, 250, 102}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(modeAfter(row.ladder, row.start, row.ratio, row.timer, row.driverPower, row.notch), row.expected)
+            << row.start << " " << row.ratio << " " << row.timer;
+    }
+
     Rig rig;
     rig.driver(2);
-    rig.t().effectiveNotch = 2;
-    rig.mode(0.0f, 0.0f, 2);
-    EXPECT_EQ(rig.m().pulseMode, 100);
-    walk(rig, 300.0f, 2, 0, {{0.05f, 99}, {0.12f, 99}, {0.17f, 45}, {0.14f, 45}, {0.10f, 99}, {0.19f, 27}});
+    rig.m().pulseMode = 99;
+    rig.mode(0.19f, 300.0f, 2);  // lowered to 27
     EXPECT_EQ(rig.m().modeStepTimer, rig.timeStep);
-    walk(rig, 300.0f, 2, 0, {{0.30f, 27}, {0.32f, 15}});
+    rig.mode(0.25f, 300.0f, 2);  // stays at 27
+    EXPECT_EQ(rig.m().modeStepTimer, 2 * rig.timeStep);
+    rig.mode(0.32f, 300.0f, 2);  // lowered to 15
     EXPECT_EQ(rig.m().modeStepTimer, rig.timeStep);
-    walk(rig, 300.0f, 2, 0,
-         {{0.6f, 9}, {0.8f, 5}, {0.93f, 3}, {0.95f, 3}, {0.96f, 2}, {1.0f, 1}, {0.97f, 2}, {0.9f, 3}});
-
+    rig.mode(0.6f, 300.0f, 2);  // lowered to 9: the step timer runs on
+    EXPECT_EQ(rig.m().modeStepTimer, 2 * rig.timeStep);
     rig.mode(0.5f, 0.0f, 2);
     EXPECT_EQ(rig.m().pulseMode, 100);
     EXPECT_EQ(rig.m().modeTimerPower, 0);
@@ -54,53 +156,6 @@ TEST(PowerLadder, NotchedOffTheLoadCurrentDecidesAndAboveNinetyNineDrops) {
     EXPECT_EQ(rig.m().pulseMode, 99);
     rig.mode(std::nanf(""), 300.0f, 2);
     EXPECT_EQ(rig.m().pulseMode, 99);
-}
-
-TEST(PowerLadder, FullVoltageStepsNeedTimeNotchAndDriver) {
-    Rig rig;
-    rig.timeStep = 125;
-    rig.driver(2);
-    rig.t().effectiveNotch = 2;
-    rig.m().pulseMode = 3;
-    walk(rig, 300.0f, 2, 0, {{0.96f, 3}, {0.96f, 3}, {0.96f, 2}, {1.0f, 2}, {1.0f, 2}, {1.0f, 2}, {1.0f, 1}});
-
-    rig.m().pulseMode = 3;
-    rig.driver(0);
-    rig.mode(1.0f, 300.0f, 2);
-    EXPECT_EQ(rig.m().pulseMode, 3);
-    rig.driver(2);
-    rig.t().effectiveNotch = 1;
-    rig.mode(1.0f, 300.0f, 2);
-    EXPECT_EQ(rig.m().pulseMode, 3);
-}
-
-TEST(BrakeLadder, StepsWithHysteresisAndTheBrakeTimer) {
-    Rig rig;
-    rig.state.speed = 30.0f;
-    rig.mode(0.0f, 0.0f, 0, 3);
-    walk(rig, -300.0f, 0, 3,
-         {{0.2f, 127},
-          {0.3f, 127},
-          {0.33f, 115},
-          {0.3f, 115},
-          {0.5f, 109},
-          {0.65f, 105},
-          {0.8f, 103},
-          {0.95f, 102},
-          {1.0f, 102}});
-    rig.state.speed = 50.0f;  // above the speed at which the motor reaches the line voltage, plus 3
-    walk(rig, -300.0f, 0, 3, {{1.0f, 101}, {0.99f, 102}});
-
-    // Brake released: the load current against the brake jerk thresholds.
-    rig.m().pulseMode = 101;
-    rig.mode(1.0f, -300.0f, 0, 0, 150.0f);
-    EXPECT_EQ(rig.m().pulseMode, 102);
-    rig.mode(1.0f, -300.0f, 0, 0, 50.0f);
-    EXPECT_EQ(rig.m().pulseMode, 103);
-
-    // A fresh regeneration stays at 103 for its first 250 ms.
-    rig.mode(0.0f, 0.0f, 0, 3);
-    walk(rig, -300.0f, 0, 3, {{0.95f, 103}, {0.95f, 103}, {0.95f, 102}});
 }
 
 TEST(BrakeLadder, Mode145OnlyFrom127AtLowMotorSpeedWithAirPressure) {
