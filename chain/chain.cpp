@@ -69,12 +69,6 @@ const char VersionErrorText[] =
 const char VersionErrorText[] = "のバージョンが不正です。";
 #endif
 
-ChainState& chainState() {
-    // Never destroyed: the host may call in while the process is shutting down.
-    static ChainState* instance = new ChainState();
-    return *instance;
-}
-
 void loadChainedPlugins(ChainState& chain, const platform::Path& pluginDirectory) {
     if (chain.chainedLoadRunning) {
         chain.loadReentered = true;
@@ -212,49 +206,6 @@ host::Handles stepChainedPlugins(ChainState& chain, const host::VehicleState& st
         runElapse(chain, plugin, state, panel, sound);
     }
     return chain.chainHandles;
-}
-
-// ---- The process-wide instance -----------------------------------------------------------------
-
-void loadChainedPlugins(const platform::Path& pluginDirectory) {
-    loadChainedPlugins(chainState(), pluginDirectory);
-}
-void disposeChainedPlugins() {
-    disposeChainedPlugins(chainState());
-}
-void checkChainedVersions() {
-    checkChainedVersions(chainState());
-}
-void forwardSetVehicleSpec(const host::VehicleSpec& spec) {
-    forwardSetVehicleSpec(chainState(), spec);
-}
-void forwardInitialize(int32_t value) {
-    forwardInitialize(chainState(), value);
-}
-void forwardKeyDown(int32_t key) {
-    forwardKeyDown(chainState(), key);
-}
-void forwardKeyUp(int32_t key) {
-    forwardKeyUp(chainState(), key);
-}
-void forwardHornBlow(int32_t horn) {
-    forwardHornBlow(chainState(), horn);
-}
-void forwardDoorOpen() {
-    forwardDoorOpen(chainState());
-}
-void forwardDoorClose() {
-    forwardDoorClose(chainState());
-}
-void forwardSetSignal(int32_t signal) {
-    forwardSetSignal(chainState(), signal);
-}
-void forwardSetBeaconData(const host::BeaconData& beacon) {
-    forwardSetBeaconData(chainState(), beacon);
-}
-host::Handles stepChainedPlugins(const host::VehicleState& state, int32_t* panel, int32_t* sound, int32_t driverPower,
-                                 int32_t driverBrake, int32_t driverReverser, Gates gates) {
-    return stepChainedPlugins(chainState(), state, panel, sound, driverPower, driverBrake, driverReverser, gates);
 }
 
 }  // namespace chain

@@ -13,6 +13,10 @@
 #include "frame/host_interface.h"
 #include "platform/platform.h"
 
+namespace frame {
+struct Plugin;
+}
+
 namespace cabhost {
 
 using host::BeaconEntry;
@@ -72,6 +76,9 @@ std::optional<std::string> callGetPluginVersion(PluginSession& session, int32_t&
 std::optional<std::string> callElapse(PluginSession& session, const host::VehicleState& state, int32_t* panel,
                                       int32_t* sound, host::Handles& out);
 void setKeyState(PluginSession& session, int virtualKey, bool down);
+
+// Linked-in Corvane: the host's own instance, which openLinkedCorvane starts afresh.
+frame::Plugin& linkedCorvane();
 
 // Reads the main-circuit state of linked-in Corvane.
 CorvaneView corvaneView();

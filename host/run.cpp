@@ -10,7 +10,7 @@
 #include <iomanip>
 #include <sstream>
 
-#include "config/notch_config.h"
+#include "frame/plugin.h"
 #include "host/plots.h"
 #include "host/report.h"
 #include "host/vehicle_folder.h"
@@ -542,7 +542,7 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
     }
     session->chained = loadedChain(sc);
     if (session->linked) {
-        const config::NotchConfig& notch = config::notchConfig();
+        const config::NotchConfig& notch = linkedCorvane().config;
         tables.power = notch.powerCurrent;
         tables.brake = notch.brakeMaxCurrent;
     }

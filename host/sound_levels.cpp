@@ -3,8 +3,9 @@
 #include <cmath>
 #include <limits>
 
+#include "frame/plugin.h"
+#include "host/plugin_driver.h"
 #include "platform/platform.h"
-#include "sound/audio.h"
 
 namespace cabhost {
 
@@ -28,7 +29,7 @@ void startSoundLevels(SoundLevels& levels, bool linked) {
 #ifdef _WIN32
     levels.note = "the Windows host plays Corvane's sounds instead of rendering them";
 #else
-    if (!sound::audioState().engine) {
+    if (!linkedCorvane().audio.engine) {
         levels.note = "Corvane created no audio engine (its start-up log says why)";
         return;
     }
@@ -43,7 +44,7 @@ void recordSoundLevels(SoundLevels& levels, double timeS) {
         levels.note = "the sound levels stop after the first " + std::to_string(MaxFrames) + " frames";
         return;
     }
-    const sound::AudioState& state = sound::audioState();
+    const sound::AudioState& state = linkedCorvane().audio;
     const auto add = [&](const sound::SoundVoice& voice) {
         constexpr float none = std::numeric_limits<float>::quiet_NaN();
         platform::AudioVoiceInfo info{};

@@ -46,9 +46,9 @@ void loadStartValues(frame::Plugin& p) {
     FrameState& fs = p.sim.frame;
     fs.previousBcPressure = fs.previousBpPressure = fs.previousSapPressure = 0.0f;
     fs.blinkTimer = 0;
-    const config::NotchConfig& notch = config::notchConfig();
+    const config::NotchConfig& notch = p.config;
     fs.r30 = notch.brakeMaxCurrent.empty() ? 0.0f : notch.brakeMaxCurrent.back().lookup(30.0f);
-    loadTraction(p, config::notchConfig());
+    loadTraction(p, p.config);
     loadBrakes(p);
     loadInstruments(p);
     loadModeMachine(p);
@@ -97,10 +97,10 @@ host::Handles elapse(frame::Plugin& p, const host::VehicleState& state, int32_t*
     frame::InputState& in = p.input;
     frame::SoundTriggers& tr = in.triggers;
     FrameState& fs = p.sim.frame;
-    FrameContext f{state, config::notchConfig(), panel, sound};
+    FrameContext f{state, p.config, panel, sound};
 
     // 1. Pause handling.
-    sound::beginAudioFrame();
+    sound::beginAudioFrame(p.audio);
 
     // 2. The operation set of this frame.
     f.operationSet = std::atomic_ref<uint32_t>(fs.frameCounter).fetch_add(1) + 1;
@@ -115,7 +115,7 @@ host::Handles elapse(frame::Plugin& p, const host::VehicleState& state, int32_t*
     chain::Gates gates;
     gates.brake = forwardBrake;
     host::Handles& out = f.out;
-    out = chain::stepChainedPlugins(state, panel, sound, in.driverHandles.power, in.driverHandles.brake,
+    out = chain::stepChainedPlugins(p.chain, state, panel, sound, in.driverHandles.power, in.driverHandles.brake,
                                     in.driverHandles.reverser, gates);
 
     // 6. Output handle rules.
@@ -214,7 +214,7 @@ host::Handles elapse(frame::Plugin& p, const host::VehicleState& state, int32_t*
     sound::motorNoiseStep(p, f);
 
     // 22. One commit for every audio change of the frame.
-    sound::endAudioFrame(f.operationSet);
+    sound::endAudioFrame(p.audio, f.operationSet);
     return out;
 }
 

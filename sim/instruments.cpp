@@ -65,9 +65,9 @@ void writeNeedles(const config::NeedleTables& t, int32_t* panel, float absoluteS
 }
 
 void needlesStep(frame::Plugin& p, FrameContext& f) {
-    writeNeedles(config::needleTables(), f.panel, f.absoluteSpeed, p.sim.traction.motorCurrent,
-                 p.sim.mode.modeStepTimer, f.state.bcPressure, p.sim.brakes.displayedSap, f.state.bpPressure,
-                 f.state.mrPressure, p.sim.instruments.lineVoltage);
+    writeNeedles(p.needles, f.panel, f.absoluteSpeed, p.sim.traction.motorCurrent, p.sim.mode.modeStepTimer,
+                 f.state.bcPressure, p.sim.brakes.displayedSap, f.state.bpPressure, f.state.mrPressure,
+                 p.sim.instruments.lineVoltage);
 }
 
 void adjustmentDisplayStep(frame::Plugin& p, FrameContext& f) {

@@ -204,12 +204,12 @@ MotorNoiseInputs motorNoiseInputs(const frame::Plugin& p, const sim::FrameContex
     return in;
 }
 
-void motorNoiseStep(const frame::Plugin& p, const sim::FrameContext& frame) {
-    applyMotorNoise(audioState().motorNoise, motorNoiseLevels(motorNoiseInputs(p, frame)), frame.operationSet);
+void motorNoiseStep(frame::Plugin& p, const sim::FrameContext& frame) {
+    applyMotorNoise(p.audio.motorNoise, motorNoiseLevels(motorNoiseInputs(p, frame)), frame.operationSet);
 }
 
-void rewindMotorLayer(int layer) {
-    if (layer >= 0 && layer < MotorNoiseLayers) audioState().motorNoise[layer].rewind();
+void rewindMotorLayer(AudioState& audio, int layer) {
+    if (layer >= 0 && layer < MotorNoiseLayers) audio.motorNoise[layer].rewind();
 }
 
 }  // namespace sound

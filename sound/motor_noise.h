@@ -13,6 +13,8 @@ struct Plugin;
 
 namespace sound {
 
+struct AudioState;
+
 // What the layers read, all produced earlier in the frame.
 struct MotorNoiseInputs {
     int32_t mode = 0;  // pulseMode
@@ -57,8 +59,8 @@ void applyMotorNoise(std::array<SoundVoice, 41>& layers, const MotorNoiseLevels&
 MotorNoiseInputs motorNoiseInputs(const frame::Plugin& plugin, const sim::FrameContext& frame);
 
 // Frame step 21: one volume and one frequency-ratio request per loaded layer, in the frame's set.
-void motorNoiseStep(const frame::Plugin& plugin, const sim::FrameContext& frame);
+void motorNoiseStep(frame::Plugin& plugin, const sim::FrameContext& frame);
 // A power-mode step restarts the recording of a layer at once.
-void rewindMotorLayer(int layer);
+void rewindMotorLayer(AudioState& audio, int layer);
 
 }  // namespace sound

@@ -177,6 +177,26 @@ float finiteFrequencyRatio(float ratio) {
     return ratio;
 }
 
+SoundVoice& SoundVoice::operator=(SoundVoice&& other) noexcept {
+    if (this == &other) return *this;
+    reset();
+    engine = std::exchange(other.engine, nullptr);
+    voice = std::exchange(other.voice, nullptr);
+    pcm = std::move(other.pcm);
+    loopCount = other.loopCount;
+    voiceFlags = other.voiceFlags;
+    maxFrequencyRatio = other.maxFrequencyRatio;
+    buffer = std::move(other.buffer);
+    format = std::move(other.format);
+    playing = std::exchange(other.playing, false);
+    triggered = other.triggered;
+    sentVolume = other.sentVolume;
+    sentRatio = other.sentRatio;
+    sentOperationSet = other.sentOperationSet;
+    other.reset();
+    return *this;
+}
+
 void SoundVoice::reset() {
     if (playing) stop(platform::AudioCommitNow);
     forgetSentValues();

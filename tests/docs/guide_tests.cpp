@@ -58,8 +58,6 @@ protected:
     void TearDown() override { resetProcessWide(); }
     static void resetProcessWide() {
         platform::releaseAllKeys();
-        config::notchConfig() = config::NotchConfig{};
-        config::needleTables() = config::NeedleTables{};
     }
 
     static std::unique_ptr<frame::Plugin> freshPlugin() {

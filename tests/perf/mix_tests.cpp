@@ -10,7 +10,7 @@
 
 #include "bench/departure.h"
 #include "platform/software/audio_internal.h"
-#include "sound/audio.h"
+#include "frame/plugin.h"
 
 namespace {
 
@@ -193,7 +193,7 @@ TEST(SilentVoiceSkip, TheDepartureMixesLikeTheReference) {
     audioClearAppliedRequests();
     audioRecordRequests(true);
     bench::loadCorvane(view.pluginDirectory(), departure);
-    const sound::AudioState& audio = sound::audioState();
+    const sound::AudioState& audio = bench::corvane().audio;
     ASSERT_NE(audio.engine, nullptr);
     ShadowEngine shadow(audio);
     ASSERT_GE(shadow.byId.size(), static_cast<size_t>(sound::MotorNoiseLayers));
