@@ -53,7 +53,7 @@ extern const char VersionErrorText[];
 // The name of the list file in the plug-in directory.
 inline constexpr char ListFileName[] = "detailmodules.txt";
 
-// Load step 1: reads the list, loads each library and calls its Load before reading the next line.
+// First in Load: reads the list, loads each library and calls its Load before reading the next line.
 // Throws platform::FileSystemError when a listed path cannot be tested for existence.
 void loadChainedPlugins(ChainState& chain, const platform::Path& pluginDirectory);
 // Calls every Dispose and releases every library, in list order, and empties the list.

@@ -14,46 +14,101 @@ struct IndexUse {
     std::string_view meaning;
 };
 
+// Corvane's panel indices by what they show.
+namespace PanelIndex {
+inline constexpr int BlinkerSource = 3;  // written by a chained plug-in, read by Corvane
+inline constexpr int Speedometer = 22;
+inline constexpr int Ammeter = 26;
+inline constexpr int PowerNotchSent = 37;
+inline constexpr int BrakeNotchSent = 38;
+inline constexpr int ElectricBrakeHolds = 39;
+inline constexpr int RegenerationMatchLamp = 41;
+inline constexpr int AlwaysOnFirst = 42;
+inline constexpr int AlwaysOnSecond = 43;
+inline constexpr int NegativeNotchFlash = 45;
+inline constexpr int Blinker = 68;
+inline constexpr int CylinderNeedle = 130;
+inline constexpr int StraightAirPipeNeedle = 131;
+inline constexpr int BrakePipeNeedle = 132;
+inline constexpr int MainReservoirNeedle = 133;
+inline constexpr int SwitchFiveOnly = 135;
+inline constexpr int SwitchesFiveAndSix = 136;
+inline constexpr int AdjustmentDigitFirst = 220;
+inline constexpr int AdjustmentDigitLast = 223;
+inline constexpr int Voltmeter = 232;
+inline constexpr int SwitchTwelve = 252;
+}  // namespace PanelIndex
+
+// Corvane's sound indices by what they play.
+namespace SoundIndex {
+inline constexpr int DoorsClosed = 95;
+inline constexpr int DoorsOpened = 96;
+inline constexpr int SpeedFellBelowFive = 97;
+inline constexpr int SpeedRoseToFive = 98;
+inline constexpr int CabSwitchOn = 107;
+inline constexpr int CabSwitchOff = 108;
+inline constexpr int SwitchSixOffOrLimitUp = 109;
+inline constexpr int SwitchSixOnOrLimitDown = 110;
+inline constexpr int BrakeFromEmergency = 220;
+inline constexpr int EmergencyLatchSet = 223;
+inline constexpr int EmergencyLatchReleased = 224;
+inline constexpr int EmergencyLatchSetHeld = 227;
+inline constexpr int EmergencyLatchReleasedHeld = 228;
+inline constexpr int CylinderRefilling = 229;
+inline constexpr int BrakePipeCharging = 239;
+inline constexpr int BrakeToRelease = 243;
+inline constexpr int BrakeStep = 244;
+}  // namespace SoundIndex
+
 inline constexpr IndexUse CorvanePanelIndices[] = {
-    {22, 22, "speedometer needle: Speed.csv value x 100"},
-    {26, 26, "ammeter needle: Current.csv value of the motor current"},
-    {37, 37, "power notch sent to the host this frame"},
-    {38, 38, "brake notch sent to the host this frame"},
-    {39, 39, "electric brake carries the demand, air brake held off (0/1)"},
-    {41, 41, "regeneration-match / one-pulse re-powering lamp (0/1)"},
-    {42, 42, "always 1"},
-    {43, 43, "always 1"},
-    {45, 45, "negative-notch flash (0/1, about 100 ms)"},
-    {68, 68, "blinker following panel 3: 0 off, 1 and 2 alternating"},
-    {130, 130, "brake cylinder needle (PressureL.csv)"},
-    {131, 131, "straight air pipe needle (PressureL.csv)"},
-    {132, 132, "brake pipe needle (PressureR.csv)"},
-    {133, 133, "main reservoir needle (PressureR.csv)"},
-    {135, 135, "switch 5 on and switch 6 off (0/1)"},
-    {136, 136, "switches 5 and 6 both on (0/1)"},
-    {220, 223, "needle adjustment digits, most significant first (10 = blank)"},
-    {232, 232, "voltmeter needle (Voltage.csv)"},
-    {252, 252, "switch 12 (0/1)"},
+    {PanelIndex::Speedometer, PanelIndex::Speedometer, "speedometer needle: Speed.csv value x 100"},
+    {PanelIndex::Ammeter, PanelIndex::Ammeter, "ammeter needle: Current.csv value of the motor current"},
+    {PanelIndex::PowerNotchSent, PanelIndex::PowerNotchSent, "power notch sent to the host this frame"},
+    {PanelIndex::BrakeNotchSent, PanelIndex::BrakeNotchSent, "brake notch sent to the host this frame"},
+    {PanelIndex::ElectricBrakeHolds, PanelIndex::ElectricBrakeHolds,
+     "electric brake carries the demand, air brake held off (0/1)"},
+    {PanelIndex::RegenerationMatchLamp, PanelIndex::RegenerationMatchLamp,
+     "regeneration-match / one-pulse re-powering lamp (0/1)"},
+    {PanelIndex::AlwaysOnFirst, PanelIndex::AlwaysOnFirst, "always 1"},
+    {PanelIndex::AlwaysOnSecond, PanelIndex::AlwaysOnSecond, "always 1"},
+    {PanelIndex::NegativeNotchFlash, PanelIndex::NegativeNotchFlash, "negative-notch flash (0/1, about 100 ms)"},
+    {PanelIndex::Blinker, PanelIndex::Blinker, "blinker following panel 3: 0 off, 1 and 2 alternating"},
+    {PanelIndex::CylinderNeedle, PanelIndex::CylinderNeedle, "brake cylinder needle (PressureL.csv)"},
+    {PanelIndex::StraightAirPipeNeedle, PanelIndex::StraightAirPipeNeedle, "straight air pipe needle (PressureL.csv)"},
+    {PanelIndex::BrakePipeNeedle, PanelIndex::BrakePipeNeedle, "brake pipe needle (PressureR.csv)"},
+    {PanelIndex::MainReservoirNeedle, PanelIndex::MainReservoirNeedle, "main reservoir needle (PressureR.csv)"},
+    {PanelIndex::SwitchFiveOnly, PanelIndex::SwitchFiveOnly, "switch 5 on and switch 6 off (0/1)"},
+    {PanelIndex::SwitchesFiveAndSix, PanelIndex::SwitchesFiveAndSix, "switches 5 and 6 both on (0/1)"},
+    {PanelIndex::AdjustmentDigitFirst, PanelIndex::AdjustmentDigitLast,
+     "needle adjustment digits, most significant first (10 = blank)"},
+    {PanelIndex::Voltmeter, PanelIndex::Voltmeter, "voltmeter needle (Voltage.csv)"},
+    {PanelIndex::SwitchTwelve, PanelIndex::SwitchTwelve, "switch 12 (0/1)"},
 };
 
 inline constexpr IndexUse CorvaneSoundIndices[] = {
-    {95, 95, "doors closed"},
-    {96, 96, "doors opened"},
-    {97, 97, "speed fell below 5 km/h"},
-    {98, 98, "speed rose to 5 km/h"},
-    {107, 107, "cab switch on (keys 5, 7, 8, 12)"},
-    {108, 108, "cab switch off (keys 5, 7, 8, 12)"},
-    {109, 109, "key 6 switch off; key 11 raises the power limit"},
-    {110, 110, "key 6 switch on; key 10 lowers the power limit"},
-    {220, 220, "brake handle from emergency to the strongest service notch"},
-    {223, 223, "emergency latch set (key 9)"},
-    {224, 224, "emergency latch released (key 9)"},
-    {227, 227, "emergency latch set: started, stopped at release"},
-    {228, 228, "emergency latch released: started, stopped by the cylinder"},
-    {229, 229, "brake cylinder refilling after the latch was released"},
-    {239, 239, "brake pipe charging (looped)"},
-    {243, 243, "brake handle to release"},
-    {244, 244, "brake handle to notch 1 or to the strongest service notch"},
+    {SoundIndex::DoorsClosed, SoundIndex::DoorsClosed, "doors closed"},
+    {SoundIndex::DoorsOpened, SoundIndex::DoorsOpened, "doors opened"},
+    {SoundIndex::SpeedFellBelowFive, SoundIndex::SpeedFellBelowFive, "speed fell below 5 km/h"},
+    {SoundIndex::SpeedRoseToFive, SoundIndex::SpeedRoseToFive, "speed rose to 5 km/h"},
+    {SoundIndex::CabSwitchOn, SoundIndex::CabSwitchOn, "cab switch on (keys 5, 7, 8, 12)"},
+    {SoundIndex::CabSwitchOff, SoundIndex::CabSwitchOff, "cab switch off (keys 5, 7, 8, 12)"},
+    {SoundIndex::SwitchSixOffOrLimitUp, SoundIndex::SwitchSixOffOrLimitUp,
+     "key 6 switch off; key 11 raises the power limit"},
+    {SoundIndex::SwitchSixOnOrLimitDown, SoundIndex::SwitchSixOnOrLimitDown,
+     "key 6 switch on; key 10 lowers the power limit"},
+    {SoundIndex::BrakeFromEmergency, SoundIndex::BrakeFromEmergency,
+     "brake handle from emergency to the strongest service notch"},
+    {SoundIndex::EmergencyLatchSet, SoundIndex::EmergencyLatchSet, "emergency latch set (key 9)"},
+    {SoundIndex::EmergencyLatchReleased, SoundIndex::EmergencyLatchReleased, "emergency latch released (key 9)"},
+    {SoundIndex::EmergencyLatchSetHeld, SoundIndex::EmergencyLatchSetHeld,
+     "emergency latch set: started, stopped at release"},
+    {SoundIndex::EmergencyLatchReleasedHeld, SoundIndex::EmergencyLatchReleasedHeld,
+     "emergency latch released: started, stopped by the cylinder"},
+    {SoundIndex::CylinderRefilling, SoundIndex::CylinderRefilling,
+     "brake cylinder refilling after the latch was released"},
+    {SoundIndex::BrakePipeCharging, SoundIndex::BrakePipeCharging, "brake pipe charging (looped)"},
+    {SoundIndex::BrakeToRelease, SoundIndex::BrakeToRelease, "brake handle to release"},
+    {SoundIndex::BrakeStep, SoundIndex::BrakeStep, "brake handle to notch 1 or to the strongest service notch"},
 };
 
 inline constexpr IndexUse SentrelPanelIndices[] = {

@@ -27,7 +27,7 @@ struct AudioState {
     uint32_t sapHighLength = 0;  // sample frames
 };
 
-// Load step 3: writes the start-up log in the plug-in directory and, if it could be opened,
+// In Load, after the notch file: writes the start-up log in the plug-in directory and, if it could be opened,
 // creates the engine and every voice. Then derives the length of the straight-air-pipe exhaust.
 // A failed existence test of a motor-noise file throws platform::FileSystemError (the log is
 // closed first).

@@ -58,7 +58,7 @@ void applyMotorNoise(std::array<SoundVoice, 41>& layers, const MotorNoiseLevels&
 
 MotorNoiseInputs motorNoiseInputs(const frame::Plugin& plugin, const sim::FrameContext& frame);
 
-// Frame step 21: one volume and one frequency-ratio request per loaded layer, in the frame's set.
+// Last before the commit: one volume and one frequency-ratio request per loaded layer, in the frame's set.
 void motorNoiseStep(frame::Plugin& plugin, const sim::FrameContext& frame);
 // A power-mode step restarts the recording of a layer at once.
 void rewindMotorLayer(AudioState& audio, int layer);
