@@ -5,11 +5,11 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "frame/error_boundary.h"
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
 #include "host/plugin_driver.h"
 #include "host/run.h"
 #include "host/scenario.h"
+#include "interface/error_boundary.h"
 
 namespace bench {
 

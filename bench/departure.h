@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "frame/host_interface.h"
 #include "host/vehicle_mirror.h"
+#include "interface/host_interface.h"
 
 namespace frame {
 struct Plugin;

@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "frame/entry_points.h"
-#include "frame/host_interface.h"
+#include "interface/entry_points.h"
+#include "interface/host_interface.h"
 #include "platform/platform.h"
 
 namespace chain {

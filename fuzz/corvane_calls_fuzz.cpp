@@ -13,7 +13,7 @@
 #include "chain/chain.h"
 #include "config/needle_tables.h"
 #include "config/notch_config.h"
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
 #include "fuzz_files.h"
 #include "hostile_plugin.h"
 #include "sound/audio.h"

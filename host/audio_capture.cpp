@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
 #include "host/plugin_driver.h"
 
 namespace cabhost {

@@ -5,7 +5,7 @@
 #include <exception>
 #include <stdexcept>
 
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
 
 namespace cabhost {
 namespace {

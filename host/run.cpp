@@ -10,7 +10,7 @@
 #include <iomanip>
 #include <sstream>
 
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
 #include "host/plots.h"
 #include "host/report.h"
 #include "host/vehicle_folder.h"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
 #include "host/plugin_driver.h"
 #include "platform/platform.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "frame/plugin.h"
+#include "sim/plugin_state.h"
 #include "sound/air_sounds.h"
 
 namespace sim {

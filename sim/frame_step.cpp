@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "chain/chain.h"
-#include "frame/indices.h"
-#include "frame/plugin.h"
+#include "interface/indices.h"
+#include "sim/plugin_state.h"
 #include "sound/audio.h"
 #include "sound/motor_noise.h"
 
@@ -142,6 +142,27 @@ void gaugesStep(frame::Plugin& p, FrameContext& f) {
     adjustmentDisplayStep(p, f);
 }
 
+sound::MotorNoiseInputs motorNoiseInputs(const frame::Plugin& p, const FrameContext& frame) {
+    sound::MotorNoiseInputs in;
+    in.mode = p.sim.mode.pulseMode;
+    in.r = p.sim.traction.voltageRatio;
+    in.s = p.sim.traction.motorSpeed;
+    in.v = frame.state.speed;
+    in.n = p.sim.traction.effectiveNotch;
+    in.h = p.input.negativePowerActive;
+    in.a = frame.acceleration;
+    in.gp = p.sim.mode.powerGain;
+    in.gb = p.sim.mode.brakeGain;
+    in.f = p.sim.mode.fieldRamp;
+    in.u = p.sim.instruments.lineVoltage;
+    return in;
+}
+
+// Last before the commit: one volume and one frequency-ratio request per loaded layer, in the frame's set.
+void motorNoiseStep(frame::Plugin& p, const FrameContext& f) {
+    sound::applyMotorNoise(p.audio.motorNoise, sound::motorNoiseLevels(motorNoiseInputs(p, f)), f.operationSet);
+}
+
 // What the next frame compares against.
 void previousValuesStep(frame::Plugin& p, FrameContext& f) {
     FrameState& fs = p.sim.frame;
@@ -232,7 +253,7 @@ host::Handles elapse(frame::Plugin& p, const host::VehicleState& state, int32_t*
     indicatorLampsStep(p, f);
     gaugesStep(p, f);
     previousValuesStep(p, f);
-    sound::motorNoiseStep(p, f);
+    motorNoiseStep(p, f);
     // One commit for every audio change of the frame.
     sound::endAudioFrame(p.audio, f.operationSet);
     return f.out;

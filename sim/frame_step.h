@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 #include "sim/brakes.h"
 #include "sim/instruments.h"
 #include "sim/keyboard.h"

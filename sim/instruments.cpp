@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "frame/indices.h"
-#include "frame/plugin.h"
+#include "interface/indices.h"
+#include "sim/plugin_state.h"
 
 namespace sim {
 

@@ -3,7 +3,7 @@
 // and lower thresholds are the hysteresis that keeps the mode from chattering.
 #include "sim/mode_machine.h"
 
-#include "frame/plugin.h"
+#include "sim/plugin_state.h"
 #include "sound/motor_noise.h"
 
 namespace sim {

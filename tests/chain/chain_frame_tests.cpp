@@ -4,7 +4,7 @@
 
 #include "chain_test_support.h"
 #include "config/config_error.h"
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "config/config_error.h"
 #include "config/notch_config.h"
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
 
 namespace {
 

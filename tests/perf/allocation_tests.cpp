@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "bench/departure.h"
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "bench/departure.h"
+#include "corvane/plugin.h"
 #include "platform/software/audio_internal.h"
-#include "frame/plugin.h"
 
 namespace {
 

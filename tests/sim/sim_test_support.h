@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
 
 namespace simtest {
 

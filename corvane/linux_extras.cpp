@@ -1,5 +1,5 @@
 // EXT: functions of the Linux library that only the stand-in host and tests use.
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 #include "platform/platform.h"
 
 extern "C" {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
 
 namespace frame {
 

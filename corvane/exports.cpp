@@ -1,6 +1,6 @@
 // Corvane's sixteen entry points: thin wrappers that call the frame and translate errors.
-#include "frame/error_boundary.h"
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
+#include "interface/error_boundary.h"
 
 using host::BeaconData;
 using host::Handles;

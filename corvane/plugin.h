@@ -1,30 +1,12 @@
-// Corvane's state, owned in one place, and the work of every entry point.
+// The work of every Corvane entry point, on the plug-in it is given.
 #pragma once
 
 #include <cstdint>
 
-#include "chain/chain.h"
-#include "config/needle_tables.h"
-#include "config/notch_config.h"
-#include "frame/host_interface.h"
-#include "frame/input_state.h"
-#include "platform/platform.h"
-#include "sim/frame_step.h"
-#include "sound/audio.h"
+#include "interface/host_interface.h"
+#include "sim/plugin_state.h"
 
 namespace frame {
-
-// Everything one loaded Corvane keeps between calls. The library holds one instance behind its
-// entry points; the stand-in host and the tests make their own, and `plugin = {}` starts afresh.
-struct Plugin {
-    platform::Path pluginDirectory;  // ends with a separator
-    config::NotchConfig config;
-    config::NeedleTables needles;
-    chain::ChainState chain;
-    sound::AudioState audio;
-    InputState input;
-    sim::SimState sim;
-};
 
 // Library attach: the plug-in directory is the module's folder with its trailing separator.
 void libraryAttach(Plugin& p, const platform::Path& moduleFile);
