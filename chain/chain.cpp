@@ -61,13 +61,13 @@ void runElapse(ChainState& chain, const ChainedPlugin& plugin, const host::Vehic
 
 }  // namespace
 
-#ifdef _WIN32
 // "のバージョンが不正です。" in code page 932.
-const char VersionErrorText[] =
+constexpr char VersionErrorTextCodePage932[] =
     "\x82\xcc\x83\x6f\x81\x5b\x83\x57\x83\x87\x83\x93\x82\xaa\x95\x73\x90\xb3\x82\xc5\x82\xb7\x81\x42";
-#else
-const char VersionErrorText[] = "のバージョンが不正です。";
-#endif
+constexpr char VersionErrorTextUtf8[] = "のバージョンが不正です。";
+
+const char* const VersionErrorText =
+    platform::NarrowTextIsCodePage932 ? VersionErrorTextCodePage932 : VersionErrorTextUtf8;
 
 void loadChainedPlugins(ChainState& chain, const platform::Path& pluginDirectory) {
     if (chain.chainedLoadRunning) {

@@ -48,7 +48,7 @@ public:
 
 // The fixed text that follows the library path in the version error, in the host's narrow
 // character set: code page 932 on Windows, UTF-8 elsewhere.
-extern const char VersionErrorText[];
+extern const char* const VersionErrorText;
 
 // The name of the list file in the plug-in directory.
 inline constexpr char ListFileName[] = "detailmodules.txt";

@@ -26,19 +26,18 @@ void startSoundLevels(SoundLevels& levels, bool linked) {
             "Corvane linked in (without --plugin) to see its sound layers";
         return;
     }
-#ifdef _WIN32
-    levels.note = "the Windows host plays Corvane's sounds instead of rendering them";
-#else
+    if (!platform::HostReadsSoundLevels) {
+        levels.note = "the Windows host plays Corvane's sounds instead of rendering them";
+        return;
+    }
     if (!linkedCorvane().audio.engine) {
         levels.note = "Corvane created no audio engine (its start-up log says why)";
         return;
     }
     levels.active = true;
-#endif
 }
 
 void recordSoundLevels(SoundLevels& levels, double timeS) {
-#ifndef _WIN32
     if (!levels.active) return;
     if (levels.timeS.size() >= MaxFrames) {
         levels.note = "the sound levels stop after the first " + std::to_string(MaxFrames) + " frames";
@@ -62,9 +61,6 @@ void recordSoundLevels(SoundLevels& levels, double timeS) {
     add(state.bcSound);
     add(state.sapSound);
     add(state.sapHighSound);
-#else
-    (void)levels, (void)timeS;
-#endif
 }
 
 }  // namespace cabhost

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -21,13 +22,26 @@ void onLibraryAttach(const Path& moduleFile);
 
 // ---- Paths and text --------------------------------------------------------------------------
 
-// The separator that ends a directory path on this platform.
-constexpr char32_t PreferredSeparator =
 #ifdef _WIN32
-    U'\\';
+// The separator that ends a directory path on this platform.
+constexpr char32_t PreferredSeparator = U'\\';
+// "/" separates path components everywhere; on Windows the backslash does too.
+constexpr bool BackslashSeparates = true;
+// The most separators that begin a path's root: two for a network path on Windows, one elsewhere.
+constexpr size_t MaxRootSeparators = 2;
+// The narrow text the host shows is in code page 932 on Windows, UTF-8 elsewhere.
+constexpr bool NarrowTextIsCodePage932 = true;
 #else
-    U'/';
+constexpr char32_t PreferredSeparator = U'/';
+constexpr bool BackslashSeparates = false;
+constexpr size_t MaxRootSeparators = 1;
+constexpr bool NarrowTextIsCodePage932 = false;
 #endif
+
+// True for a character that separates the components of a path on this platform.
+constexpr bool isPathSeparator(Path::value_type c) {
+    return c == '/' || (BackslashSeparates && c == '\\');
+}
 
 // A path from decoded text. "\" and "/" both separate components on every platform.
 Path pathFromText(std::u32string_view text);
@@ -50,6 +64,8 @@ public:
 // True when something exists at the path. File not found, path not found, bad network path and
 // invalid name count as not existing; any other failure throws FileSystemError.
 bool exists(const Path& path);
+// The file opened for reading bytes; null when it cannot be opened.
+std::FILE* openFileForReading(const Path& path);
 
 // ---- Libraries -------------------------------------------------------------------------------
 
@@ -341,6 +357,13 @@ void audioRender(AudioEngine engine, float* stereo, uint32_t frameCount);
 #include <vector>
 
 namespace platform {
+// Defined by the host: the program's work, called from the platform's program entry
+// (platform/<backend>/host_entry.cpp) with the arguments after the program name as UTF-8, in
+// reverse order, and the program's own path.
+int hostMain(std::vector<std::string> arguments, const Path& argument0);
+}  // namespace platform
+
+namespace platform {
 
 // From now on the error signal of a plug-in library is caught: on Windows a handler keeps the
 // message of the structured exception and lets the entry point return normally, as a host whose
@@ -363,6 +386,13 @@ bool hostLinksFolders();
 bool hostLinkFile(const Path& target, const Path& link, std::string& error);
 // The library file is loaded in this process now (by the host or by a plug-in it drives).
 bool hostLibraryIsLoaded(const Path& library);
+// The stand-in host reads the levels of Corvane's voices back from the engine that mixes them;
+// the Windows host plays them instead.
+#ifdef _WIN32
+constexpr bool HostReadsSoundLevels = false;
+#else
+constexpr bool HostReadsSoundLevels = true;
+#endif
 // fopen with mode "wb", for a path in any script. Null when it cannot be opened.
 std::FILE* hostOpenBinaryFileForWriting(const Path& path);
 // Waits for this many milliseconds of wall-clock time; returns at once for 0 or less.

@@ -20,6 +20,10 @@ char lastErrorText[4096];
 
 }  // namespace
 
+std::FILE* openFileForReading(const Path& path) {
+    return std::fopen(path.c_str(), "rb");
+}
+
 bool exists(const Path& path) {
     struct stat info;
     if (::stat(path.c_str(), &info) == 0) return true;

@@ -27,6 +27,10 @@ std::wstring moduleFileName(HMODULE module) {
 
 }  // namespace
 
+std::FILE* openFileForReading(const Path& path) {
+    return ::_wfopen(path.c_str(), L"rb");
+}
+
 bool exists(const Path& path) {
     DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) return true;
