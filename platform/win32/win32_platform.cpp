@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <vector>
 
 #include "platform/platform.h"
@@ -98,13 +97,6 @@ LocalTime localTime() {
     ::GetLocalTime(&now);
     return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
 }
-
-#ifndef CORVANE_FIXED_RANDOM
-uint32_t randomU32() {
-    static std::random_device device;
-    return device();
-}
-#endif
 
 void signalError(const char* message) {
     std::snprintf(lastErrorText, sizeof lastErrorText, "%s", message);
