@@ -52,6 +52,13 @@ void handOver(IntEntry entry, int32_t& lastSent, int32_t value) {
     lastSent = value;
 }
 
+// Passes a host call on to every library that exports the entry, in list order.
+template <class Entry, class... Args>
+void forwardToAll(const ChainState& chain, Entry host::EntryPoints::*entry, const Args&... args) {
+    for (const ChainedPlugin& plugin : chain.chainedPlugins)
+        if (plugin.*entry) (plugin.*entry)(args...);
+}
+
 void runElapse(ChainState& chain, const ChainedPlugin& plugin, const host::VehicleState& state, int32_t* panel,
                int32_t* sound) {
     if (!plugin.elapse) return;
@@ -127,48 +134,39 @@ void checkChainedVersions(const ChainState& chain) {
 }
 
 void forwardSetVehicleSpec(const ChainState& chain, const host::VehicleSpec& spec) {
-    for (const ChainedPlugin& plugin : chain.chainedPlugins)
-        if (plugin.setVehicleSpec) plugin.setVehicleSpec(spec);
+    forwardToAll(chain, &ChainedPlugin::setVehicleSpec, spec);
 }
 
 void forwardInitialize(const ChainState& chain, int32_t value) {
-    for (const ChainedPlugin& plugin : chain.chainedPlugins)
-        if (plugin.initialize) plugin.initialize(value);
+    forwardToAll(chain, &ChainedPlugin::initialize, value);
 }
 
 void forwardKeyDown(const ChainState& chain, int32_t key) {
-    for (const ChainedPlugin& plugin : chain.chainedPlugins)
-        if (plugin.keyDown) plugin.keyDown(key);
+    forwardToAll(chain, &ChainedPlugin::keyDown, key);
 }
 
 void forwardKeyUp(const ChainState& chain, int32_t key) {
-    for (const ChainedPlugin& plugin : chain.chainedPlugins)
-        if (plugin.keyUp) plugin.keyUp(key);
+    forwardToAll(chain, &ChainedPlugin::keyUp, key);
 }
 
 void forwardHornBlow(const ChainState& chain, int32_t horn) {
-    for (const ChainedPlugin& plugin : chain.chainedPlugins)
-        if (plugin.hornBlow) plugin.hornBlow(horn);
+    forwardToAll(chain, &ChainedPlugin::hornBlow, horn);
 }
 
 void forwardDoorOpen(const ChainState& chain) {
-    for (const ChainedPlugin& plugin : chain.chainedPlugins)
-        if (plugin.doorOpen) plugin.doorOpen();
+    forwardToAll(chain, &ChainedPlugin::doorOpen);
 }
 
 void forwardDoorClose(const ChainState& chain) {
-    for (const ChainedPlugin& plugin : chain.chainedPlugins)
-        if (plugin.doorClose) plugin.doorClose();
+    forwardToAll(chain, &ChainedPlugin::doorClose);
 }
 
 void forwardSetSignal(const ChainState& chain, int32_t signal) {
-    for (const ChainedPlugin& plugin : chain.chainedPlugins)
-        if (plugin.setSignal) plugin.setSignal(signal);
+    forwardToAll(chain, &ChainedPlugin::setSignal, signal);
 }
 
 void forwardSetBeaconData(const ChainState& chain, const host::BeaconData& beacon) {
-    for (const ChainedPlugin& plugin : chain.chainedPlugins)
-        if (plugin.setBeaconData) plugin.setBeaconData(beacon);
+    forwardToAll(chain, &ChainedPlugin::setBeaconData, beacon);
 }
 
 host::Handles stepChainedPlugins(ChainState& chain, const host::VehicleState& state, int32_t* panel, int32_t* sound,
