@@ -4,6 +4,7 @@
 
 #include "corvane/plugin.h"
 #include "host/plugin_driver.h"
+#include "platform/audio.h"
 
 namespace cabhost {
 

@@ -10,6 +10,7 @@
 #include "host/check.h"
 #include "host/new_vehicle.h"
 #include "host/run.h"
+#include "platform/host.h"
 
 namespace {
 

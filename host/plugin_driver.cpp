@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "corvane/plugin.h"
+#include "platform/host.h"
 
 namespace cabhost {
 namespace {

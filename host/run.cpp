@@ -16,6 +16,7 @@
 #include "host/vehicle_folder.h"
 #include "host/vehicle_mirror.h"
 #include "host/wav_file.h"
+#include "platform/host.h"
 
 namespace cabhost {
 

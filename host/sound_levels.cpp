@@ -5,6 +5,8 @@
 
 #include "corvane/plugin.h"
 #include "host/plugin_driver.h"
+#include "platform/audio.h"
+#include "platform/host.h"
 #include "platform/platform.h"
 
 namespace cabhost {

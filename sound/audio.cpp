@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/audio.h"
 #include "sound/audio_log.h"
 #include "sound/decode.h"
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/audio.h"
 #include "platform/platform.h"
 #include "sound/sound_voice.h"
 

@@ -4,6 +4,8 @@
 #include <new>
 #include <string>
 
+#include "platform/audio.h"
+
 namespace sound {
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/audio.h"
 #include "sound/audio.h"
 #include "sound/motor_layers.h"
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/audio.h"
 #include "sound/audio_log.h"
 #include "sound/decode.h"
 

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/audio.h"
 #include "platform/platform.h"
 
 namespace sound {

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host.h"
 #include "platform/platform.h"
 
 int main(int argc, char** argv) {

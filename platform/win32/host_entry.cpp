@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host.h"
 #include "platform/platform.h"
 
 int wmain(int argc, wchar_t** argv) {

@@ -10,6 +10,7 @@
 
 #include "bench/departure.h"
 #include "corvane/plugin.h"
+#include "platform/audio.h"
 #include "platform/software/audio_internal.h"
 
 namespace {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "platform/audio.h"
 #include "sound/air_sounds.h"
 #include "tests/sound/sound_test_support.h"
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "interface/host_interface.h"
+#include "platform/audio.h"
 #include "sound/audio_log.h"
 #include "sound/sound_voice.h"
 #include "tests/sound/audio_contract.h"
