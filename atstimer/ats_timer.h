@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 
 namespace atstimer {
 

@@ -3,14 +3,6 @@
 #include "atstimer/ats_timer.h"
 #include "platform/platform.h"
 
-// The build hides every symbol by default; the entry points are the library's interface. On Windows
-// the generated .def file names them instead.
-#ifdef _WIN32
-#define SENTREL_ENTRY
-#else
-#define SENTREL_ENTRY __attribute__((visibility("default")))
-#endif
-
 using host::BeaconData;
 using host::Handles;
 using host::VehicleSpec;
@@ -37,57 +29,57 @@ bool shiftKeyDown() noexcept {
 extern "C" {
 
 // Load, Dispose, HornBlow and SetSignal have nothing to do.
-SENTREL_ENTRY void PLUGIN_CALL Load() {}
-SENTREL_ENTRY void PLUGIN_CALL Dispose() {}
-SENTREL_ENTRY void PLUGIN_CALL HornBlow(int32_t) {}
-SENTREL_ENTRY void PLUGIN_CALL SetSignal(int32_t) {}
+PLUGIN_EXPORT void PLUGIN_CALL Load() {}
+PLUGIN_EXPORT void PLUGIN_CALL Dispose() {}
+PLUGIN_EXPORT void PLUGIN_CALL HornBlow(int32_t) {}
+PLUGIN_EXPORT void PLUGIN_CALL SetSignal(int32_t) {}
 
-SENTREL_ENTRY int32_t PLUGIN_CALL GetPluginVersion() {
+PLUGIN_EXPORT int32_t PLUGIN_CALL GetPluginVersion() {
     return host::PluginInterfaceVersion;
 }
 
-SENTREL_ENTRY void PLUGIN_CALL SetVehicleSpec(VehicleSpec spec) {
+PLUGIN_EXPORT void PLUGIN_CALL SetVehicleSpec(VehicleSpec spec) {
     atstimer::setVehicleSpec(state, spec);
 }
 
 // The host's start value carries nothing this plug-in uses.
-SENTREL_ENTRY void PLUGIN_CALL Initialize(int32_t) {
+PLUGIN_EXPORT void PLUGIN_CALL Initialize(int32_t) {
     atstimer::initialize(state);
 }
 
-SENTREL_ENTRY Handles PLUGIN_CALL Elapse(VehicleState vehicle, int32_t* panel, int32_t* sound) {
+PLUGIN_EXPORT Handles PLUGIN_CALL Elapse(VehicleState vehicle, int32_t* panel, int32_t* sound) {
     return atstimer::elapse(state, vehicle, panel ? panel : spareArrays[0], sound ? sound : spareArrays[1]);
 }
 
-SENTREL_ENTRY void PLUGIN_CALL SetPower(int32_t power) {
+PLUGIN_EXPORT void PLUGIN_CALL SetPower(int32_t power) {
     atstimer::setPower(state, power);
 }
 
-SENTREL_ENTRY void PLUGIN_CALL SetBrake(int32_t brake) {
+PLUGIN_EXPORT void PLUGIN_CALL SetBrake(int32_t brake) {
     atstimer::setBrake(state, brake);
 }
 
-SENTREL_ENTRY void PLUGIN_CALL SetReverser(int32_t reverser) {
+PLUGIN_EXPORT void PLUGIN_CALL SetReverser(int32_t reverser) {
     atstimer::setReverser(state, reverser);
 }
 
-SENTREL_ENTRY void PLUGIN_CALL KeyDown(int32_t key) {
+PLUGIN_EXPORT void PLUGIN_CALL KeyDown(int32_t key) {
     atstimer::keyDown(state, key, key == atstimer::ResetKey && shiftKeyDown());
 }
 
-SENTREL_ENTRY void PLUGIN_CALL KeyUp(int32_t key) {
+PLUGIN_EXPORT void PLUGIN_CALL KeyUp(int32_t key) {
     atstimer::keyUp(state, key);
 }
 
-SENTREL_ENTRY void PLUGIN_CALL DoorOpen() {
+PLUGIN_EXPORT void PLUGIN_CALL DoorOpen() {
     atstimer::doorOpen(state);
 }
 
-SENTREL_ENTRY void PLUGIN_CALL DoorClose() {
+PLUGIN_EXPORT void PLUGIN_CALL DoorClose() {
     atstimer::doorClose(state);
 }
 
-SENTREL_ENTRY void PLUGIN_CALL SetBeaconData(BeaconData beacon) {
+PLUGIN_EXPORT void PLUGIN_CALL SetBeaconData(BeaconData beacon) {
     atstimer::setBeaconData(state, beacon);
 }
 

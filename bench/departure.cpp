@@ -5,12 +5,11 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "config/notch_config.h"
-#include "frame/error_boundary.h"
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
 #include "host/plugin_driver.h"
 #include "host/run.h"
 #include "host/scenario.h"
+#include "interface/error_boundary.h"
 
 namespace bench {
 
@@ -58,8 +57,8 @@ Departure recordDeparture(const fs::path& scenarioFile, const fs::path& pluginDi
     session->entry.setVehicleSpec(scenario.spec);
     session->entry.initialize(scenario.initializeValue);
     cabhost::CurrentTables tables;
-    tables.power = config::notchConfig().powerCurrent;
-    tables.brake = config::notchConfig().brakeMaxCurrent;
+    tables.power = cabhost::linkedCorvane().config.powerCurrent;
+    tables.brake = cabhost::linkedCorvane().config.brakeMaxCurrent;
 
     const cabhost::Simulation run = cabhost::simulate(scenario, *session, tables);
     session->entry.dispose();
@@ -85,8 +84,13 @@ Departure recordDeparture(const fs::path& scenarioFile, const fs::path& pluginDi
     return departure;
 }
 
+frame::Plugin& corvane() {
+    static frame::Plugin* instance = new frame::Plugin();
+    return *instance;
+}
+
 void loadCorvane(const fs::path& pluginDirectory, const Departure& departure) {
-    frame::Plugin& p = frame::plugin();
+    frame::Plugin& p = corvane();
     p = frame::Plugin{};
     platform::releaseAllKeys();
     p.pluginDirectory = pluginDirectory;
@@ -97,11 +101,11 @@ void loadCorvane(const fs::path& pluginDirectory, const Departure& departure) {
 }
 
 void disposeCorvane() {
-    frame::quiet([] { frame::dispose(frame::plugin()); });
+    frame::quiet([] { frame::dispose(corvane()); });
 }
 
 void applyInputs(const DepartureFrame& before, const DepartureFrame& now) {
-    frame::Plugin& p = frame::plugin();
+    frame::Plugin& p = corvane();
     frame::quiet([&] {
         if (now.doorsClosed != before.doorsClosed) {
             if (now.doorsClosed) {
@@ -119,7 +123,7 @@ void applyInputs(const DepartureFrame& before, const DepartureFrame& now) {
 // Kept out of line so that the instruction count can collect exactly this function's calls.
 __attribute__((noinline)) host::Handles corvaneElapse(const host::VehicleState& state, int32_t* panel, int32_t* sound) {
     host::Handles out{};
-    frame::quiet([&] { out = frame::elapse(frame::plugin(), state, panel, sound); });
+    frame::quiet([&] { out = frame::elapse(corvane(), state, panel, sound); });
     return out;
 }
 

@@ -8,8 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "frame/host_interface.h"
 #include "host/vehicle_mirror.h"
+#include "interface/host_interface.h"
+
+namespace frame {
+struct Plugin;
+}
 
 namespace bench {
 
@@ -55,7 +59,8 @@ struct VehicleView {
 // shorter than minFrames runs on (coasting) until it has that many. Throws std::runtime_error.
 Departure recordDeparture(const fs::path& scenarioFile, const fs::path& pluginDirectory, size_t minFrames = 0);
 
-// Corvane linked in, driven the way a host drives it.
+// Corvane linked in, driven the way a host drives it: the benchmarks' own instance.
+frame::Plugin& corvane();
 void loadCorvane(const fs::path& pluginDirectory, const Departure& departure);  // throws on a Load error
 void disposeCorvane();
 // The driver inputs that changed between two frames, as the host reports them before the frame.

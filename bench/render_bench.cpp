@@ -3,7 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/bench_support.h"
-#include "config/notch_config.h"
+#include "corvane/plugin.h"
+#include "host/plugin_driver.h"
 #include "host/run.h"
 #include "host/scenario.h"
 
@@ -33,8 +34,8 @@ void CabhostRenderDeparture(benchmark::State& st) {
         session->entry.setVehicleSpec(scenario.spec);
         session->entry.initialize(scenario.initializeValue);
         cabhost::CurrentTables tables;
-        tables.power = config::notchConfig().powerCurrent;
-        tables.brake = config::notchConfig().brakeMaxCurrent;
+        tables.power = cabhost::linkedCorvane().config.powerCurrent;
+        tables.brake = cabhost::linkedCorvane().config.brakeMaxCurrent;
 
         const Clock::time_point start = Clock::now();
         const cabhost::Simulation run = cabhost::simulate(scenario, *session, tables);

@@ -52,6 +52,13 @@ void handOver(IntEntry entry, int32_t& lastSent, int32_t value) {
     lastSent = value;
 }
 
+// Passes a host call on to every library that exports the entry, in list order.
+template <class Entry, class... Args>
+void forwardToAll(const ChainState& chain, Entry host::EntryPoints::*entry, const Args&... args) {
+    for (const ChainedPlugin& plugin : chain.chainedPlugins)
+        if (plugin.*entry) (plugin.*entry)(args...);
+}
+
 void runElapse(ChainState& chain, const ChainedPlugin& plugin, const host::VehicleState& state, int32_t* panel,
                int32_t* sound) {
     if (!plugin.elapse) return;
@@ -61,19 +68,13 @@ void runElapse(ChainState& chain, const ChainedPlugin& plugin, const host::Vehic
 
 }  // namespace
 
-#ifdef _WIN32
 // "のバージョンが不正です。" in code page 932.
-const char VersionErrorText[] =
+constexpr char VersionErrorTextCodePage932[] =
     "\x82\xcc\x83\x6f\x81\x5b\x83\x57\x83\x87\x83\x93\x82\xaa\x95\x73\x90\xb3\x82\xc5\x82\xb7\x81\x42";
-#else
-const char VersionErrorText[] = "のバージョンが不正です。";
-#endif
+constexpr char VersionErrorTextUtf8[] = "のバージョンが不正です。";
 
-ChainState& chainState() {
-    // Never destroyed: the host may call in while the process is shutting down.
-    static ChainState* instance = new ChainState();
-    return *instance;
-}
+const char* const VersionErrorText =
+    platform::NarrowTextIsCodePage932 ? VersionErrorTextCodePage932 : VersionErrorTextUtf8;
 
 void loadChainedPlugins(ChainState& chain, const platform::Path& pluginDirectory) {
     if (chain.chainedLoadRunning) {
@@ -133,48 +134,39 @@ void checkChainedVersions(const ChainState& chain) {
 }
 
 void forwardSetVehicleSpec(const ChainState& chain, const host::VehicleSpec& spec) {
-    for (const ChainedPlugin& plugin : chain.chainedPlugins)
-        if (plugin.setVehicleSpec) plugin.setVehicleSpec(spec);
+    forwardToAll(chain, &ChainedPlugin::setVehicleSpec, spec);
 }
 
 void forwardInitialize(const ChainState& chain, int32_t value) {
-    for (const ChainedPlugin& plugin : chain.chainedPlugins)
-        if (plugin.initialize) plugin.initialize(value);
+    forwardToAll(chain, &ChainedPlugin::initialize, value);
 }
 
 void forwardKeyDown(const ChainState& chain, int32_t key) {
-    for (const ChainedPlugin& plugin : chain.chainedPlugins)
-        if (plugin.keyDown) plugin.keyDown(key);
+    forwardToAll(chain, &ChainedPlugin::keyDown, key);
 }
 
 void forwardKeyUp(const ChainState& chain, int32_t key) {
-    for (const ChainedPlugin& plugin : chain.chainedPlugins)
-        if (plugin.keyUp) plugin.keyUp(key);
+    forwardToAll(chain, &ChainedPlugin::keyUp, key);
 }
 
 void forwardHornBlow(const ChainState& chain, int32_t horn) {
-    for (const ChainedPlugin& plugin : chain.chainedPlugins)
-        if (plugin.hornBlow) plugin.hornBlow(horn);
+    forwardToAll(chain, &ChainedPlugin::hornBlow, horn);
 }
 
 void forwardDoorOpen(const ChainState& chain) {
-    for (const ChainedPlugin& plugin : chain.chainedPlugins)
-        if (plugin.doorOpen) plugin.doorOpen();
+    forwardToAll(chain, &ChainedPlugin::doorOpen);
 }
 
 void forwardDoorClose(const ChainState& chain) {
-    for (const ChainedPlugin& plugin : chain.chainedPlugins)
-        if (plugin.doorClose) plugin.doorClose();
+    forwardToAll(chain, &ChainedPlugin::doorClose);
 }
 
 void forwardSetSignal(const ChainState& chain, int32_t signal) {
-    for (const ChainedPlugin& plugin : chain.chainedPlugins)
-        if (plugin.setSignal) plugin.setSignal(signal);
+    forwardToAll(chain, &ChainedPlugin::setSignal, signal);
 }
 
 void forwardSetBeaconData(const ChainState& chain, const host::BeaconData& beacon) {
-    for (const ChainedPlugin& plugin : chain.chainedPlugins)
-        if (plugin.setBeaconData) plugin.setBeaconData(beacon);
+    forwardToAll(chain, &ChainedPlugin::setBeaconData, beacon);
 }
 
 host::Handles stepChainedPlugins(ChainState& chain, const host::VehicleState& state, int32_t* panel, int32_t* sound,
@@ -212,49 +204,6 @@ host::Handles stepChainedPlugins(ChainState& chain, const host::VehicleState& st
         runElapse(chain, plugin, state, panel, sound);
     }
     return chain.chainHandles;
-}
-
-// ---- The process-wide instance -----------------------------------------------------------------
-
-void loadChainedPlugins(const platform::Path& pluginDirectory) {
-    loadChainedPlugins(chainState(), pluginDirectory);
-}
-void disposeChainedPlugins() {
-    disposeChainedPlugins(chainState());
-}
-void checkChainedVersions() {
-    checkChainedVersions(chainState());
-}
-void forwardSetVehicleSpec(const host::VehicleSpec& spec) {
-    forwardSetVehicleSpec(chainState(), spec);
-}
-void forwardInitialize(int32_t value) {
-    forwardInitialize(chainState(), value);
-}
-void forwardKeyDown(int32_t key) {
-    forwardKeyDown(chainState(), key);
-}
-void forwardKeyUp(int32_t key) {
-    forwardKeyUp(chainState(), key);
-}
-void forwardHornBlow(int32_t horn) {
-    forwardHornBlow(chainState(), horn);
-}
-void forwardDoorOpen() {
-    forwardDoorOpen(chainState());
-}
-void forwardDoorClose() {
-    forwardDoorClose(chainState());
-}
-void forwardSetSignal(int32_t signal) {
-    forwardSetSignal(chainState(), signal);
-}
-void forwardSetBeaconData(const host::BeaconData& beacon) {
-    forwardSetBeaconData(chainState(), beacon);
-}
-host::Handles stepChainedPlugins(const host::VehicleState& state, int32_t* panel, int32_t* sound, int32_t driverPower,
-                                 int32_t driverBrake, int32_t driverReverser, Gates gates) {
-    return stepChainedPlugins(chainState(), state, panel, sound, driverPower, driverBrake, driverReverser, gates);
 }
 
 }  // namespace chain

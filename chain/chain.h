@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "frame/entry_points.h"
-#include "frame/host_interface.h"
+#include "interface/entry_points.h"
+#include "interface/host_interface.h"
 #include "platform/platform.h"
 
 namespace chain {
@@ -40,9 +40,6 @@ struct ChainState {
     bool loadReentered = false;
 };
 
-// The process-wide instance, built on first use.
-ChainState& chainState();
-
 // A chained library reports another interface version.
 class VersionError : public std::runtime_error {
 public:
@@ -51,31 +48,18 @@ public:
 
 // The fixed text that follows the library path in the version error, in the host's narrow
 // character set: code page 932 on Windows, UTF-8 elsewhere.
-extern const char VersionErrorText[];
+extern const char* const VersionErrorText;
 
 // The name of the list file in the plug-in directory.
 inline constexpr char ListFileName[] = "detailmodules.txt";
 
-// Load step 1: reads the list, loads each library and calls its Load before reading the next line.
+// First in Load: reads the list, loads each library and calls its Load before reading the next line.
 // Throws platform::FileSystemError when a listed path cannot be tested for existence.
-void loadChainedPlugins(const platform::Path& pluginDirectory);
 void loadChainedPlugins(ChainState& chain, const platform::Path& pluginDirectory);
 // Calls every Dispose and releases every library, in list order, and empties the list.
-void disposeChainedPlugins();
 void disposeChainedPlugins(ChainState& chain);
 // Throws VersionError (message: library path + fixed text) for the first library of another version.
-void checkChainedVersions();
 void checkChainedVersions(const ChainState& chain);
-
-void forwardSetVehicleSpec(const host::VehicleSpec& spec);
-void forwardInitialize(int32_t value);
-void forwardKeyDown(int32_t key);
-void forwardKeyUp(int32_t key);
-void forwardHornBlow(int32_t horn);
-void forwardDoorOpen();
-void forwardDoorClose();
-void forwardSetSignal(int32_t signal);
-void forwardSetBeaconData(const host::BeaconData& beacon);
 
 void forwardSetVehicleSpec(const ChainState& chain, const host::VehicleSpec& spec);
 void forwardInitialize(const ChainState& chain, int32_t value);
@@ -94,8 +78,6 @@ struct Gates {
 };
 
 // The chained step of one frame; returns the handles of the last library that ran (kept between frames).
-host::Handles stepChainedPlugins(const host::VehicleState& state, int32_t* panel, int32_t* sound, int32_t driverPower,
-                                 int32_t driverBrake, int32_t driverReverser, Gates gates);
 host::Handles stepChainedPlugins(ChainState& chain, const host::VehicleState& state, int32_t* panel, int32_t* sound,
                                  int32_t driverPower, int32_t driverBrake, int32_t driverReverser, Gates gates);
 

@@ -4,12 +4,6 @@
 
 namespace config {
 
-NeedleTables& needleTables() {
-    // Never destroyed: the host may call in while the process is shutting down.
-    static NeedleTables* instance = new NeedleTables();
-    return *instance;
-}
-
 bool panelModifyFileExists(const platform::Path& pluginDirectory) {
     return platform::exists(platform::joinPath(pluginDirectory, PanelModifyFile));
 }

@@ -25,8 +25,6 @@ constexpr std::array<std::string_view, NeedleTableCount> NeedleTableFiles = {
 };
 constexpr std::string_view PanelModifyFile = "..\\PanelModify.txt";
 
-NeedleTables& needleTables();
-
 // True when ..\PanelModify.txt exists beside the plug-in directory (its content is never read).
 // Throws platform::FileSystemError when existence cannot be determined.
 bool panelModifyFileExists(const platform::Path& pluginDirectory);

@@ -239,10 +239,4 @@ float NotchConfig::brakeNoLoadCurrentAt(float speed) const {
     return brakeNoLoadCurrent.lookup(std::fabs(speed));
 }
 
-NotchConfig& notchConfig() {
-    // Never destroyed: the host may call in while the process is shutting down.
-    static NotchConfig* instance = new NotchConfig();
-    return *instance;
-}
-
 }  // namespace config

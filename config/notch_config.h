@@ -61,7 +61,4 @@ struct NotchConfig {
     float brakeNoLoadCurrentAt(float speed) const;
 };
 
-// The process-wide record, created on first use.
-NotchConfig& notchConfig();
-
 }  // namespace config

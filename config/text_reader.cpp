@@ -12,11 +12,7 @@ std::FILE* openForReading(const platform::Path& path) {
     // never a text file.
     std::error_code error;
     if (path.empty() || std::filesystem::is_directory(path, error)) return nullptr;
-#ifdef _WIN32
-    return ::_wfopen(path.c_str(), L"rb");
-#else
-    return std::fopen(path.c_str(), "rb");
-#endif
+    return platform::openFileForReading(path);
 }
 
 }  // namespace

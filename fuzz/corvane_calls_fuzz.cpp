@@ -13,7 +13,7 @@
 #include "chain/chain.h"
 #include "config/needle_tables.h"
 #include "config/notch_config.h"
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
 #include "fuzz_files.h"
 #include "hostile_plugin.h"
 #include "sound/audio.h"
@@ -91,15 +91,9 @@ HostileConfigureEntry configureEntry() {
 
 // Everything process-wide back to a freshly loaded library, so that each input replays alone.
 void freshLibrary(const fs::path& pluginDirectory) {
+    // Dispose leaves a fresh plug-in behind; attaching names its folder again.
     Dispose();
-    chain::chainState() = chain::ChainState{};
-    config::notchConfig() = config::NotchConfig{};
-    config::needleTables() = config::NeedleTables{};
-    sound::AudioState& audio = sound::audioState();
-    audio.pauseFlag = false;
-    audio.sapHighLength = 0;
-    frame::plugin() = frame::Plugin{};
-    frame::libraryAttach(frame::plugin(), pluginDirectory / "libCorvane.so");
+    platform::onLibraryAttach(pluginDirectory / "libCorvane.so");
     platform::releaseAllKeys();
     platform::setKeyboardReadFails(false);
     platform::clearLastError();

@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "fuzz_files.h"
+#include "platform/audio.h"
 #include "sound/sound_voice.h"
 #include "sound/wave_screen.h"
 

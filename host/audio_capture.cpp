@@ -2,17 +2,19 @@
 
 #include <cmath>
 
-#include "sound/audio.h"
+#include "corvane/plugin.h"
+#include "host/plugin_driver.h"
+#include "platform/audio.h"
 
 namespace cabhost {
 
 void startAudioCapture(AudioCapture& capture) {
     capture = {};
-    if (!sound::audioState().engine) {
+    if (!linkedCorvane().audio.engine) {
         capture.note = "no recording: Corvane created no audio engine (its start-up log says why)";
         return;
     }
-    capture.sampleRate = platform::audioMixSampleRate(sound::audioState().engine);
+    capture.sampleRate = platform::audioMixSampleRate(linkedCorvane().audio.engine);
     if (capture.sampleRate == 0) {
         capture.note = "no recording: the audio engine has no output rate";
         return;
@@ -34,7 +36,7 @@ void captureAudio(AudioCapture& capture, int32_t durationMs) {
     if (frames <= 0) return;
     std::vector<float> mix(static_cast<size_t>(frames) * 2);
     // The software engine the host links on every platform renders the mix.
-    platform::audioRender(sound::audioState().engine, mix.data(), static_cast<uint32_t>(frames));
+    platform::audioRender(linkedCorvane().audio.engine, mix.data(), static_cast<uint32_t>(frames));
     for (float v : mix) {
         float scaled = std::isfinite(v) ? v * 32767.0f : 0.0f;
         if (scaled > 32767.0f || scaled < -32768.0f) {

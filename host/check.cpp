@@ -12,6 +12,7 @@
 #include "config/vehicle_check.h"
 #include "host/chain_check.h"
 #include "host/vehicle_folder.h"
+#include "platform/audio.h"
 #include "sound/decode.h"
 
 namespace cabhost {

@@ -10,17 +10,14 @@
 #include "host/check.h"
 #include "host/new_vehicle.h"
 #include "host/run.h"
+#include "platform/host.h"
 
 namespace {
 
 // A command-line argument as a path. Windows arguments arrive as UTF-16 and are handed to the
 // parser as UTF-8, so a Japanese folder name survives whatever the system code page is.
 platform::Path argumentPath(const std::string& argument) {
-#ifdef _WIN32
     return platform::Path(std::u8string(argument.begin(), argument.end()));
-#else
-    return platform::Path(argument);
-#endif
 }
 
 // The running executable, to find the plug-in libraries the build put beside it.
@@ -104,19 +101,6 @@ int cabhostMain(std::vector<std::string> args, const platform::Path& argument0) 
 
 }  // namespace
 
-#ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
-    std::vector<std::string> args;
-    for (int i = argc - 1; i >= 1; --i) {
-        const std::u8string text = platform::Path(argv[i]).u8string();
-        args.emplace_back(text.begin(), text.end());
-    }
-    return cabhostMain(std::move(args), platform::Path(argv[0]));
+int platform::hostMain(std::vector<std::string> arguments, const platform::Path& argument0) {
+    return cabhostMain(std::move(arguments), argument0);
 }
-#else
-int main(int argc, char** argv) {
-    std::vector<std::string> args;
-    for (int i = argc - 1; i >= 1; --i) args.emplace_back(argv[i]);
-    return cabhostMain(std::move(args), platform::Path(argc > 0 ? argv[0] : ""));
-}
-#endif

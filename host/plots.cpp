@@ -6,6 +6,7 @@
 #include <map>
 #include <sstream>
 
+#include "platform/host.h"
 #include "platform/platform.h"
 
 namespace cabhost {

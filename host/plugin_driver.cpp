@@ -5,7 +5,8 @@
 #include <exception>
 #include <stdexcept>
 
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
+#include "platform/host.h"
 
 namespace cabhost {
 namespace {
@@ -29,7 +30,7 @@ void capture(Work&& work) {
 }
 
 frame::Plugin& corvane() {
-    return frame::plugin();
+    return linkedCorvane();
 }
 
 void PLUGIN_CALL linkedLoad() {
@@ -111,6 +112,12 @@ std::string lastErrorText(const PluginSession& s) {
 }
 
 }  // namespace
+
+frame::Plugin& linkedCorvane() {
+    // Never destroyed: a library the plug-in chained may still call in while the host exits.
+    static frame::Plugin* instance = new frame::Plugin();
+    return *instance;
+}
 
 PluginSession::~PluginSession() {
     if (library) platform::freeLibrary(library);

@@ -9,9 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "frame/entry_points.h"
-#include "frame/host_interface.h"
+#include "interface/entry_points.h"
+#include "interface/host_interface.h"
 #include "platform/platform.h"
+
+namespace frame {
+struct Plugin;
+}
 
 namespace cabhost {
 
@@ -72,6 +76,9 @@ std::optional<std::string> callGetPluginVersion(PluginSession& session, int32_t&
 std::optional<std::string> callElapse(PluginSession& session, const host::VehicleState& state, int32_t* panel,
                                       int32_t* sound, host::Handles& out);
 void setKeyState(PluginSession& session, int virtualKey, bool down);
+
+// Linked-in Corvane: the host's own instance, which openLinkedCorvane starts afresh.
+frame::Plugin& linkedCorvane();
 
 // Reads the main-circuit state of linked-in Corvane.
 CorvaneView corvaneView();

@@ -10,12 +10,13 @@
 #include <iomanip>
 #include <sstream>
 
-#include "config/notch_config.h"
+#include "corvane/plugin.h"
 #include "host/plots.h"
 #include "host/report.h"
 #include "host/vehicle_folder.h"
 #include "host/vehicle_mirror.h"
 #include "host/wav_file.h"
+#include "platform/host.h"
 
 namespace cabhost {
 
@@ -102,6 +103,64 @@ bool conditionHolds(const Event& e, double nowS, double lastFiredS, const host::
     return false;
 }
 
+// The timeline: each event waits for the one before it, then for its own condition.
+void fireDueEvents(const Scenario& sc, PluginSession& session, const host::VehicleState& state, double nowS,
+                   HostInputs& inputs, size_t& nextEvent, double& lastFiredS, Simulation& sim) {
+    while (nextEvent < sc.events.size()) {
+        const Event& e = sc.events[nextEvent];
+        if (!conditionHolds(e, nowS, lastFiredS, state)) break;
+        applyEvent(e, session, inputs);
+        sim.firedEvents.push_back(&e);
+        sim.firedAtS.push_back(nowS);
+        lastFiredS = nowS;
+        ++nextEvent;
+    }
+}
+
+// One Elapse on arrays marked untouched, so that the trace records exactly what the plug-in wrote;
+// the host's own panel element keeps its value. The arrays then hold what the host would show.
+std::optional<std::string> elapseAndRecordArrays(PluginSession& session, const host::VehicleState& state,
+                                                 std::array<int32_t, 256>& panel, std::array<int32_t, 256>& sound,
+                                                 host::Handles& out, Simulation& sim) {
+    std::array<int32_t, 256> panelWork, soundWork;
+    panelWork.fill(Untouched);
+    soundWork.fill(Untouched);
+    panelWork[HostPanelElement] = panel[HostPanelElement];
+    const std::optional<std::string> error = callElapse(session, state, panelWork.data(), soundWork.data(), out);
+
+    std::bitset<256> panelWritten, soundWritten;
+    std::array<int32_t, 256> panelAfter = panel, soundAfter = sound;
+    for (int i = 0; i < 256; ++i) {
+        if (i == HostPanelElement ? panelWork[i] != panel[i] : panelWork[i] != Untouched) {
+            panelWritten.set(i);
+            panelAfter[i] = panelWork[i];
+        }
+        if (soundWork[i] != Untouched) {
+            soundWritten.set(i);
+            soundAfter[i] = soundWork[i];
+            if (soundWork[i] == host::SoundPlayOnce) ++sim.hostSoundsStarted[i];
+        }
+    }
+    sim.trace.panel.record(panel, panelAfter, panelWritten);
+    sim.trace.sound.record(sound, soundAfter, soundWritten);
+    panel = panelAfter;
+    sound = soundAfter;
+    return error;
+}
+
+TraceRow traceRow(const PluginSession& session, const host::VehicleState& state, const HostInputs& inputs,
+                  const host::Handles& out) {
+    TraceRow row;
+    row.state = state;
+    row.driverReverser = inputs.reverser;
+    row.driverPower = inputs.power;
+    row.driverBrake = inputs.brake;
+    row.doorsClosed = inputs.doorsClosed;
+    row.out = out;
+    if (session.linked) row.corvane = corvaneView();
+    return row;
+}
+
 }  // namespace
 
 Simulation simulate(const Scenario& sc, PluginSession& session, const CurrentTables& tables, const ProgressFn& progress,
@@ -153,51 +212,10 @@ Simulation simulate(const Scenario& sc, PluginSession& session, const CurrentTab
         }
         const double nowS = (timeMs - startMs) / 1000.0;
 
-        // The timeline: each event waits for the one before it, then for its own condition.
-        while (nextEvent < sc.events.size()) {
-            const Event& e = sc.events[nextEvent];
-            if (!conditionHolds(e, nowS, lastFiredS, state)) break;
-            applyEvent(e, session, inputs);
-            sim.firedEvents.push_back(&e);
-            sim.firedAtS.push_back(nowS);
-            lastFiredS = nowS;
-            ++nextEvent;
-        }
-
-        std::array<int32_t, 256> panelWork, soundWork;
-        panelWork.fill(Untouched);
-        soundWork.fill(Untouched);
-        panelWork[HostPanelElement] = panel[HostPanelElement];
+        fireDueEvents(sc, session, state, nowS, inputs, nextEvent, lastFiredS, sim);
         host::Handles out{};
-        const std::optional<std::string> error = callElapse(session, state, panelWork.data(), soundWork.data(), out);
-
-        std::bitset<256> panelWritten, soundWritten;
-        std::array<int32_t, 256> panelAfter = panel, soundAfter = sound;
-        for (int i = 0; i < 256; ++i) {
-            if (i == HostPanelElement ? panelWork[i] != panel[i] : panelWork[i] != Untouched) {
-                panelWritten.set(i);
-                panelAfter[i] = panelWork[i];
-            }
-            if (soundWork[i] != Untouched) {
-                soundWritten.set(i);
-                soundAfter[i] = soundWork[i];
-                if (soundWork[i] == host::SoundPlayOnce) ++sim.hostSoundsStarted[i];
-            }
-        }
-        sim.trace.panel.record(panel, panelAfter, panelWritten);
-        sim.trace.sound.record(sound, soundAfter, soundWritten);
-        panel = panelAfter;
-        sound = soundAfter;
-
-        TraceRow row;
-        row.state = state;
-        row.driverReverser = inputs.reverser;
-        row.driverPower = inputs.power;
-        row.driverBrake = inputs.brake;
-        row.doorsClosed = inputs.doorsClosed;
-        row.out = out;
-        if (session.linked) row.corvane = corvaneView();
-        sim.trace.rows.push_back(row);
+        const std::optional<std::string> error = elapseAndRecordArrays(session, state, panel, sound, out, sim);
+        sim.trace.rows.push_back(traceRow(session, state, inputs, out));
         recordSoundLevels(sim.levels, nowS);
 
         if (error) {
@@ -405,40 +423,207 @@ std::string realtimeStatus(const TraceRow& row, double simulatedS, double totalS
     return s.str();
 }
 
-RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostream& err) {
-    RunOutcome outcome;
-    const auto wallStart = std::chrono::steady_clock::now();
-    Scenario sc;
+namespace {
+
+// The scenario, its vehicle's plug-in folder and its replay, checked before anything is written.
+// False (with the message written) when the run cannot start.
+bool readRunInputs(const RunSettings& settings, std::ostream& err, Scenario& sc,
+                   std::optional<platform::Path>& pluginDirectory) {
     try {
         sc = loadScenario(settings.scenarioFile);
     } catch (const ScenarioError& error) {
         err << "cabhost: " << error.what() << "\n";
-        outcome.exitCode = ExitBadInput;
-        return outcome;
+        return false;
     }
-
-    std::optional<platform::Path> pluginDirectory;
     try {
         if (sc.vehicle) pluginDirectory = findPluginDirectory(*sc.vehicle);
     } catch (const std::exception& error) {
         err << "cabhost: " << platform::pathToUtf8(sc.file) << ": vehicle: " << error.what() << "\n";
-        outcome.exitCode = ExitBadInput;
-        return outcome;
+        return false;
     }
     if (!settings.pluginLibrary && !pluginDirectory) {
         err << "cabhost: " << platform::pathToUtf8(sc.file)
             << ": the scenario names no vehicle; Corvane linked in needs one (vehicle = \"...\"), or pass --plugin\n";
-        outcome.exitCode = ExitBadInput;
-        return outcome;
+        return false;
     }
     if (sc.replay) {
         try {
             (void)loadReplay(*sc.replay);
         } catch (const ScenarioError& error) {
             err << "cabhost: " << error.what() << "\n";
-            outcome.exitCode = ExitBadInput;
-            return outcome;
+            return false;
         }
+    }
+    return true;
+}
+
+// The plug-in library, or Corvane linked in working from a mirror of the vehicle (or the vehicle
+// folder itself). Throws std::runtime_error with the message for the author.
+std::unique_ptr<PluginSession> openRunSession(const RunSettings& settings, const Scenario& sc,
+                                              const std::optional<platform::Path>& pluginDirectory,
+                                              const platform::Path& outDir, CurrentTables& tables,
+                                              VehicleMirror& mirror, std::string& mirrorNote) {
+    if (settings.pluginLibrary) {
+        if (pluginDirectory) {
+            config::NotchConfig notch;
+            try {
+                notch.load(*pluginDirectory / "Notch.txt");
+            } catch (const std::exception& error) {
+                throw std::runtime_error(std::string("the vehicle's notch files, read for the train model: ") +
+                                         error.what());
+            }
+            tables.power = notch.powerCurrent;
+            tables.brake = notch.brakeMaxCurrent;
+        }
+        std::error_code ec;
+        if (sc.chain && fs::exists(*settings.pluginLibrary, ec)) {
+            std::unique_ptr<PluginSession> session =
+                openLibrary(mirrorForChain(sc, *settings.pluginLibrary, outDir, mirror));
+            session->name = platform::pathToUtf8(*settings.pluginLibrary);
+            return session;
+        }
+        return openLibrary(*settings.pluginLibrary);
+    }
+    platform::Path workDirectory = *pluginDirectory;
+    if (buildMirror(*pluginDirectory, outDir / ".cabhost-vehicle", mirror, mirrorNote, sc.chain ? &*sc.chain : nullptr,
+                    sc.vehicle ? &*sc.vehicle : nullptr)) {
+        workDirectory = mirror.pluginDirectory;
+    } else if (sc.chain) {
+        throw std::runtime_error(platform::pathToUtf8(sc.file) +
+                                 ": the scenario's chain cannot be given to Corvane: " + mirrorNote);
+    } else {
+        mirrorNote = "Corvane runs in the vehicle folder itself and writes its audio log there (" + mirrorNote + ")";
+    }
+    return openLinkedCorvane(workDirectory);
+}
+
+// Load, GetPluginVersion, SetVehicleSpec and Initialize, as the simulator calls them before the
+// first frame. False (with the message written and Dispose called) when the plug-in cannot run.
+bool startPlugin(const RunSettings& settings, const Scenario& sc, PluginSession& session, const VehicleMirror& mirror,
+                 CurrentTables& tables, std::ostream& err) {
+    if (auto error = callLoad(session)) {
+        err << "cabhost: Load of " << session.name << " ended with an error:\n  " << unmirror(*error, mirror) << "\n";
+        if (!session.linked) {
+            err << "  (a plug-in library reads its files from its own folder, "
+                << platform::pathToUtf8(fs::absolute(*settings.pluginLibrary).parent_path()) << ")\n";
+        }
+        if (session.entry.dispose) session.entry.dispose();
+        return false;
+    }
+    int32_t version = 0;
+    if (auto error = callGetPluginVersion(session, version)) {
+        err << "cabhost: GetPluginVersion of " << session.name << " ended with an error:\n  "
+            << unmirror(*error, mirror) << "\n";
+        if (session.entry.dispose) session.entry.dispose();
+        return false;
+    }
+    if (version != host::PluginInterfaceVersion) {
+        err << "cabhost: " << session.name << " reports interface version 0x" << std::hex << version << std::dec
+            << " (expected 0x20000); the simulator would not use it\n";
+        if (session.entry.dispose) session.entry.dispose();
+        return false;
+    }
+    session.chained = loadedChain(sc);
+    if (session.linked) {
+        const config::NotchConfig& notch = linkedCorvane().config;
+        tables.power = notch.powerCurrent;
+        tables.brake = notch.brakeMaxCurrent;
+    }
+    if (session.entry.setVehicleSpec) session.entry.setVehicleSpec(sc.spec);
+    if (session.entry.initialize) session.entry.initialize(sc.initializeValue);
+    return true;
+}
+
+// Notes for the summary about the run as a whole: where Corvane worked, and chained libraries
+// that do not exist.
+std::vector<std::string> runNotes(const Scenario& sc, const std::string& mirrorNote) {
+    std::vector<std::string> notes;
+    if (!mirrorNote.empty()) notes.push_back(mirrorNote);
+    if (sc.chain) {
+        int present = 0;
+        for (const platform::Path& library : *sc.chain) {
+            std::error_code ec;
+            present += fs::exists(library, ec) ? 1 : 0;
+        }
+        if (present == 0) {
+            notes.push_back(
+                "none of the chained libraries exists here (build them first); Corvane returned "
+                "power 0 and brake 0 whatever the driver did");
+        }
+    }
+    return notes;
+}
+
+// The run's files (trace, recording, plots, report, summary) and the summary text; returns the exit
+// code.
+int writeRunResults(const RunSettings& settings, const Scenario& sc, PluginSession& session,
+                    const VehicleMirror& mirror, std::vector<std::string> notes, double wallS, RunOutcome& outcome,
+                    std::string& summary, std::ostream& err) {
+    const Simulation& sim = outcome.simulation;
+    int code = sim.error ? ExitPluginError : ExitOk;
+    const fs::path csv = outcome.outDir / "trace.csv";
+    std::string writeError;
+    if (writeTraceCsv(sim.trace, csv, writeError)) {
+        outcome.files.push_back("trace.csv");
+    } else {
+        err << "cabhost: " << writeError << "\n";
+        code = ExitOutputError;
+    }
+    if (sim.audio.active && !sim.audio.samples.empty()) {
+        if (writeWav16(outcome.outDir / "corvane.wav", sim.audio.sampleRate, sim.audio.channels, sim.audio.samples,
+                       writeError)) {
+            outcome.files.push_back("corvane.wav");
+        } else {
+            err << "cabhost: " << writeError << "\n";
+            code = ExitOutputError;
+        }
+    }
+    if (!sim.audio.note.empty()) notes.push_back(sim.audio.note);
+    if (sim.audio.clippedSamples > 0) {
+        notes.push_back(std::to_string(sim.audio.clippedSamples) +
+                        " samples of the mix were beyond full scale and limited");
+    }
+    // Times in the plots and the summary count from the start of the run: the host clock's start,
+    // or the first recorded frame when replaying.
+    const int32_t startMs =
+        sc.replay && !sim.trace.rows.empty() ? sim.trace.rows.front().state.time : sc.clock.startTimeMs;
+    if (settings.plots && code != ExitOutputError) {
+        const PlotOutcome plots = drawPlots(sim.trace, csv, outcome.outDir, startMs, sc.title);
+        outcome.files.push_back("plots.gp");
+        outcome.files.insert(outcome.files.end(), plots.files.begin(), plots.files.end());
+        if (!plots.note.empty()) notes.push_back(plots.note);
+    }
+
+    summary = summaryText(sc, session, sim, wallS, startMs);
+    if (sim.error) summary += "stopped early: the plug-in reported an error: " + unmirror(*sim.error, mirror) + "\n";
+    for (const std::string& n : notes) summary += "note: " + n + "\n";
+    if (code != ExitOutputError) {
+        const bool recorded = std::count(outcome.files.begin(), outcome.files.end(), "corvane.wav") > 0;
+        if (writeRunReport(outcome.outDir / "report.html", sc, sim, startMs, summary, recorded, writeError)) {
+            outcome.files.push_back("report.html");
+        } else {
+            err << "cabhost: " << writeError << "\n";
+            code = ExitOutputError;
+        }
+    }
+    {
+        std::ofstream file(outcome.outDir / "summary.txt", std::ios::binary | std::ios::trunc);
+        file << summary;
+        if (file) outcome.files.push_back("summary.txt");
+    }
+    return code;
+}
+
+}  // namespace
+
+RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostream& err) {
+    RunOutcome outcome;
+    const auto wallStart = std::chrono::steady_clock::now();
+    Scenario sc;
+    std::optional<platform::Path> pluginDirectory;
+    if (!readRunInputs(settings, err, sc, pluginDirectory)) {
+        outcome.exitCode = ExitBadInput;
+        return outcome;
     }
 
     outcome.outDir = settings.outDir ? *settings.outDir : platform::Path("out") / sc.file.stem();
@@ -480,74 +665,12 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
     };
 
     try {
-        if (settings.pluginLibrary) {
-            if (pluginDirectory) {
-                config::NotchConfig notch;
-                try {
-                    notch.load(*pluginDirectory / "Notch.txt");
-                } catch (const std::exception& error) {
-                    throw std::runtime_error(std::string("the vehicle's notch files, read for the train model: ") +
-                                             error.what());
-                }
-                tables.power = notch.powerCurrent;
-                tables.brake = notch.brakeMaxCurrent;
-            }
-            std::error_code ec;
-            if (sc.chain && fs::exists(*settings.pluginLibrary, ec)) {
-                session = openLibrary(mirrorForChain(sc, *settings.pluginLibrary, outcome.outDir, mirror));
-                session->name = platform::pathToUtf8(*settings.pluginLibrary);
-            } else {
-                session = openLibrary(*settings.pluginLibrary);
-            }
-        } else {
-            platform::Path workDirectory = *pluginDirectory;
-            if (buildMirror(*pluginDirectory, outcome.outDir / ".cabhost-vehicle", mirror, mirrorNote,
-                            sc.chain ? &*sc.chain : nullptr, sc.vehicle ? &*sc.vehicle : nullptr)) {
-                workDirectory = mirror.pluginDirectory;
-            } else if (sc.chain) {
-                throw std::runtime_error(platform::pathToUtf8(sc.file) +
-                                         ": the scenario's chain cannot be given to Corvane: " + mirrorNote);
-            } else {
-                mirrorNote =
-                    "Corvane runs in the vehicle folder itself and writes its audio log there (" + mirrorNote + ")";
-            }
-            session = openLinkedCorvane(workDirectory);
-        }
+        session = openRunSession(settings, sc, pluginDirectory, outcome.outDir, tables, mirror, mirrorNote);
     } catch (const std::exception& error) {
         err << "cabhost: " << unmirror(error.what(), mirror) << "\n";
         return fail(ExitBadInput);
     }
-
-    if (auto error = callLoad(*session)) {
-        err << "cabhost: Load of " << session->name << " ended with an error:\n  " << unmirror(*error, mirror) << "\n";
-        if (!session->linked) {
-            err << "  (a plug-in library reads its files from its own folder, "
-                << platform::pathToUtf8(fs::absolute(*settings.pluginLibrary).parent_path()) << ")\n";
-        }
-        if (session->entry.dispose) session->entry.dispose();
-        return fail(ExitPluginError);
-    }
-    int32_t version = 0;
-    if (auto error = callGetPluginVersion(*session, version)) {
-        err << "cabhost: GetPluginVersion of " << session->name << " ended with an error:\n  "
-            << unmirror(*error, mirror) << "\n";
-        if (session->entry.dispose) session->entry.dispose();
-        return fail(ExitPluginError);
-    }
-    if (version != host::PluginInterfaceVersion) {
-        err << "cabhost: " << session->name << " reports interface version 0x" << std::hex << version << std::dec
-            << " (expected 0x20000); the simulator would not use it\n";
-        if (session->entry.dispose) session->entry.dispose();
-        return fail(ExitPluginError);
-    }
-    session->chained = loadedChain(sc);
-    if (session->linked) {
-        const config::NotchConfig& notch = config::notchConfig();
-        tables.power = notch.powerCurrent;
-        tables.brake = notch.brakeMaxCurrent;
-    }
-    if (session->entry.setVehicleSpec) session->entry.setVehicleSpec(sc.spec);
-    if (session->entry.initialize) session->entry.initialize(sc.initializeValue);
+    if (!startPlugin(settings, sc, *session, mirror, tables, err)) return fail(ExitPluginError);
 
     // Progress on a terminal, at most a few times a second.
     auto lastShown = std::chrono::steady_clock::now();
@@ -588,73 +711,10 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
     if (session->entry.dispose) session->entry.dispose();
     const double wallS = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
 
-    // Results.
-    Simulation& sim = outcome.simulation;
-    int code = sim.error ? ExitPluginError : ExitOk;
-    std::vector<std::string> notes;
-    if (!mirrorNote.empty()) notes.push_back(mirrorNote);
-    if (sc.chain) {
-        int present = 0;
-        for (const platform::Path& library : *sc.chain) {
-            std::error_code ec;
-            present += fs::exists(library, ec) ? 1 : 0;
-        }
-        if (present == 0) {
-            notes.push_back(
-                "none of the chained libraries exists here (build them first); Corvane returned "
-                "power 0 and brake 0 whatever the driver did");
-        }
-    }
-    const fs::path csv = outcome.outDir / "trace.csv";
-    std::string writeError;
-    if (writeTraceCsv(sim.trace, csv, writeError)) {
-        outcome.files.push_back("trace.csv");
-    } else {
-        err << "cabhost: " << writeError << "\n";
-        code = ExitOutputError;
-    }
-    if (sim.audio.active && !sim.audio.samples.empty()) {
-        if (writeWav16(outcome.outDir / "corvane.wav", sim.audio.sampleRate, sim.audio.channels, sim.audio.samples,
-                       writeError)) {
-            outcome.files.push_back("corvane.wav");
-        } else {
-            err << "cabhost: " << writeError << "\n";
-            code = ExitOutputError;
-        }
-    }
-    if (!sim.audio.note.empty()) notes.push_back(sim.audio.note);
-    if (sim.audio.clippedSamples > 0) {
-        notes.push_back(std::to_string(sim.audio.clippedSamples) +
-                        " samples of the mix were beyond full scale and limited");
-    }
-    // Times in the plots and the summary count from the start of the run: the host clock's start,
-    // or the first recorded frame when replaying.
-    const int32_t startMs =
-        sc.replay && !sim.trace.rows.empty() ? sim.trace.rows.front().state.time : sc.clock.startTimeMs;
-    if (settings.plots && code != ExitOutputError) {
-        const PlotOutcome plots = drawPlots(sim.trace, csv, outcome.outDir, startMs, sc.title);
-        outcome.files.push_back("plots.gp");
-        outcome.files.insert(outcome.files.end(), plots.files.begin(), plots.files.end());
-        if (!plots.note.empty()) notes.push_back(plots.note);
-    }
-
-    std::string summary = summaryText(sc, *session, sim, wallS, startMs);
-    if (sim.error) summary += "stopped early: the plug-in reported an error: " + unmirror(*sim.error, mirror) + "\n";
-    for (const std::string& n : notes) summary += "note: " + n + "\n";
-    if (code != ExitOutputError) {
-        const bool recorded = std::count(outcome.files.begin(), outcome.files.end(), "corvane.wav") > 0;
-        if (writeRunReport(outcome.outDir / "report.html", sc, sim, startMs, summary, recorded, writeError)) {
-            outcome.files.push_back("report.html");
-        } else {
-            err << "cabhost: " << writeError << "\n";
-            code = ExitOutputError;
-        }
-    }
-    {
-        std::ofstream file(outcome.outDir / "summary.txt", std::ios::binary | std::ios::trunc);
-        file << summary;
-        if (file) outcome.files.push_back("summary.txt");
-    }
+    std::string summary;
+    const int code =
+        writeRunResults(settings, sc, *session, mirror, runNotes(sc, mirrorNote), wallS, outcome, summary, err);
+    const Simulation& sim = outcome.simulation;
     finish(code);
     out << summary;
     out << "results in " << platform::pathToUtf8(fs::absolute(outcome.outDir)) << ":";

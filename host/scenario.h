@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "frame/host_interface.h"
 #include "host/train_model.h"
+#include "interface/host_interface.h"
 #include "platform/platform.h"
 
 namespace cabhost {

@@ -3,8 +3,11 @@
 #include <cmath>
 #include <limits>
 
+#include "corvane/plugin.h"
+#include "host/plugin_driver.h"
+#include "platform/audio.h"
+#include "platform/host.h"
 #include "platform/platform.h"
-#include "sound/audio.h"
 
 namespace cabhost {
 
@@ -25,25 +28,24 @@ void startSoundLevels(SoundLevels& levels, bool linked) {
             "Corvane linked in (without --plugin) to see its sound layers";
         return;
     }
-#ifdef _WIN32
-    levels.note = "the Windows host plays Corvane's sounds instead of rendering them";
-#else
-    if (!sound::audioState().engine) {
+    if (!platform::HostReadsSoundLevels) {
+        levels.note = "the Windows host plays Corvane's sounds instead of rendering them";
+        return;
+    }
+    if (!linkedCorvane().audio.engine) {
         levels.note = "Corvane created no audio engine (its start-up log says why)";
         return;
     }
     levels.active = true;
-#endif
 }
 
 void recordSoundLevels(SoundLevels& levels, double timeS) {
-#ifndef _WIN32
     if (!levels.active) return;
     if (levels.timeS.size() >= MaxFrames) {
         levels.note = "the sound levels stop after the first " + std::to_string(MaxFrames) + " frames";
         return;
     }
-    const sound::AudioState& state = sound::audioState();
+    const sound::AudioState& state = linkedCorvane().audio;
     const auto add = [&](const sound::SoundVoice& voice) {
         constexpr float none = std::numeric_limits<float>::quiet_NaN();
         platform::AudioVoiceInfo info{};
@@ -61,9 +63,6 @@ void recordSoundLevels(SoundLevels& levels, double timeS) {
     add(state.bcSound);
     add(state.sapSound);
     add(state.sapHighSound);
-#else
-    (void)levels, (void)timeS;
-#endif
 }
 
 }  // namespace cabhost

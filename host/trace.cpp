@@ -5,6 +5,8 @@
 #include <fstream>
 #include <memory>
 
+#include "platform/host.h"
+
 namespace cabhost {
 
 void ArrayLog::record(const std::array<int32_t, 256>& before, const std::array<int32_t, 256>& after,

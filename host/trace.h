@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "frame/host_interface.h"
 #include "host/plugin_driver.h"
+#include "interface/host_interface.h"
 #include "platform/platform.h"
 
 namespace cabhost {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "config/curve_table.h"
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 
 namespace cabhost {
 

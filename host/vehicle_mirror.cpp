@@ -4,6 +4,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/host.h"
+
 namespace cabhost {
 
 const char AudioLogName[] = "XAudio2\xE5\x88\x9D\xE6\x9C\x9F\xE5\x8C\x96\xE3\x83\xAD\xE3\x82\xB0.txt";

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "frame/plugin.h"
+#include "sim/plugin_state.h"
 #include "sound/air_sounds.h"
 
 namespace sim {
@@ -159,15 +159,16 @@ void displayedSapStep(frame::Plugin& p, FrameContext& f) {
     const float previousShown = b.previousDisplayedSap;
     b.riseTimer = shown >= previousShown ? addWrapping(b.riseTimer, f.timeStep) : 0;
     b.fallTimer = shown > previousShown ? 0 : addWrapping(b.fallTimer, f.timeStep);
-    if (shown < previousShown && !sound::exhaustPlaying() && !b.ebReleaseArmed && f.out.brake != n + 1 &&
+    if (shown < previousShown && !sound::exhaustPlaying(p.audio) && !b.ebReleaseArmed && f.out.brake != n + 1 &&
         b.fallTimer > 100) {
         // The fraction of the recording that is skipped; kept within the recording for any pressure.
         float fraction = 1.0f - std::min(sap, 300.0f) / 300.0f;
         if (!(fraction >= 0.0f)) fraction = 0.0f;
         if (fraction > 1.0f) fraction = 1.0f;
-        sound::startExhaust(fraction, f.operationSet);
+        sound::startExhaust(p.audio, fraction, f.operationSet);
     }
-    if (shown >= previousShown && sound::exhaustPlaying() && b.riseTimer >= 125) sound::stopExhaust(f.operationSet);
+    if (shown >= previousShown && sound::exhaustPlaying(p.audio) && b.riseTimer >= 125)
+        sound::stopExhaust(p.audio, f.operationSet);
 
     if (sap < 6.0f || (shown >= previousShown && bc < 6.0f)) {
         b.bcReleaseRate = 0.0f;
@@ -179,12 +180,12 @@ void displayedSapStep(frame::Plugin& p, FrameContext& f) {
         if (!std::isfinite(b.bcReleaseRate)) b.bcReleaseRate = 0.0f;
     }
     // Without elapsed time there is no rate to measure; the level stays as it was.
-    sound::setCylinderExhaustLevel(b.bcReleaseRate, f.operationSet);
+    sound::setCylinderExhaustLevel(p.audio, b.bcReleaseRate, f.operationSet);
 }
 
 void cylinderExhaustMuteStep(frame::Plugin& p, FrameContext& f) {
     if (p.sim.brakes.ebReleaseArmed || f.out.brake == p.input.serviceNotches + 1) {
-        sound::muteCylinderExhaust(f.operationSet);
+        sound::muteCylinderExhaust(p.audio, f.operationSet);
     }
 }
 

@@ -25,19 +25,19 @@ struct BrakeState {
 };
 
 void loadBrakes(frame::Plugin& plugin);
-// Frame step 6.7: while the emergency latch is on.
+// Last of the output handle rules, while the emergency latch is on.
 void emergencyLatchStep(frame::Plugin& plugin, FrameContext& frame);
-// Frame step 7.
+// After the output handle rules.
 void releaseSequencingStep(frame::Plugin& plugin, FrameContext& frame);
-// Frame step 8.
+// After the emergency latch sounds: the steady-pressure timer and the notch pressures.
 void learningStep(frame::Plugin& plugin, FrameContext& frame);
-// Frame step 12.
+// After traction.
 void blendingStep(frame::Plugin& plugin, FrameContext& frame);
-// Frame step 13: displayed SAP, exhaust events and the cylinder release rate.
+// After blending: displayed SAP, exhaust events and the cylinder release rate.
 void displayedSapStep(frame::Plugin& plugin, FrameContext& frame);
-// End of frame step 14: silences the cylinder exhaust while the release is armed or in emergency.
+// Once the handles are final: silences the cylinder exhaust while the release is armed or in emergency.
 void cylinderExhaustMuteStep(frame::Plugin& plugin, FrameContext& frame);
-// Frame step 20.
+// With the previous values.
 void storePreviousBrakeValues(frame::Plugin& plugin, FrameContext& frame);
 
 }  // namespace sim

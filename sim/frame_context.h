@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "config/notch_config.h"
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 
 namespace sim {
 

@@ -5,39 +5,175 @@
 #include <cmath>
 
 #include "chain/chain.h"
-#include "frame/plugin.h"
+#include "interface/indices.h"
+#include "sim/plugin_state.h"
 #include "sound/audio.h"
 #include "sound/motor_noise.h"
 
 namespace sim {
 namespace {
 
-void writeConstantLamps(int32_t* panel) {
-    panel[42] = 1;
-    panel[43] = 1;
-}
+using frame::PanelIndex::AlwaysOnFirst;
+using frame::PanelIndex::AlwaysOnSecond;
+using frame::PanelIndex::Blinker;
+using frame::PanelIndex::BlinkerSource;
 
 // Panel 68 blinks while panel 3 (as the array holds it after the chained plug-ins) is 1.
 void blinkLamp(FrameState& fs, FrameContext& f) {
-    const int32_t source = f.panel[3];
+    const int32_t source = f.panel[BlinkerSource];
     if (source == 0) {
-        f.panel[68] = 0;
+        f.panel[Blinker] = 0;
         fs.blinkTimer = 0;
     } else if (source == 1) {
         if (fs.blinkTimer <= 500) {
-            f.panel[68] = 1;
+            f.panel[Blinker] = 1;
             fs.blinkTimer = addWrapping(fs.blinkTimer, f.timeStep);
         } else if (fs.blinkTimer < 1000) {
-            f.panel[68] = 2;
+            f.panel[Blinker] = 2;
             fs.blinkTimer = addWrapping(fs.blinkTimer, f.timeStep);
         } else {
-            f.panel[68] = 2;
+            f.panel[Blinker] = 2;
             fs.blinkTimer %= 1000;
         }
     } else {
-        f.panel[68] = 2;
+        f.panel[Blinker] = 2;
         fs.blinkTimer %= 1000;
     }
+}
+
+// Every change of the frame joins one operation set, committed at the end of the frame.
+void beginOperationSet(FrameState& fs, FrameContext& f) {
+    f.operationSet = std::atomic_ref<uint32_t>(fs.frameCounter).fetch_add(1) + 1;
+}
+
+// The chained plug-ins take the driver's handles; the brake handle passes only when the keyboard
+// gate lets it through.
+void chainedPluginsStep(frame::Plugin& p, FrameContext& f) {
+    const frame::InputState& in = p.input;
+    chain::Gates gates;
+    gates.brake = brakeGate(p.sim.keyboard, in.serviceNotches, in.driverHandles.brake);
+    f.out = chain::stepChainedPlugins(p.chain, f.state, f.panel, f.sound, in.driverHandles.power,
+                                      in.driverHandles.brake, in.driverHandles.reverser, gates);
+}
+
+void emergencyLatchSounds(frame::SoundTriggers& tr, int32_t* sound) {
+    using namespace frame::SoundIndex;
+    sound[EmergencyLatchSetHeld] = tr.ebOn227.consume();
+    sound[EmergencyLatchReleasedHeld] = tr.ebOff228.consume();
+    sound[CylinderRefilling] = tr.ebReleased229.consume();
+    sound[EmergencyLatchSet] = tr.ebOn223.consume();
+    sound[EmergencyLatchReleased] = tr.ebOff224.consume();
+}
+
+void learningAndClockStep(frame::Plugin& p, FrameContext& f) {
+    learningStep(p, f);
+    p.sim.frame.previousTime = f.state.time;
+}
+
+// The switches and handles of the cab, the brake pipe charging and the doors and speed events.
+void cabSoundsStep(frame::Plugin& p, FrameContext& f) {
+    using namespace frame::SoundIndex;
+    frame::SoundTriggers& tr = p.input.triggers;
+    FrameState& fs = p.sim.frame;
+    int32_t* sound = f.sound;
+    sound[CabSwitchOn] = tr.switchOn107.consume();
+    sound[CabSwitchOff] = tr.switchOff108.consume();
+    sound[SwitchSixOffOrLimitUp] = tr.step109.consume();
+    sound[SwitchSixOnOrLimitDown] = tr.step110.consume();
+    sound[BrakeToRelease] = tr.brakeReleased243.consume();
+    sound[BrakeStep] = tr.brakeStep244.consume();
+    sound[BrakeFromEmergency] = tr.brakeFromEmergency220.consume();
+    if (!fs.firstFrameDone) {
+        sound[BrakePipeCharging] = host::SoundStop;
+        fs.firstFrameDone = true;
+    } else {
+        sound[BrakePipeCharging] = f.state.bpPressure > fs.previousBpPressure ? host::SoundLoop : host::SoundStop;
+    }
+    sound[DoorsClosed] = tr.door95.consume();
+    sound[DoorsOpened] = tr.door96.consume();
+    if (fs.previousAbsoluteSpeed >= 5.0f && fs.absoluteSpeed < 5.0f) tr.speedDown97.requestPlay();
+    if (fs.previousAbsoluteSpeed < 5.0f && fs.absoluteSpeed >= 5.0f) tr.speedUp98.requestPlay();
+    sound[SpeedFellBelowFive] = tr.speedDown97.consume();
+    sound[SpeedRoseToFive] = tr.speedUp98.consume();
+}
+
+// The handles are final from here on.
+void finalHandlesStep(frame::Plugin& p, FrameContext& f) {
+    using namespace frame::PanelIndex;
+    f.panel[PowerNotchSent] = f.out.power;
+    f.panel[BrakeNotchSent] = f.out.brake;
+    f.panel[ElectricBrakeHolds] = p.sim.brakes.holdFlag ? 1 : 0;
+    cylinderExhaustMuteStep(p, f);
+}
+
+void negativeNotchFlashStep(frame::Plugin& p, FrameContext& f) {
+    frame::InputState& in = p.input;
+    FrameState& fs = p.sim.frame;
+    if (in.negativeNotchFlash) {
+        fs.flashTimer = addWrapping(fs.flashTimer, f.timeStep);
+        if (fs.flashTimer > 99) {
+            in.negativeNotchFlash = false;
+            fs.flashTimer = 0;
+        }
+    }
+    if (fs.flashTimer < 0) fs.flashTimer = 0;
+}
+
+void indicatorLampsStep(frame::Plugin& p, FrameContext& f) {
+    using namespace frame::PanelIndex;
+    const frame::InputState& in = p.input;
+    int32_t* panel = f.panel;
+    regenerationMatchStep(p, f);
+    panel[RegenerationMatchLamp] =
+        ((p.sim.mode.pulseMode == 1 && p.sim.traction.repowerTimer > 750) || in.regenerationMatch) ? 1 : 0;
+    panel[AlwaysOnFirst] = 1;
+    panel[AlwaysOnSecond] = 1;
+    panel[NegativeNotchFlash] = in.negativeNotchFlash ? 1 : 0;
+    blinkLamp(p.sim.frame, f);
+    panel[SwitchFiveOnly] = (in.toggle5 && !in.toggle6) ? 1 : 0;
+    panel[SwitchesFiveAndSix] = (in.toggle5 && in.toggle6) ? 1 : 0;
+}
+
+// The needles, the switch lamp and the needle adjustment display.
+void gaugesStep(frame::Plugin& p, FrameContext& f) {
+    needlesStep(p, f);
+    modeStepTimerAdvance(p, f);
+    f.panel[frame::PanelIndex::SwitchTwelve] = p.input.toggle12 ? 1 : 0;
+    adjustmentDisplayStep(p, f);
+}
+
+sound::MotorNoiseInputs motorNoiseInputs(const frame::Plugin& p, const FrameContext& frame) {
+    sound::MotorNoiseInputs in;
+    in.mode = p.sim.mode.pulseMode;
+    in.r = p.sim.traction.voltageRatio;
+    in.s = p.sim.traction.motorSpeed;
+    in.v = frame.state.speed;
+    in.n = p.sim.traction.effectiveNotch;
+    in.h = p.input.negativePowerActive;
+    in.a = frame.acceleration;
+    in.gp = p.sim.mode.powerGain;
+    in.gb = p.sim.mode.brakeGain;
+    in.f = p.sim.mode.fieldRamp;
+    in.u = p.sim.instruments.lineVoltage;
+    return in;
+}
+
+// Last before the commit: one volume and one frequency-ratio request per loaded layer, in the frame's set.
+void motorNoiseStep(frame::Plugin& p, const FrameContext& f) {
+    sound::applyMotorNoise(p.audio.motorNoise, sound::motorNoiseLevels(motorNoiseInputs(p, f)), f.operationSet);
+}
+
+// What the next frame compares against.
+void previousValuesStep(frame::Plugin& p, FrameContext& f) {
+    FrameState& fs = p.sim.frame;
+    fs.previousOutputBrake = f.out.brake;
+    fs.previousBcPressure = f.state.bcPressure;
+    fs.previousBpPressure = f.state.bpPressure;
+    fs.previousSapPressure = f.state.sapPressure;
+    storePreviousBrakeValues(p, f);
+    fs.previousAbsoluteSpeed = fs.absoluteSpeed;
+    p.sim.instruments.previousLineVoltage = p.sim.instruments.lineVoltage;
+    noiseSharesStep(p, f);
 }
 
 }  // namespace
@@ -46,9 +182,9 @@ void loadStartValues(frame::Plugin& p) {
     FrameState& fs = p.sim.frame;
     fs.previousBcPressure = fs.previousBpPressure = fs.previousSapPressure = 0.0f;
     fs.blinkTimer = 0;
-    const config::NotchConfig& notch = config::notchConfig();
+    const config::NotchConfig& notch = p.config;
     fs.r30 = notch.brakeMaxCurrent.empty() ? 0.0f : notch.brakeMaxCurrent.back().lookup(30.0f);
-    loadTraction(p, config::notchConfig());
+    loadTraction(p, p.config);
     loadBrakes(p);
     loadInstruments(p);
     loadModeMachine(p);
@@ -94,128 +230,33 @@ void outputHandleRules(frame::Plugin& p, FrameContext& f) {
 }
 
 host::Handles elapse(frame::Plugin& p, const host::VehicleState& state, int32_t* panel, int32_t* sound) {
-    frame::InputState& in = p.input;
-    frame::SoundTriggers& tr = in.triggers;
-    FrameState& fs = p.sim.frame;
-    FrameContext f{state, config::notchConfig(), panel, sound};
-
-    // 1. Pause handling.
-    sound::beginAudioFrame();
-
-    // 2. The operation set of this frame.
-    f.operationSet = std::atomic_ref<uint32_t>(fs.frameCounter).fetch_add(1) + 1;
-
-    // 3. Speed, time step, acceleration.
-    motionStep(fs, f);
-
-    // 4. Keyboard snapshot and the brake-forward gate.
-    const bool forwardBrake = brakeGate(p.sim.keyboard, in.serviceNotches, in.driverHandles.brake);
-
-    // 5. Chained plug-ins.
-    chain::Gates gates;
-    gates.brake = forwardBrake;
-    host::Handles& out = f.out;
-    out = chain::stepChainedPlugins(state, panel, sound, in.driverHandles.power, in.driverHandles.brake,
-                                    in.driverHandles.reverser, gates);
-
-    // 6. Output handle rules.
+    FrameContext f{state, p.config, panel, sound};
+    // The pause key first: a paused engine restarts before this frame's requests.
+    sound::beginAudioFrame(p.audio);
+    beginOperationSet(p.sim.frame, f);
+    motionStep(p.sim.frame, f);
+    chainedPluginsStep(p, f);
     outputHandleRules(p, f);
-
-    // 7. Emergency-latch release sequencing, then its sounds.
     releaseSequencingStep(p, f);
-    sound[227] = tr.ebOn227.consume();
-    sound[228] = tr.ebOff228.consume();
-    sound[229] = tr.ebReleased229.consume();
-    sound[223] = tr.ebOn223.consume();
-    sound[224] = tr.ebOff224.consume();
-
-    // 8. Steady-pressure timer and learning of the notch pressures.
-    learningStep(p, f);
-    fs.previousTime = state.time;
-
-    // 9.
+    emergencyLatchSounds(p.input.triggers, sound);
+    learningAndClockStep(p, f);
     regenNoLoadCurrentStep(p, f);
-
-    // 10. Cab sounds.
-    sound[107] = tr.switchOn107.consume();
-    sound[108] = tr.switchOff108.consume();
-    sound[109] = tr.step109.consume();
-    sound[110] = tr.step110.consume();
-    sound[243] = tr.brakeReleased243.consume();
-    sound[244] = tr.brakeStep244.consume();
-    sound[220] = tr.brakeFromEmergency220.consume();
-    if (!fs.firstFrameDone) {
-        sound[239] = host::SoundStop;
-        fs.firstFrameDone = true;
-    } else {
-        sound[239] = state.bpPressure > fs.previousBpPressure ? host::SoundLoop : host::SoundStop;
-    }
-    sound[95] = tr.door95.consume();
-    sound[96] = tr.door96.consume();
-    if (fs.previousAbsoluteSpeed >= 5.0f && fs.absoluteSpeed < 5.0f) tr.speedDown97.requestPlay();
-    if (fs.previousAbsoluteSpeed < 5.0f && fs.absoluteSpeed >= 5.0f) tr.speedUp98.requestPlay();
-    sound[97] = tr.speedDown97.consume();
-    sound[98] = tr.speedUp98.consume();
-
-    // 11 to 13. Traction, brake blending, displayed SAP and exhaust events.
+    cabSoundsStep(p, f);
     tractionStep(p, f);
     blendingStep(p, f);
     displayedSapStep(p, f);
-
-    // 14. The handles are final from here on.
-    panel[37] = out.power;
-    panel[38] = out.brake;
-    panel[39] = p.sim.brakes.holdFlag ? 1 : 0;
-    cylinderExhaustMuteStep(p, f);
-
-    // 15. Motor current and the main-circuit mode.
+    finalHandlesStep(p, f);
     motorCurrentStep(p, f);
     modeMachineStep(p, f);
-
-    // 16. Negative notch flash.
-    if (in.negativeNotchFlash) {
-        fs.flashTimer = addWrapping(fs.flashTimer, f.timeStep);
-        if (fs.flashTimer > 99) {
-            in.negativeNotchFlash = false;
-            fs.flashTimer = 0;
-        }
-    }
-    if (fs.flashTimer < 0) fs.flashTimer = 0;
-
-    // 17. Line voltage.
+    negativeNotchFlashStep(p, f);
     lineVoltageStep(p, f);
-
-    // 18. Indicator lamps.
-    regenerationMatchStep(p, f);
-    panel[41] = ((p.sim.mode.pulseMode == 1 && p.sim.traction.repowerTimer > 750) || in.regenerationMatch) ? 1 : 0;
-    writeConstantLamps(panel);
-    panel[45] = in.negativeNotchFlash ? 1 : 0;
-    blinkLamp(fs, f);
-    panel[135] = (in.toggle5 && !in.toggle6) ? 1 : 0;
-    panel[136] = (in.toggle5 && in.toggle6) ? 1 : 0;
-
-    // 19. Needles, the switch lamp, the adjustment display.
-    needlesStep(p, f);
-    modeStepTimerAdvance(p, f);
-    panel[252] = in.toggle12 ? 1 : 0;
-    adjustmentDisplayStep(p, f);
-
-    // 20. Previous values.
-    fs.previousOutputBrake = out.brake;
-    fs.previousBcPressure = state.bcPressure;
-    fs.previousBpPressure = state.bpPressure;
-    fs.previousSapPressure = state.sapPressure;
-    storePreviousBrakeValues(p, f);
-    fs.previousAbsoluteSpeed = fs.absoluteSpeed;
-    p.sim.instruments.previousLineVoltage = p.sim.instruments.lineVoltage;
-    noiseSharesStep(p, f);
-
-    // 21. Motor noise.
-    sound::motorNoiseStep(p, f);
-
-    // 22. One commit for every audio change of the frame.
-    sound::endAudioFrame(f.operationSet);
-    return out;
+    indicatorLampsStep(p, f);
+    gaugesStep(p, f);
+    previousValuesStep(p, f);
+    motorNoiseStep(p, f);
+    // One commit for every audio change of the frame.
+    sound::endAudioFrame(p.audio, f.operationSet);
+    return f.out;
 }
 
 }  // namespace sim

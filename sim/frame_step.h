@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 #include "sim/brakes.h"
 #include "sim/instruments.h"
 #include "sim/keyboard.h"
@@ -39,13 +39,13 @@ struct SimState {
     ModeState mode;
 };
 
-// Load step 6: the start values of the frame state.
+// Last of Load: the start values of the frame state.
 void loadStartValues(frame::Plugin& plugin);
-// Frame step 3: absolute speed, time step and acceleration.
+// Absolute speed, time step and acceleration.
 void motionStep(FrameState& frameState, FrameContext& frame);
-// Frame step 6: the reverser and power rules on the chained plug-ins' result, then the emergency latch.
+// After the chained plug-ins: the reverser and power rules on the chained plug-ins' result, then the emergency latch.
 void outputHandleRules(frame::Plugin& plugin, FrameContext& frame);
-// Frame step 18: the lamp condition of panel 41.
+// With the indicator lamps: the lamp condition of the regeneration-match lamp.
 void regenerationMatchStep(frame::Plugin& plugin, FrameContext& frame);
 host::Handles elapse(frame::Plugin& plugin, const host::VehicleState& state, int32_t* panel, int32_t* sound);
 

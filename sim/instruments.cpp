@@ -4,7 +4,8 @@
 
 #include <algorithm>
 
-#include "frame/plugin.h"
+#include "interface/indices.h"
+#include "sim/plugin_state.h"
 
 namespace sim {
 
@@ -55,25 +56,30 @@ void writeNeedles(const config::NeedleTables& t, int32_t* panel, float absoluteS
                   float lineVoltage) {
     // The ammeter dips to 70 % for the first 100 ms after the circuit steps to 27 or 15.
     const float k = modeStepTimerMs < 100 ? 0.7f : 1.0f;
-    panel[22] = toPanelValue(t.speedNeedle.lookup(absoluteSpeed) * 100.0f);
-    panel[26] = toPanelValue(t.currentNeedle.lookup(k * motorCurrent * 4.0f));
-    panel[130] = toPanelValue(t.pressureLeftNeedle.lookup(bcPressure));
-    panel[131] = toPanelValue(t.pressureLeftNeedle.lookup(displayedSap));
-    panel[132] = toPanelValue(t.pressureRightNeedle.lookup(bpPressure));
-    panel[133] = toPanelValue(t.pressureRightNeedle.lookup(mrPressure));
-    panel[232] = toPanelValue(t.voltageNeedle.lookup(lineVoltage));
+    using namespace frame::PanelIndex;
+    panel[Speedometer] = toPanelValue(t.speedNeedle.lookup(absoluteSpeed) * 100.0f);
+    panel[Ammeter] = toPanelValue(t.currentNeedle.lookup(k * motorCurrent * 4.0f));
+    panel[CylinderNeedle] = toPanelValue(t.pressureLeftNeedle.lookup(bcPressure));
+    panel[StraightAirPipeNeedle] = toPanelValue(t.pressureLeftNeedle.lookup(displayedSap));
+    panel[BrakePipeNeedle] = toPanelValue(t.pressureRightNeedle.lookup(bpPressure));
+    panel[MainReservoirNeedle] = toPanelValue(t.pressureRightNeedle.lookup(mrPressure));
+    panel[Voltmeter] = toPanelValue(t.voltageNeedle.lookup(lineVoltage));
 }
 
 void needlesStep(frame::Plugin& p, FrameContext& f) {
-    writeNeedles(config::needleTables(), f.panel, f.absoluteSpeed, p.sim.traction.motorCurrent,
-                 p.sim.mode.modeStepTimer, f.state.bcPressure, p.sim.brakes.displayedSap, f.state.bpPressure,
-                 f.state.mrPressure, p.sim.instruments.lineVoltage);
+    writeNeedles(p.needles, f.panel, f.absoluteSpeed, p.sim.traction.motorCurrent, p.sim.mode.modeStepTimer,
+                 f.state.bcPressure, p.sim.brakes.displayedSap, f.state.bpPressure, f.state.mrPressure,
+                 p.sim.instruments.lineVoltage);
 }
 
 void adjustmentDisplayStep(frame::Plugin& p, FrameContext& f) {
     frame::InputState& in = p.input;
     int32_t* panel = f.panel;
-    static constexpr int AdjustedPanel[8] = {-1, 130, 131, 132, 133, 22, 26, 232};
+    using namespace frame::PanelIndex;
+    // The gauge each adjustment target (1 to 7) shows its value on.
+    static constexpr int AdjustedPanel[8] = {
+        -1,      CylinderNeedle, StraightAirPipeNeedle, BrakePipeNeedle, MainReservoirNeedle, Speedometer,
+        Ammeter, Voltmeter};
     const int32_t target = in.adjustTarget;
     const bool showing = in.panelModifyMode && target >= 1 && target <= 7;
     if (in.panelModifyMode) {
@@ -82,12 +88,12 @@ void adjustmentDisplayStep(frame::Plugin& p, FrameContext& f) {
         if (in.adjustValue < 0) in.adjustValue = 0;
     }
     if (!showing) {
-        for (int i = 220; i <= 223; ++i) panel[i] = 10;
+        for (int i = AdjustmentDigitFirst; i <= AdjustmentDigitLast; ++i) panel[i] = 10;
         return;
     }
     // The speedometer is scaled by 100, so its digits start two places higher.
     int32_t divisor = target == 5 ? 100000 : 1000;
-    for (int i = 220; i <= 223; ++i) {
+    for (int i = AdjustmentDigitFirst; i <= AdjustmentDigitLast; ++i) {
         panel[i] = (in.adjustValue / divisor) % 10;
         divisor /= 10;
     }

@@ -28,14 +28,14 @@ struct InstrumentState {
 // Load: a fresh nominal voltage from 1400 to 1599 V; the line voltage reads 0 until its first update.
 void loadInstruments(frame::Plugin& plugin);
 
-// Frame step 17.
+// After the negative-notch flash.
 void lineVoltageStep(frame::Plugin& plugin, FrameContext& frame);
 // The line voltage with its inputs spelled out: every 500 ms a random walk of the nominal voltage
 // and a sag under the traction current.
 void updateLineVoltage(InstrumentState& instruments, float current, float voltageRatio, float carFactor,
                        int32_t timeStepMs);
 
-// Frame step 19: the seven needles. The ammeter reads modeStepTimer before the mode machine
+// After the indicator lamps: the seven needles. The ammeter reads modeStepTimer before the mode machine
 // advances it in the same frame.
 void needlesStep(frame::Plugin& plugin, FrameContext& frame);
 void writeNeedles(const config::NeedleTables& tables, int32_t* panel, float absoluteSpeed, float motorCurrent,

@@ -24,7 +24,7 @@ struct KeyboardState {
 
 // In SetBrake, before the new notch is stored; only when N > 11.
 void captureBrakeKeys(KeyboardState& keyboard, int32_t serviceNotches, int32_t previousNotch, int32_t newNotch);
-// Frame step 4: recomputes forwardBrake.
+// Before the chained plug-ins: whether the brake handle may pass to them this frame.
 bool brakeGate(KeyboardState& keyboard, int32_t serviceNotches, int32_t driverBrake);
 
 }  // namespace sim

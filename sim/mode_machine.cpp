@@ -3,7 +3,7 @@
 // and lower thresholds are the hysteresis that keeps the mode from chattering.
 #include "sim/mode_machine.h"
 
-#include "frame/plugin.h"
+#include "sim/plugin_state.h"
 #include "sound/motor_noise.h"
 
 namespace sim {
@@ -39,7 +39,7 @@ struct Inputs {
     int32_t driverPower;
 };
 
-void powerLadder(ModeState& m, const TractionState& t, const Inputs& in) {
+void powerLadder(ModeState& m, sound::AudioState& audio, const TractionState& t, const Inputs& in) {
     const float r = in.ratio;
     const int32_t p = in.power;
     const float l = in.loadCurrent;
@@ -56,19 +56,19 @@ void powerLadder(ModeState& m, const TractionState& t, const Inputs& in) {
     } else if (mode > 99) {
         mode = 99;
     }
-    if (r > 0.16496044f && lowerTo(mode, 45)) sound::rewindMotorLayer(3);
+    if (r > 0.16496044f && lowerTo(mode, 45)) sound::rewindMotorLayer(audio, 3);
     if (r > 0.18348081f && lowerTo(mode, 27)) {
         m.modeStepTimer = 0;
-        sound::rewindMotorLayer(4);
+        sound::rewindMotorLayer(audio, 4);
     }
     if (r > 0.31872252f && lowerTo(mode, 15)) {
         m.modeStepTimer = 0;
-        sound::rewindMotorLayer(6);
+        sound::rewindMotorLayer(audio, 6);
     }
-    if (r > 0.5246001f && lowerTo(mode, 9)) sound::rewindMotorLayer(8);
+    if (r > 0.5246001f && lowerTo(mode, 9)) sound::rewindMotorLayer(audio, 8);
     if (r > 0.7993905f && lowerTo(mode, 5)) {
-        sound::rewindMotorLayer(10);
-        sound::rewindMotorLayer(11);
+        sound::rewindMotorLayer(audio, 10);
+        sound::rewindMotorLayer(audio, 11);
     }
     if (r > 0.924726f) lowerTo(mode, 3);
     if (r > 0.9531526f && t.effectiveNotch >= 2 && mode > 2 && m.modeTimerPower > 250 && in.driverPower != 0) mode = 2;
@@ -154,7 +154,7 @@ void modeMachineStep(frame::Plugin& p, FrameContext& f) {
     if (current > 0.0f) {
         m.modeTimerPower = addWrapping(m.modeTimerPower, f.timeStep);
         m.modeTimerBrake = 0;
-        powerLadder(m, t, in);
+        powerLadder(m, p.audio, t, in);
     } else if (current < 0.0f) {
         m.modeTimerBrake = addWrapping(m.modeTimerBrake, f.timeStep);
         m.modeTimerPower = 0;

@@ -23,10 +23,10 @@ struct ModeState {
 };
 
 void loadModeMachine(frame::Plugin& plugin);
-// Frame step 15, after the motor current. Instruments read modeStepTimer before modeStepTimerAdvance.
+// After the motor current. The needles read modeStepTimer before modeStepTimerAdvance moves it on.
 void modeMachineStep(frame::Plugin& plugin, FrameContext& frame);
 void modeStepTimerAdvance(frame::Plugin& plugin, FrameContext& frame);
-// Frame step 20, after the previous values are stored.
+// Last of the previous values.
 void noiseSharesStep(frame::Plugin& plugin, FrameContext& frame);
 
 }  // namespace sim

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-#include "frame/plugin.h"
+#include "sim/plugin_state.h"
 
 namespace sim {
 namespace {

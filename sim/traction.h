@@ -43,13 +43,13 @@ struct TractionState {
     StraightLine powerJerkLine, brakeJerkLine;
 };
 
-// Load step 6: reference current, jerk thresholds and start values.
+// In Load, after the needle tables: reference current, jerk thresholds and start values.
 void loadTraction(frame::Plugin& plugin, const config::NotchConfig& config);
-// Frame step 9.
+// After the notch pressures are learned: the no-load current of regeneration.
 void regenNoLoadCurrentStep(frame::Plugin& plugin, FrameContext& frame);
-// Frame step 11: notch progression, current limiting and the power rewrites.
+// After the cab sounds: notch progression, current limiting and the power rewrites.
 void tractionStep(frame::Plugin& plugin, FrameContext& frame);
-// Start of frame step 15.
+// Once the handles are final, before the main-circuit mode.
 void motorCurrentStep(frame::Plugin& plugin, FrameContext& frame);
 
 }  // namespace sim

@@ -4,12 +4,11 @@
 
 namespace sound {
 
-bool exhaustPlaying() {
-    return audioState().sapHighSound.triggered;
+bool exhaustPlaying(const AudioState& state) {
+    return state.sapHighSound.triggered;
 }
 
-void startExhaust(float firstSampleFraction, uint32_t operationSet) {
-    AudioState& state = audioState();
+void startExhaust(AudioState& state, float firstSampleFraction, uint32_t operationSet) {
     const float first = static_cast<float>(state.sapHighLength) * firstSampleFraction;
     // Truncation toward zero; a fraction outside 0 to 1 cannot reach past either end.
     uint32_t sample = 0;
@@ -23,18 +22,17 @@ void startExhaust(float firstSampleFraction, uint32_t operationSet) {
     state.sapHighSound.triggered = true;
 }
 
-void stopExhaust(uint32_t operationSet) {
-    AudioState& state = audioState();
+void stopExhaust(AudioState& state, uint32_t operationSet) {
     state.sapHighSound.stop(operationSet);
     state.sapHighSound.triggered = false;
 }
 
-void setCylinderExhaustLevel(float level, uint32_t operationSet) {
-    audioState().bcSound.setVolumeClamped(level, operationSet);
+void setCylinderExhaustLevel(AudioState& state, float level, uint32_t operationSet) {
+    state.bcSound.setVolumeClamped(level, operationSet);
 }
 
-void muteCylinderExhaust(uint32_t operationSet) {
-    audioState().bcSound.setVolume(0.0f, operationSet);
+void muteCylinderExhaust(AudioState& state, uint32_t operationSet) {
+    state.bcSound.setVolume(0.0f, operationSet);
 }
 
 }  // namespace sound

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/audio.h"
 #include "sound/audio_log.h"
 #include "sound/decode.h"
 
@@ -116,12 +117,6 @@ bool holdsChanges(const AudioState& state, uint32_t operationSet) {
 
 }  // namespace
 
-AudioState& audioState() {
-    // Never destroyed: the host may call in while the process is shutting down.
-    static AudioState* instance = new AudioState();
-    return *instance;
-}
-
 void audioStartup(AudioState& state, const platform::Path& pluginDirectory) {
     setUp(state, pluginDirectory);
     state.sapHighLength = soundLengthFrames(state.sapHighSound, state.sapHighLength);
@@ -147,31 +142,5 @@ bool endAudioFrame(AudioState& state, uint32_t operationSet) {
     if (state.engine && holdsChanges(state, operationSet)) platform::audioCommitChanges(state.engine, operationSet);
     return true;
 }
-
-void audioStartup(const platform::Path& pluginDirectory) {
-    audioStartup(audioState(), pluginDirectory);
-}
-
-void audioShutdown() {
-    audioShutdown(audioState());
-}
-
-void beginAudioFrame() {
-    beginAudioFrame(audioState());
-}
-
-bool endAudioFrame(uint32_t operationSet) {
-    return endAudioFrame(audioState(), operationSet);
-}
-
-#ifndef _WIN32
-uint32_t mixSampleRate() {
-    return platform::audioMixSampleRate(audioState().engine);
-}
-
-void renderMix(float* stereo, uint32_t frameCount) {
-    platform::audioRender(audioState().engine, stereo, frameCount);
-}
-#endif
 
 }  // namespace sound

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/audio.h"
 #include "platform/platform.h"
 #include "sound/sound_voice.h"
 
@@ -15,7 +16,7 @@ constexpr float MotorNoiseMaxFrequencyRatio = 25.0f;
 constexpr float AirSoundMaxFrequencyRatio = 2.0f;
 constexpr uint32_t OneShot = 0;
 
-// The process-wide audio state: one instance, built on first use and never destroyed.
+// The audio of one plug-in instance.
 struct AudioState {
     platform::AudioEngine engine = nullptr;  // the global counted reference
     platform::AudioMasteringVoice mastering = nullptr;
@@ -26,31 +27,19 @@ struct AudioState {
     SoundVoice sapHighSound;
     uint32_t sapHighLength = 0;  // sample frames
 };
-AudioState& audioState();
 
-// Load step 3: writes the start-up log in the plug-in directory and, if it could be opened,
+// In Load, after the notch file: writes the start-up log in the plug-in directory and, if it could be opened,
 // creates the engine and every voice. Then derives the length of the straight-air-pipe exhaust.
 // A failed existence test of a motor-noise file throws platform::FileSystemError (the log is
 // closed first).
-void audioStartup(const platform::Path& pluginDirectory);
 void audioStartup(AudioState& state, const platform::Path& pluginDirectory);
 // Dispose: releases the sounds in load order, then the engine.
-void audioShutdown();
 void audioShutdown(AudioState& state);
 
 // Start of a frame: restarts an engine that the pause key stopped, then samples the pause key.
-void beginAudioFrame();
 void beginAudioFrame(AudioState& state);
 // End of a frame: stops the engine while paused, then commits the frame's operation set.
 // Returns false when the frame must end without a commit (paused with no engine).
-bool endAudioFrame(uint32_t operationSet);
 bool endAudioFrame(AudioState& state, uint32_t operationSet);
-
-#ifndef _WIN32
-// EXT: the stand-in host pulls the mix of the plug-in's own sounds, frame by frame.
-uint32_t mixSampleRate();
-// Fills frameCount interleaved stereo frames; silence without an engine.
-void renderMix(float* stereo, uint32_t frameCount);
-#endif
 
 }  // namespace sound

@@ -1,5 +1,7 @@
 #include "sound/audio_log.h"
 
+#include "platform/audio.h"
+
 namespace sound {
 namespace {
 

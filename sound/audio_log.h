@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/audio.h"
 #include "platform/platform.h"
 
 namespace sound {

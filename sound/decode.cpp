@@ -1,21 +1,16 @@
 #include "sound/decode.h"
 
+#include <algorithm>
 #include <new>
 #include <string>
+
+#include "platform/audio.h"
 
 namespace sound {
 namespace {
 
 using platform::AudioResult;
 using platform::Path;
-
-bool isSeparator(Path::value_type c) {
-#ifdef _WIN32
-    return c == L'\\' || c == L'/';
-#else
-    return c == '/';
-#endif
-}
 
 bool isDrive(const Path::string_type& part) {
     return part.size() == 2 && part[1] == ':';
@@ -35,13 +30,9 @@ Path normalisePath(const Path& path) {
     const auto separator = static_cast<Path::value_type>(platform::PreferredSeparator);
 
     size_t leading = 0;
-    while (leading < text.size() && isSeparator(text[leading])) ++leading;
-        // One root separator, or two for a network path on Windows.
-#ifdef _WIN32
-    const size_t rootSeparators = leading >= 2 ? 2 : leading;
-#else
-    const size_t rootSeparators = leading >= 1 ? 1 : 0;
-#endif
+    while (leading < text.size() && platform::isPathSeparator(text[leading])) ++leading;
+    // One root separator, or two for a network path on Windows.
+    const size_t rootSeparators = std::min(leading, platform::MaxRootSeparators);
     std::vector<String> parts;
     String part;
     auto flush = [&] {
@@ -58,7 +49,7 @@ Path normalisePath(const Path& path) {
         part.clear();
     };
     for (size_t i = leading; i < text.size(); ++i) {
-        if (isSeparator(text[i])) {
+        if (platform::isPathSeparator(text[i])) {
             flush();
         } else {
             part += text[i];

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/audio.h"
 #include "platform/platform.h"
 #include "sound/wave_screen.h"
 

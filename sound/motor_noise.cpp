@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "frame/plugin.h"
+#include "platform/audio.h"
 #include "sound/audio.h"
 #include "sound/motor_layers.h"
 
@@ -188,28 +188,8 @@ void applyMotorNoise(std::array<SoundVoice, 41>& layers, const MotorNoiseLevels&
     for (int layer = 30; layer < MotorNoiseLayers; ++layer) ratio(layer);
 }
 
-MotorNoiseInputs motorNoiseInputs(const frame::Plugin& p, const sim::FrameContext& frame) {
-    MotorNoiseInputs in;
-    in.mode = p.sim.mode.pulseMode;
-    in.r = p.sim.traction.voltageRatio;
-    in.s = p.sim.traction.motorSpeed;
-    in.v = frame.state.speed;
-    in.n = p.sim.traction.effectiveNotch;
-    in.h = p.input.negativePowerActive;
-    in.a = frame.acceleration;
-    in.gp = p.sim.mode.powerGain;
-    in.gb = p.sim.mode.brakeGain;
-    in.f = p.sim.mode.fieldRamp;
-    in.u = p.sim.instruments.lineVoltage;
-    return in;
-}
-
-void motorNoiseStep(const frame::Plugin& p, const sim::FrameContext& frame) {
-    applyMotorNoise(audioState().motorNoise, motorNoiseLevels(motorNoiseInputs(p, frame)), frame.operationSet);
-}
-
-void rewindMotorLayer(int layer) {
-    if (layer >= 0 && layer < MotorNoiseLayers) audioState().motorNoise[layer].rewind();
+void rewindMotorLayer(AudioState& audio, int layer) {
+    if (layer >= 0 && layer < MotorNoiseLayers) audio.motorNoise[layer].rewind();
 }
 
 }  // namespace sound

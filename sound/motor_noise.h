@@ -4,14 +4,11 @@
 #include <array>
 #include <cstdint>
 
-#include "sim/frame_context.h"
 #include "sound/sound_voice.h"
 
-namespace frame {
-struct Plugin;
-}
-
 namespace sound {
+
+struct AudioState;
 
 // What the layers read, all produced earlier in the frame.
 struct MotorNoiseInputs {
@@ -54,11 +51,7 @@ MotorNoiseLevels motorNoiseLevels(const MotorNoiseInputs& in);
 // order, all with the operation set; empty slots and layers 28 and 29 get none.
 void applyMotorNoise(std::array<SoundVoice, 41>& layers, const MotorNoiseLevels& levels, uint32_t operationSet);
 
-MotorNoiseInputs motorNoiseInputs(const frame::Plugin& plugin, const sim::FrameContext& frame);
-
-// Frame step 21: one volume and one frequency-ratio request per loaded layer, in the frame's set.
-void motorNoiseStep(const frame::Plugin& plugin, const sim::FrameContext& frame);
 // A power-mode step restarts the recording of a layer at once.
-void rewindMotorLayer(int layer);
+void rewindMotorLayer(AudioState& audio, int layer);
 
 }  // namespace sound

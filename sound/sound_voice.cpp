@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/audio.h"
 #include "sound/audio_log.h"
 #include "sound/decode.h"
 
@@ -175,6 +176,26 @@ float finiteFrequencyRatio(float ratio) {
     if (std::isnan(ratio)) return 1.0f;
     if (std::isinf(ratio)) return ratio > 0.0f ? platform::AudioMaxFrequencyRatio : platform::AudioMinFrequencyRatio;
     return ratio;
+}
+
+SoundVoice& SoundVoice::operator=(SoundVoice&& other) noexcept {
+    if (this == &other) return *this;
+    reset();
+    engine = std::exchange(other.engine, nullptr);
+    voice = std::exchange(other.voice, nullptr);
+    pcm = std::move(other.pcm);
+    loopCount = other.loopCount;
+    voiceFlags = other.voiceFlags;
+    maxFrequencyRatio = other.maxFrequencyRatio;
+    buffer = std::move(other.buffer);
+    format = std::move(other.format);
+    playing = std::exchange(other.playing, false);
+    triggered = other.triggered;
+    sentVolume = other.sentVolume;
+    sentRatio = other.sentRatio;
+    sentOperationSet = other.sentOperationSet;
+    other.reset();
+    return *this;
 }
 
 void SoundVoice::reset() {

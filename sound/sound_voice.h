@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <limits>
 #include <memory>
+#include <utility>
 #include <vector>
 
+#include "platform/audio.h"
 #include "platform/platform.h"
 
 namespace sound {
@@ -42,6 +44,10 @@ struct SoundVoice {
     SoundVoice() = default;
     SoundVoice(const SoundVoice&) = delete;
     SoundVoice& operator=(const SoundVoice&) = delete;
+    // A move hands the voice over and leaves the source empty, so that resetting a plug-in by
+    // assignment releases what it held exactly once.
+    SoundVoice(SoundVoice&& other) noexcept { *this = std::move(other); }
+    SoundVoice& operator=(SoundVoice&& other) noexcept;
     ~SoundVoice() { reset(); }
 
     static constexpr float NotSent = std::numeric_limits<float>::quiet_NaN();

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "platform/audio.h"
+
 namespace sound {
 namespace {
 

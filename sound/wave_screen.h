@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/audio.h"
 #include "platform/platform.h"
 
 namespace sound {

@@ -10,6 +10,7 @@
 #include <bit>
 #include <new>
 
+#include "platform/audio.h"
 #include "platform/software/audio_internal.h"
 
 namespace platform {

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/host.h"
 #include "platform/platform.h"
 
 namespace platform {

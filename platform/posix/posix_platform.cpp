@@ -9,7 +9,6 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <random>
 
 #include "platform/platform.h"
 
@@ -19,6 +18,10 @@ namespace {
 char lastErrorText[4096];
 
 }  // namespace
+
+std::FILE* openFileForReading(const Path& path) {
+    return std::fopen(path.c_str(), "rb");
+}
 
 bool exists(const Path& path) {
     struct stat info;
@@ -73,13 +76,6 @@ LocalTime localTime() {
     return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
             parts.tm_min,         parts.tm_sec,     static_cast<int>(now.tv_usec / 1000)};
 }
-
-#ifndef CORVANE_FIXED_RANDOM
-uint32_t randomU32() {
-    static std::random_device device;
-    return device();
-}
-#endif
 
 void signalError(const char* message) {
     std::snprintf(lastErrorText, sizeof lastErrorText, "%s", message);

@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 
+#include "platform/audio.h"
 #include "platform/software/audio_internal.h"
 
 namespace platform {

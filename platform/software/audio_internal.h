@@ -1,6 +1,7 @@
 // Shared between the software engine and the Linux decoder (its faults for tests).
 #pragma once
 
+#include "platform/audio.h"
 #include "platform/platform.h"
 
 namespace platform {

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/audio.h"
 #include "platform/platform.h"
 #include "platform/win32/audio_system_libraries.h"
 

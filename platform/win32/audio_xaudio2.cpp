@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/audio.h"
 #include "platform/platform.h"
 #include "platform/win32/audio_system_libraries.h"
 

@@ -1,11 +1,14 @@
 // The stand-in host's operating-system calls on Windows.
+// clang-format off: windows.h first, the headers after it need its types.
 #include <windows.h>
 #include <io.h>
 #include <mmsystem.h>
+// clang-format on
 
 #include <cstdio>
 #include <string>
 
+#include "platform/host.h"
 #include "platform/platform.h"
 
 namespace platform {

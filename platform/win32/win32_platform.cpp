@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <vector>
 
 #include "platform/platform.h"
@@ -26,6 +25,10 @@ std::wstring moduleFileName(HMODULE module) {
 }
 
 }  // namespace
+
+std::FILE* openFileForReading(const Path& path) {
+    return ::_wfopen(path.c_str(), L"rb");
+}
 
 bool exists(const Path& path) {
     DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -94,13 +97,6 @@ LocalTime localTime() {
     ::GetLocalTime(&now);
     return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
 }
-
-#ifndef CORVANE_FIXED_RANDOM
-uint32_t randomU32() {
-    static std::random_device device;
-    return device();
-}
-#endif
 
 void signalError(const char* message) {
     std::snprintf(lastErrorText, sizeof lastErrorText, "%s", message);

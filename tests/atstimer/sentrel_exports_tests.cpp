@@ -2,7 +2,7 @@
 // the Shift test trip through the injectable key state, the reset, and null arrays.
 #include <gtest/gtest.h>
 
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 #include "platform/platform.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "chain_test_support.h"
 #include "config/config_error.h"
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
 
 namespace {
 
@@ -14,14 +14,12 @@ class ChainFrameTest : public chaintest::ScratchFolder {
 protected:
     void SetUp() override {
         ScratchFolder::SetUp();
-        chain::chainState() = {};
         platform::releaseAllKeys();
         p.pluginDirectory = pluginDirectory;
     }
 
     void TearDown() override {
-        chain::disposeChainedPlugins();
-        chain::chainState() = {};
+        chain::disposeChainedPlugins(p.chain);
         platform::releaseAllKeys();
         ScratchFolder::TearDown();
     }
@@ -156,7 +154,7 @@ TEST_F(ChainFrameTest, GetPluginVersionFailsForAnotherVersionAndDisposeReleasesA
     takeLog();
     frame::dispose(p);
     EXPECT_EQ(takeCalls(), (Calls{"A Dispose", "O Dispose"}));
-    EXPECT_TRUE(chain::chainState().chainedPlugins.empty());
+    EXPECT_TRUE(p.chain.chainedPlugins.empty());
     EXPECT_FALSE(chaintest::isMapped(old));
 }
 

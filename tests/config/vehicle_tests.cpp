@@ -78,16 +78,6 @@ TEST(SampleVehicle, NeedleTablesDescribeNonLinearFaces) {
     EXPECT_EQ(n.pressureRightNeedle.lookup(490), 469);
 }
 
-TEST(VehicleCheckResults, CheckingLeavesTheProcessWideRecordsAlone) {
-    config::notchConfig().powerNotchCount = 3;
-    config::needleTables().speedNeedle.points.clear();
-    const config::VehicleCheck check = config::checkVehicle(SampleVehicle / "plugin");
-    EXPECT_TRUE(check.ok);
-    EXPECT_EQ(config::notchConfig().powerNotchCount, 3u);
-    EXPECT_TRUE(config::needleTables().speedNeedle.points.empty());
-    config::notchConfig() = {};
-}
-
 TEST(VehicleCheckResults, MissingOptionalFilesAreListedAndTheSwitchIsSeen) {
     ScratchDir dir;
     copySample(dir);

@@ -1,5 +1,5 @@
 // The author's guide against the code: the plug-ins write exactly the panel and sound indices of
-// frame/indices.h and act on exactly its keys, and the guide's tables list exactly those, so
+// interface/indices.h and act on exactly its keys, and the guide's tables list exactly those, so
 // neither the code nor the guide can drift without a failing test. The beacon distances and the
 // file names the guide gives are checked against the code that uses them.
 #include <gtest/gtest.h>
@@ -16,8 +16,8 @@
 #include "chain/chain.h"
 #include "config/needle_tables.h"
 #include "config/notch_config.h"
-#include "frame/indices.h"
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
+#include "interface/indices.h"
 #include "sound/audio_log.h"
 
 namespace {
@@ -58,8 +58,6 @@ protected:
     void TearDown() override { resetProcessWide(); }
     static void resetProcessWide() {
         platform::releaseAllKeys();
-        config::notchConfig() = config::NotchConfig{};
-        config::needleTables() = config::NeedleTables{};
     }
 
     static std::unique_ptr<frame::Plugin> freshPlugin() {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "frame/brake_pressure_table.h"
+#include "sim/brake_pressure_table.h"
 
 namespace {
 

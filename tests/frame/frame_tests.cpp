@@ -8,7 +8,7 @@
 
 #include "config/config_error.h"
 #include "config/notch_config.h"
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
 
 namespace {
 
@@ -261,7 +261,7 @@ TEST_F(FrameTest, LoadSetsTheStartValuesAndKeepsTheRest) {
     frame::keyDown(p, 6);
     frame::load(p);
     EXPECT_TRUE(p.input.keyLatch6);
-    EXPECT_GT(config::notchConfig().powerNotchCount, 0u);
+    EXPECT_GT(p.config.powerNotchCount, 0u);
     std::filesystem::remove_all(dir);
 }
 
@@ -274,7 +274,6 @@ TEST_F(FrameTest, ANotchFileErrorEndsLoadBeforeTheLaterSteps) {
     p.pluginDirectory = dir / "plugin" / "";
     p.input.powerLimitMode = 0;
     p.input.toggle5 = true;
-    config::notchConfig() = config::NotchConfig{};  // a loaded vehicle's paths would stay in force
     EXPECT_THROW(frame::load(p), config::ConfigError);
     EXPECT_FALSE(p.input.panelModifyMode);
     EXPECT_EQ(p.input.powerLimitMode, 0);

@@ -1,7 +1,7 @@
 // The Linux library answers the host's sixteen entry points by name, through the platform loader.
 #include <gtest/gtest.h>
 
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 #include "platform/platform.h"
 
 namespace {

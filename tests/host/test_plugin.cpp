@@ -3,7 +3,7 @@
 // returns the power it was last told plus one.
 #include <cstdint>
 
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 
 #define EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "bench/departure.h"
-#include "sound/audio.h"
+#include "corvane/plugin.h"
 
 namespace {
 
@@ -123,7 +123,7 @@ TEST_P(FrameAllocations, TenThousandFramesOfTheDepartureAllocateNothing) {
     ASSERT_GE(departure.frames.size(), CountedFrames + 1);
 
     bench::loadCorvane(view.pluginDirectory(), departure);
-    const sound::AudioState& audio = sound::audioState();
+    const sound::AudioState& audio = bench::corvane().audio;
     ASSERT_NE(audio.engine, nullptr) << "Corvane created no audio engine";
     int layers = 0;
     for (const sound::SoundVoice& layer : audio.motorNoise) layers += layer.voice ? 1 : 0;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bench/departure.h"
+#include "platform/audio.h"
 #include "sound/decode.h"
 
 namespace {

@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "bench/departure.h"
+#include "corvane/plugin.h"
+#include "platform/audio.h"
 #include "platform/software/audio_internal.h"
-#include "sound/audio.h"
 
 namespace {
 
@@ -193,7 +194,7 @@ TEST(SilentVoiceSkip, TheDepartureMixesLikeTheReference) {
     audioClearAppliedRequests();
     audioRecordRequests(true);
     bench::loadCorvane(view.pluginDirectory(), departure);
-    const sound::AudioState& audio = sound::audioState();
+    const sound::AudioState& audio = bench::corvane().audio;
     ASSERT_NE(audio.engine, nullptr);
     ShadowEngine shadow(audio);
     ASSERT_GE(shadow.byId.size(), static_cast<size_t>(sound::MotorNoiseLayers));

@@ -6,7 +6,7 @@
 #include <climits>
 #include <filesystem>
 
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
 #include "platform/platform.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // and whether its Load throws are set by the test.
 #include <stdexcept>
 
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 
 namespace reliability {
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "sound/air_sounds.h"
 #include "tests/sim/brake_test_support.h"
 
 namespace {
@@ -102,21 +103,21 @@ TEST_F(DisplayedSap, ExhaustStartsAfterMoreThanOneHundredMillisecondsOfFalling) 
     float sap = 300.0f;
     for (int i = 0; i < 5; ++i) show(sap -= 10.0f);
     EXPECT_EQ(brakes().fallTimer, 100);
-    EXPECT_FALSE(sound::exhaustPlaying());
+    EXPECT_FALSE(sound::exhaustPlaying(p.audio));
     show(sap -= 10.0f);
-    EXPECT_TRUE(sound::exhaustPlaying());
+    EXPECT_TRUE(sound::exhaustPlaying(p.audio));
 }
 
 TEST_F(DisplayedSap, ExhaustStopsAfterOneHundredTwentyFiveMillisecondsWithoutFalling) {
     show(300.0f);
     float sap = 300.0f;
     for (int i = 0; i < 8; ++i) show(sap -= 10.0f);
-    ASSERT_TRUE(sound::exhaustPlaying());
+    ASSERT_TRUE(sound::exhaustPlaying(p.audio));
     for (int i = 0; i < 4; ++i) show(sap, 25);
     EXPECT_EQ(brakes().riseTimer, 100);
-    EXPECT_TRUE(sound::exhaustPlaying());
+    EXPECT_TRUE(sound::exhaustPlaying(p.audio));
     show(sap, 25);
-    EXPECT_FALSE(sound::exhaustPlaying());
+    EXPECT_FALSE(sound::exhaustPlaying(p.audio));
     EXPECT_EQ(brakes().fallTimer, 160 + 125);  // equal counts as not rising for the fall timer
 }
 
@@ -124,22 +125,22 @@ TEST_F(DisplayedSap, ExhaustDoesNotStartInEmergencyOrWhileTheReleaseIsArmed) {
     show(300.0f);
     float sap = 300.0f;
     for (int i = 0; i < 10; ++i) show(sap -= 10.0f, 20, {9, 0, 0, 0});
-    EXPECT_FALSE(sound::exhaustPlaying());
+    EXPECT_FALSE(sound::exhaustPlaying(p.audio));
     brakes().ebReleaseArmed = true;
     for (int i = 0; i < 10; ++i) show(sap -= 10.0f);
-    EXPECT_FALSE(sound::exhaustPlaying());
+    EXPECT_FALSE(sound::exhaustPlaying(p.audio));
     brakes().ebReleaseArmed = false;
     show(sap -= 10.0f);
-    EXPECT_TRUE(sound::exhaustPlaying());  // the fall timer kept counting
+    EXPECT_TRUE(sound::exhaustPlaying(p.audio));  // the fall timer kept counting
 }
 
 TEST_F(DisplayedSap, ExhaustWithThePipeBelowZeroIsSafe) {
     float sap = 50.0f;
     show(sap);
     for (int i = 0; i < 5; ++i) show(sap -= 1.0f);
-    EXPECT_FALSE(sound::exhaustPlaying());
+    EXPECT_FALSE(sound::exhaustPlaying(p.audio));
     show(-10.0f);  // the exhaust starts from a pipe below zero: the whole recording is skipped
-    EXPECT_TRUE(sound::exhaustPlaying());
+    EXPECT_TRUE(sound::exhaustPlaying(p.audio));
     EXPECT_EQ(brakes().displayedSap, 0.0f);
 }
 

@@ -116,11 +116,11 @@ TEST_F(InstrumentFrame, TheAmmeterReadsTheModeStepTimerBeforeTheFrameAdvancesIt)
     EXPECT_EQ(panel[26], sim::toPanelValue(p.sim.traction.motorCurrent * 4.0f));
 }
 
-TEST_F(InstrumentFrame, TheSpeedometerOfTheFrameUsesTheProcessWideTable) {
-    config::needleTables().speedNeedle = {{{0.0f, 0.0f}, {100.0f, 100.0f}}};
+TEST_F(InstrumentFrame, TheSpeedometerOfTheFrameUsesThePluginsTable) {
+    p.needles.speedNeedle = {{{0.0f, 0.0f}, {100.0f, 100.0f}}};
     frameAt(20, -36.5f);
     EXPECT_EQ(panel[22], 3650);
-    config::needleTables().speedNeedle = {{{0.0f, 0.0f}, {100.0f, 2.0f}}};
+    p.needles.speedNeedle = {{{0.0f, 0.0f}, {100.0f, 2.0f}}};
     frameAt(40, 50.0f);
     EXPECT_EQ(panel[22], 100);
 }

@@ -1,12 +1,9 @@
-// A plug-in instance of its own for each test, with the process-wide pieces it touches reset.
+// A plug-in instance of its own for each test, with the keyboard it reads reset.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include "config/needle_tables.h"
-#include "config/notch_config.h"
-#include "frame/plugin.h"
-#include "sound/air_sounds.h"
+#include "corvane/plugin.h"
 
 namespace simtest {
 
@@ -22,9 +19,6 @@ protected:
     static void resetProcessWide() {
         platform::releaseAllKeys();
         platform::setKeyboardReadFails(false);
-        config::notchConfig() = config::NotchConfig{};
-        config::needleTables() = config::NeedleTables{};
-        if (sound::exhaustPlaying()) sound::stopExhaust(0);
     }
 
     void setServiceNotches(int32_t n) {

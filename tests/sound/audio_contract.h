@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/audio.h"
 #include "platform/platform.h"
 #include "tests/sound/wav_writer.h"
 

@@ -2,6 +2,7 @@
 // under Wine against XAudio2 and Media Foundation).
 #include <gtest/gtest.h>
 
+#include "platform/audio.h"
 #include "tests/sound/sound_test_support.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include <limits>
 #include <list>
 
+#include "platform/audio.h"
 #include "tests/sound/sound_test_support.h"
 
 namespace {

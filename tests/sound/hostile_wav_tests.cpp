@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/audio.h"
 #include "sound/decode.h"
 #include "sound/wave_screen.h"
 #include "tests/sound/hostile_wavs.h"

@@ -2,6 +2,7 @@
 // and a plug-in folder reached through a symbolic link.
 #include <gtest/gtest.h>
 
+#include "platform/audio.h"
 #include "sound/audio_log.h"
 #include "tests/sound/sound_test_support.h"
 

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <vector>
 
+#include "platform/audio.h"
 #include "platform/platform.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/audio.h"
 #include "sound/motor_layers.h"
 #include "sound/motor_noise.h"
 #include "tests/sound/sound_test_support.h"
@@ -390,16 +391,16 @@ TEST_F(MotorNoiseRequests, NonFiniteInputsNeverReachTheEngine) {
 
 TEST_F(MotorNoiseRequests, EnteringAPowerModeRewindsItsLayersAtOnce) {
     vehicle.writeEverySound();
-    sound::AudioState& global = sound::audioState();
+    sound::AudioState& global = state;
     sound::audioStartup(global, vehicle.pluginDirectory());
     std::vector<float> mix(2 * 4800);
     audioRender(global.engine, mix.data(), 4800);
     AudioVoiceInfo before{};
     audioVoiceInfo(global.motorNoise[4].voice, &before);
     ASSERT_GT(before.positionFrames, 0.0);
-    sound::rewindMotorLayer(4);
-    sound::rewindMotorLayer(41);
-    sound::rewindMotorLayer(-1);
+    sound::rewindMotorLayer(global, 4);
+    sound::rewindMotorLayer(global, 41);
+    sound::rewindMotorLayer(global, -1);
     AudioVoiceInfo after{};
     audioVoiceInfo(global.motorNoise[4].voice, &after);
     EXPECT_EQ(after.positionFrames, 0.0);

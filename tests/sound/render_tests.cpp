@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "host/run.h"
+#include "platform/audio.h"
 #include "sound/motor_layers.h"
 #include "tests/sound/audio_contract.h"
 #include "tests/sound/wav_writer.h"

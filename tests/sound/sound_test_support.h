@@ -8,6 +8,7 @@
 #include <regex>
 #include <string>
 
+#include "platform/audio.h"
 #include "platform/platform.h"
 #include "sound/audio.h"
 #include "tests/sound/audio_contract.h"

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "platform/audio.h"
 #include "sound/audio_log.h"
 #include "tests/sound/sound_test_support.h"
 

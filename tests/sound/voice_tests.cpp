@@ -4,6 +4,7 @@
 
 #include <limits>
 
+#include "platform/audio.h"
 #include "sound/decode.h"
 #include "tests/sound/sound_test_support.h"
 

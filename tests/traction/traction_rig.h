@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
 
 namespace traction_test {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 #include "tests/wine/wine_check.h"
 
 namespace fs = std::filesystem;

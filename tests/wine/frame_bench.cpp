@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 
 namespace {
 

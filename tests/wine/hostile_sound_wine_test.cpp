@@ -11,7 +11,8 @@
 #include <filesystem>
 #include <string>
 
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
+#include "platform/audio.h"
 #include "sound/audio_log.h"
 #include "sound/sound_voice.h"
 #include "tests/sound/audio_contract.h"

@@ -9,9 +9,9 @@
 #include <set>
 #include <string>
 
-#include "tests/wine/wine_check.h"
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 #include "tests/wine/stack_probe.h"
+#include "tests/wine/wine_check.h"
 
 namespace {
 

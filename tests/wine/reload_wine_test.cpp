@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <string>
 
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 #include "tests/wine/wine_check.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include <cstdio>
 
+#include "interface/host_interface.h"
 #include "tests/wine/wine_check.h"
-#include "frame/host_interface.h"
 
 namespace {
 

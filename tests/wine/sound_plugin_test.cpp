@@ -10,10 +10,10 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/wine/wine_check.h"
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 #include "tests/sound/audio_contract.h"
 #include "tests/sound/wav_writer.h"
+#include "tests/wine/wine_check.h"
 
 namespace {
 

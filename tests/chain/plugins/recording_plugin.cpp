@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 
 #ifdef _WIN32
 #include <windows.h>

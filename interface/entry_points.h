@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "frame/host_interface.h"
+#include "interface/host_interface.h"
 
 namespace host {
 

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "frame/brake_pressure_table.h"
-#include "frame/host_interface.h"
+#include "sim/brake_pressure_table.h"
+#include "interface/host_interface.h"
 #include "platform/platform.h"
 
 namespace frame {

@@ -1,20 +1,11 @@
 // The work of Corvane's entry points outside the frame: load, tear-down, the VehicleSpec record,
 // and what each driver input records for the next frame.
 #include <algorithm>
+#include <utility>
 
-#include "chain/chain.h"
-#include "config/needle_tables.h"
-#include "config/notch_config.h"
-#include "frame/plugin.h"
-#include "sound/audio.h"
+#include "corvane/plugin.h"
 
 namespace frame {
-
-Plugin& plugin() {
-    // Never destroyed: the host may call in while the process is shutting down.
-    static Plugin* instance = new Plugin();
-    return *instance;
-}
 
 void libraryAttach(Plugin& p, const platform::Path& moduleFile) {
     p.pluginDirectory = moduleFile;
@@ -22,17 +13,16 @@ void libraryAttach(Plugin& p, const platform::Path& moduleFile) {
 }
 
 void load(Plugin& p) {
-    chain::loadChainedPlugins(p.pluginDirectory);
+    chain::loadChainedPlugins(p.chain, p.pluginDirectory);
 
-    config::NotchConfig& notch = config::notchConfig();
-    notch.load(platform::joinPath(p.pluginDirectory, "Notch.txt"));
+    p.config.load(platform::joinPath(p.pluginDirectory, "Notch.txt"));
 
-    sound::audioStartup(p.pluginDirectory);
+    sound::audioStartup(p.audio, p.pluginDirectory);
 
     p.input.panelModifyMode = false;
     p.input.panelModifyMode = config::panelModifyFileExists(p.pluginDirectory);
 
-    config::loadNeedleTables(config::needleTables(), p.pluginDirectory);
+    config::loadNeedleTables(p.needles, p.pluginDirectory);
 
     InputState& in = p.input;
     in.toggle5 = in.toggle6 = in.toggle7 = in.toggle8 = false;
@@ -41,32 +31,36 @@ void load(Plugin& p) {
     sim::loadStartValues(p);
 }
 
-void dispose(Plugin&) {
-    chain::disposeChainedPlugins();
-    sound::audioShutdown();
+void dispose(Plugin& p) {
+    chain::disposeChainedPlugins(p.chain);
+    sound::audioShutdown(p.audio);
+    // The next Load starts from a fresh plug-in in the same folder.
+    platform::Path directory = std::move(p.pluginDirectory);
+    p = {};
+    p.pluginDirectory = std::move(directory);
 }
 
-int32_t getPluginVersion(Plugin&) {
-    chain::checkChainedVersions();
+int32_t getPluginVersion(Plugin& p) {
+    chain::checkChainedVersions(p.chain);
     return host::PluginInterfaceVersion;
 }
 
 void setVehicleSpec(Plugin& p, const host::VehicleSpec& spec) {
-    chain::forwardSetVehicleSpec(spec);
+    chain::forwardSetVehicleSpec(p.chain, spec);
     InputState& in = p.input;
     // A host never has more notches than this; the table must not be sized from an untrusted value.
     in.serviceNotches = std::clamp(spec.brakeNotches, 0, MaxServiceNotches);
     in.emergencyNotch = in.serviceNotches + 1;
     in.carFactor = static_cast<float>(spec.carCount);
     in.brakePressureTable.build(std::max(in.serviceNotches, 1));
-    const config::NotchConfig& notch = config::notchConfig();
+    const config::NotchConfig& notch = p.config;
     in.limitValueEmpty = notch.limitValueEmpty;
     in.limitValueFull = notch.limitValueFull;
     in.brakeReferenceSpeed = notch.brakeReferenceSpeed;
 }
 
 void initialize(Plugin& p, int32_t value) {
-    chain::forwardInitialize(value);
+    chain::forwardInitialize(p.chain, value);
     p.input.peakCurrent = 0.0f;
 }
 
@@ -140,7 +134,7 @@ bool shiftHeld() {
 }  // namespace
 
 void keyDown(Plugin& p, int32_t key) {
-    chain::forwardKeyDown(key);
+    chain::forwardKeyDown(p.chain, key);
     InputState& in = p.input;
     switch (key) {
         case 0:
@@ -155,7 +149,8 @@ void keyDown(Plugin& p, int32_t key) {
                 in.keyLatch5 = true;
                 toggleWithSound(in, in.toggle5);
             }
-            if (in.panelModifyMode && in.adjustTarget != 0) in.adjustValue = adjustedBy(in.adjustValue, in.adjustTarget == 5 ? 100 : 10);
+            if (in.panelModifyMode && in.adjustTarget != 0)
+                in.adjustValue = adjustedBy(in.adjustValue, in.adjustTarget == 5 ? 100 : 10);
             break;
         case 6:
             if (shiftHeld()) break;
@@ -168,7 +163,8 @@ void keyDown(Plugin& p, int32_t key) {
                     in.triggers.step109.requestPlay();
                 }
             }
-            if (in.panelModifyMode && in.adjustTarget != 0) in.adjustValue = adjustedBy(in.adjustValue, in.adjustTarget == 5 ? -100 : -10);
+            if (in.panelModifyMode && in.adjustTarget != 0)
+                in.adjustValue = adjustedBy(in.adjustValue, in.adjustTarget == 5 ? -100 : -10);
             break;
         case 8:
             if (!in.keyLatch8) {
@@ -215,13 +211,12 @@ void keyDown(Plugin& p, int32_t key) {
                 toggleWithSound(in, in.toggle12);
             }
             break;
-        default:
-            break;
+        default: break;
     }
 }
 
 void keyUp(Plugin& p, int32_t key) {
-    chain::forwardKeyUp(key);
+    chain::forwardKeyUp(p.chain, key);
     InputState& in = p.input;
     switch (key) {
         case 5: in.keyLatch5 = false; break;
@@ -236,37 +231,33 @@ void keyUp(Plugin& p, int32_t key) {
     }
 }
 
-void hornBlow(Plugin&, int32_t horn) {
-    chain::forwardHornBlow(horn);
+void hornBlow(Plugin& p, int32_t horn) {
+    chain::forwardHornBlow(p.chain, horn);
 }
 
 void doorOpen(Plugin& p) {
-    chain::forwardDoorOpen();
+    chain::forwardDoorOpen(p.chain);
     p.input.doorsClosed = false;
     p.input.triggers.door96.requestPlay();
 }
 
 void doorClose(Plugin& p) {
-    chain::forwardDoorClose();
+    chain::forwardDoorClose(p.chain);
     p.input.doorsClosed = true;
     p.input.triggers.door95.requestPlay();
-    const config::NotchConfig& notch = config::notchConfig();
+    const config::NotchConfig& notch = p.config;
     if (!notch.powerCurrent.empty()) {
         const size_t index = notch.powerCurrent.size() > 1 ? 1 : 0;
         p.input.peakCurrent = notch.powerCurrent[index].lookup(15.0f);
     }
 }
 
-void setSignal(Plugin&, int32_t signal) {
-    chain::forwardSetSignal(signal);
+void setSignal(Plugin& p, int32_t signal) {
+    chain::forwardSetSignal(p.chain, signal);
 }
 
-void setBeaconData(Plugin&, const host::BeaconData& beacon) {
-    chain::forwardSetBeaconData(beacon);
+void setBeaconData(Plugin& p, const host::BeaconData& beacon) {
+    chain::forwardSetBeaconData(p.chain, beacon);
 }
 
 }  // namespace frame
-
-void platform::onLibraryAttach(const platform::Path& moduleFile) {
-    frame::libraryAttach(frame::plugin(), moduleFile);
-}

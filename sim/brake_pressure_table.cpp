@@ -1,4 +1,4 @@
-#include "frame/brake_pressure_table.h"
+#include "sim/brake_pressure_table.h"
 
 namespace frame {
 

@@ -1,23 +1,12 @@
-// Corvane's process-wide state, owned in one place, and the work of every entry point.
+// The work of every Corvane entry point, on the plug-in it is given.
 #pragma once
 
 #include <cstdint>
 
-#include "frame/host_interface.h"
-#include "frame/input_state.h"
-#include "platform/platform.h"
-#include "sim/frame_step.h"
+#include "interface/host_interface.h"
+#include "sim/plugin_state.h"
 
 namespace frame {
-
-struct Plugin {
-    platform::Path pluginDirectory;  // ends with a separator
-    InputState input;
-    sim::SimState sim;
-};
-
-// The single instance of the loaded library.
-Plugin& plugin();
 
 // Library attach: the plug-in directory is the module's folder with its trailing separator.
 void libraryAttach(Plugin& p, const platform::Path& moduleFile);

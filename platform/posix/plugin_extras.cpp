@@ -1,5 +1,6 @@
-// EXT: functions of the Linux library that only the stand-in host and tests use.
-#include "frame/host_interface.h"
+// EXT: functions of both Linux plug-in libraries that only the stand-in host and tests use.
+#include <cstdint>
+
 #include "platform/platform.h"
 
 extern "C" {

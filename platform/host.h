@@ -1,0 +1,52 @@
+// What cabhost needs of the operating system besides the plug-ins' own platform layer. Only the
+// host links these; the plug-ins never call them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace platform {
+// Defined by the host: the program's work, called from the platform's program entry
+// (platform/<backend>/host_entry.cpp) with the arguments after the program name as UTF-8, in
+// reverse order, and the program's own path.
+int hostMain(std::vector<std::string> arguments, const Path& argument0);
+}  // namespace platform
+
+namespace platform {
+
+// From now on the error signal of a plug-in library is caught: on Windows a handler keeps the
+// message of the structured exception and lets the entry point return normally, as a host whose
+// handler continues does. The Linux libraries raise nothing (they keep their last error).
+void hostCatchErrorSignals();
+// The message of the error signal caught since the last call (empty when none); clears it.
+std::string hostTakeCaughtError();
+
+// Standard error is a terminal (progress is shown only there).
+bool hostStderrIsTerminal();
+// Runs a program found on the search path with these arguments, its output discarded; returns
+// its exit status, or -1 when it could not be started.
+int hostRunProgram(const std::string& program, const std::vector<std::string>& arguments);
+
+// Folders can be linked: symbolic links on Linux. Windows links folders only with extra rights (or
+// not at all under some compatibility layers), so there the host mirrors folders as real folders.
+bool hostLinksFolders();
+// Makes link name the file target: a symbolic link on Linux; on Windows a hard link, or a copy when
+// the two are on different volumes. False, with the reason in error, when neither works.
+bool hostLinkFile(const Path& target, const Path& link, std::string& error);
+// The library file is loaded in this process now (by the host or by a plug-in it drives).
+bool hostLibraryIsLoaded(const Path& library);
+// The stand-in host reads the levels of Corvane's voices back from the engine that mixes them;
+// the Windows host plays them instead.
+#ifdef _WIN32
+constexpr bool HostReadsSoundLevels = false;
+#else
+constexpr bool HostReadsSoundLevels = true;
+#endif
+// fopen with mode "wb", for a path in any script. Null when it cannot be opened.
+std::FILE* hostOpenBinaryFileForWriting(const Path& path);
+// Waits for this many milliseconds of wall-clock time; returns at once for 0 or less.
+void hostSleepMs(int64_t milliseconds);
+
+}  // namespace platform
