@@ -10,7 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "frame/plugin.h"
+#include "corvane/plugin.h"
+#include "platform/audio.h"
 #include "platform/platform.h"
 
 namespace {
