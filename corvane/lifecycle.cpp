@@ -34,10 +34,8 @@ void load(Plugin& p) {
 void dispose(Plugin& p) {
     chain::disposeChainedPlugins(p.chain);
     sound::audioShutdown(p.audio);
-    // The next Load starts from a fresh plug-in in the same folder.
-    platform::Path directory = std::move(p.pluginDirectory);
-    p = {};
-    p.pluginDirectory = std::move(directory);
+    // Everything else stays: a route reload calls Dispose and then Load in the same process, and the
+    // cab's switches and doors are as the driver left them.
 }
 
 int32_t getPluginVersion(Plugin& p) {

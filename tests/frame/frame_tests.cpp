@@ -257,11 +257,16 @@ TEST_F(FrameTest, LoadSetsTheStartValuesAndKeepsTheRest) {
     EXPECT_TRUE(p.input.ebLatch);
     EXPECT_TRUE(p.input.toggle12);
     EXPECT_TRUE(p.input.keyLatch5);
-    // A second Load reads the vehicle again and keeps the switches.
+    // A route reload (Dispose, then Load in the same process) reads the vehicle again and keeps the
+    // switches and the doors: the host reports doors only when they change.
     frame::keyDown(p, 6);
+    frame::dispose(p);
     frame::load(p);
     EXPECT_TRUE(p.input.keyLatch6);
+    EXPECT_TRUE(p.input.ebLatch);
     EXPECT_GT(p.config.powerNotchCount, 0u);
+    EXPECT_TRUE(p.input.doorsClosed);
+    frame::dispose(p);
     std::filesystem::remove_all(dir);
 }
 
