@@ -6,7 +6,6 @@
 #include "corvane/plugin.h"
 #include "host/plugin_driver.h"
 #include "platform/audio.h"
-#include "platform/host.h"
 #include "platform/platform.h"
 
 namespace cabhost {
@@ -26,10 +25,6 @@ void startSoundLevels(SoundLevels& levels, bool linked) {
         levels.note =
             "a plug-in library (--plugin) mixes its own sounds itself, where the host cannot read them back; run "
             "Corvane linked in (without --plugin) to see its sound layers";
-        return;
-    }
-    if (!platform::HostReadsSoundLevels) {
-        levels.note = "the Windows host plays Corvane's sounds instead of rendering them";
         return;
     }
     if (!linkedCorvane().audio.engine) {

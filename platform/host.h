@@ -37,13 +37,6 @@ bool hostLinksFolders();
 bool hostLinkFile(const Path& target, const Path& link, std::string& error);
 // The library file is loaded in this process now (by the host or by a plug-in it drives).
 bool hostLibraryIsLoaded(const Path& library);
-// The stand-in host reads the levels of Corvane's voices back from the engine that mixes them;
-// the Windows host plays them instead.
-#ifdef _WIN32
-constexpr bool HostReadsSoundLevels = false;
-#else
-constexpr bool HostReadsSoundLevels = true;
-#endif
 // fopen with mode "wb", for a path in any script. Null when it cannot be opened.
 std::FILE* hostOpenBinaryFileForWriting(const Path& path);
 // Waits for this many milliseconds of wall-clock time; returns at once for 0 or less.

@@ -114,9 +114,11 @@ linked)
   cabhost "$fixed_host" run "$source_dir/samples/scenarios/$scenario" --out "$work/out" --no-plots
   status=$?
   [ $status -eq 0 ] || { show_output; fail "cabhost ended with status $status"; }
-  for f in trace.csv corvane.wav summary.txt "$log_name"; do
+  for f in trace.csv corvane.wav summary.txt report.html "$log_name"; do
     [ -s "$work/out/$f" ] || { show_output; fail "no $f in the output folder"; }
   done
+  # The report's heat map reads the levels back from the software engine on every build.
+  grep -q '"levels":{' "$work/out/report.html" || fail "report.html has no sound levels"
   [ -e "$work/out/.cabhost-vehicle" ] && fail "the mirror of the vehicle was left in the output folder"
   vehicle_listing "$source_dir/samples/vehicle" >"$work/vehicle-after"
   # Another test's run may generate nothing here either, so any change is this run's.
