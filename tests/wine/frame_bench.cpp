@@ -16,15 +16,11 @@
 #include <vector>
 
 #include "interface/host_interface.h"
+#include "tests/wine/wine_plugin.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-using VoidFn = void(PLUGIN_CALL*)();
-using IntFn = void(PLUGIN_CALL*)(int32_t);
-using SpecFn = void(PLUGIN_CALL*)(host::VehicleSpec);
-using ElapseFn = host::Handles(PLUGIN_CALL*)(host::VehicleState, int32_t*, int32_t*);
 
 struct Frame {
     host::VehicleState state{};
@@ -58,20 +54,6 @@ bool readDeparture(const char* file, Departure& d) {
     return ok && !d.frames.empty();
 }
 
-void copyVehicle(const fs::path& from, const fs::path& to, bool withSounds) {
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(from, error), end; !error && it != end; it.increment(error)) {
-        const fs::path target = to / fs::relative(it->path(), from);
-        if (it->is_directory()) {
-            fs::create_directories(target);
-        } else if (withSounds || it->path().extension() != ".wav") {
-            fs::create_directories(target.parent_path());
-            fs::copy_file(it->path(), target, fs::copy_options::overwrite_existing, error);
-        }
-    }
-    fs::create_directories(to / "plugin");
-}
-
 double nowUs() {
     static const double perUs = [] {
         LARGE_INTEGER f;
@@ -88,11 +70,6 @@ struct Figures {
     std::vector<double> loadMs, disposeMs;
 };
 
-template <typename Fn>
-Fn exported(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-}
-
 // One pass: load the library, Load, the departure, Dispose, free the library.
 bool pass(const fs::path& dll, const Departure& d, Figures& figures) {
     HMODULE module = ::LoadLibraryW(dll.c_str());
@@ -100,16 +77,17 @@ bool pass(const fs::path& dll, const Departure& d, Figures& figures) {
         std::printf("cannot load %s (error %lu)\n", dll.string().c_str(), ::GetLastError());
         return false;
     }
-    auto load = exported<VoidFn>(module, "Load");
-    auto dispose = exported<VoidFn>(module, "Dispose");
-    auto setSpec = exported<SpecFn>(module, "SetVehicleSpec");
-    auto initialize = exported<IntFn>(module, "Initialize");
-    auto elapse = exported<ElapseFn>(module, "Elapse");
-    auto setPower = exported<IntFn>(module, "SetPower");
-    auto setBrake = exported<IntFn>(module, "SetBrake");
-    auto setReverser = exported<IntFn>(module, "SetReverser");
-    auto doorOpen = exported<VoidFn>(module, "DoorOpen");
-    auto doorClose = exported<VoidFn>(module, "DoorClose");
+    const host::EntryPoints entries = wine_test::entryPointsOf(module);
+    auto load = entries.load;
+    auto dispose = entries.dispose;
+    auto setSpec = entries.setVehicleSpec;
+    auto initialize = entries.initialize;
+    auto elapse = entries.elapse;
+    auto setPower = entries.setPower;
+    auto setBrake = entries.setBrake;
+    auto setReverser = entries.setReverser;
+    auto doorOpen = entries.doorOpen;
+    auto doorClose = entries.doorClose;
     if (!load || !dispose || !setSpec || !initialize || !elapse || !setPower || !setBrake || !setReverser ||
         !doorOpen || !doorClose) {
         std::printf("missing exports in %s\n", dll.string().c_str());
@@ -234,8 +212,10 @@ int main(int argc, char** argv) {
     fs::remove_all(scratch, ignored);
     const fs::path sounding = scratch / "sounds" / "vehicle";
     const fs::path silent = scratch / "silent" / "vehicle";
-    copyVehicle(argv[2], sounding, true);
-    copyVehicle(argv[2], silent, false);
+    wine_test::copyFolder(argv[2], sounding, true);
+    wine_test::copyFolder(argv[2], silent, false);
+    fs::create_directories(sounding / "plugin");
+    fs::create_directories(silent / "plugin");
     for (const fs::path& v : {sounding, silent})
         fs::copy_file(argv[1], v / "plugin" / "Corvane.dll", fs::copy_options::overwrite_existing, ignored);
 

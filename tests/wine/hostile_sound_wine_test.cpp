@@ -18,15 +18,13 @@
 #include "tests/sound/audio_contract.h"
 #include "tests/sound/hostile_wavs.h"
 #include "tests/wine/wine_check.h"
+#include "tests/wine/wine_plugin.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using wavtest::Expect;
 using wine_test::failures;
-
-using VoidFn = void(PLUGIN_CALL*)();
-using ElapseFn = host::Handles(PLUGIN_CALL*)(host::VehicleState, int32_t*, int32_t*);
 
 size_t countOf(const std::string& text, const std::string& part) {
     size_t count = 0;
@@ -101,34 +99,12 @@ void voiceByVoice(const fs::path& scratch) {
     audioRelease(engine);
 }
 
-std::string signalled;
-
-LONG CALLBACK continueAfterError(EXCEPTION_POINTERS* info) {
-    if (info->ExceptionRecord->ExceptionCode != 0xE0435256UL) return EXCEPTION_CONTINUE_SEARCH;
-    if (info->ExceptionRecord->NumberParameters >= 1)
-        signalled = reinterpret_cast<const char*>(info->ExceptionRecord->ExceptionInformation[0]);
-    return EXCEPTION_CONTINUE_EXECUTION;
-}
-
-// The sample vehicle's configuration files, without its sounds.
-void copyConfiguration(const fs::path& samples, const fs::path& vehicle) {
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(samples, error), end; !error && it != end; it.increment(error)) {
-        const fs::path target = vehicle / fs::relative(it->path(), samples);
-        if (it->is_directory()) {
-            fs::create_directories(target);
-        } else if (it->path().extension() != ".wav") {
-            fs::create_directories(target.parent_path());
-            fs::copy_file(it->path(), target, fs::copy_options::overwrite_existing, error);
-        }
-    }
-    CHECK(!error, "copying the sample vehicle: %s", error.message().c_str());
-}
-
 // The corpus as the layers of a vehicle, an oversized air sound beside them, through the DLL.
 void throughTheDll(const fs::path& corvaneDll, const fs::path& samples, const fs::path& scratch) {
     const fs::path vehicle = scratch / "vehicle";
-    copyConfiguration(samples, vehicle);
+    // The sample vehicle's configuration files, without its sounds.
+    const std::error_code copied = wine_test::copyFolder(samples, vehicle, false);
+    CHECK(!copied, "copying the sample vehicle: %s", copied.message().c_str());
     fs::create_directories(vehicle / "plugin");
     fs::create_directories(vehicle / "atsmotornoise");
     const std::vector<wavtest::HostileWav> corpus = wavtest::hostileWavCorpus();
@@ -145,9 +121,10 @@ void throughTheDll(const fs::path& corvaneDll, const fs::path& samples, const fs
     HMODULE module = ::LoadLibraryW(dll.c_str());
     CHECK(module != nullptr, "cannot load %s", dll.string().c_str());
     if (!module) return;
-    auto load = reinterpret_cast<VoidFn>(reinterpret_cast<void*>(::GetProcAddress(module, "Load")));
-    auto dispose = reinterpret_cast<VoidFn>(reinterpret_cast<void*>(::GetProcAddress(module, "Dispose")));
-    auto elapse = reinterpret_cast<ElapseFn>(reinterpret_cast<void*>(::GetProcAddress(module, "Elapse")));
+    const host::EntryPoints entries = wine_test::entryPointsOf(module);
+    auto load = entries.load;
+    auto dispose = entries.dispose;
+    auto elapse = entries.elapse;
     if (!load || !dispose || !elapse) {
         std::printf("FAIL: missing exports\n");
         ++failures;
@@ -155,7 +132,7 @@ void throughTheDll(const fs::path& corvaneDll, const fs::path& samples, const fs
     }
     const DWORD started = ::GetTickCount();
     load();
-    CHECK(signalled.empty(), "Load signalled \"%s\"", signalled.c_str());
+    CHECK(wine_test::signalled.empty(), "Load signalled \"%s\"", wine_test::signalled.c_str());
     const DWORD loadMs = ::GetTickCount() - started;
     std::printf("Load took %lu ms\n", static_cast<unsigned long>(loadMs));
     CHECK(loadMs < 20000, "Load took %lu ms", static_cast<unsigned long>(loadMs));
@@ -205,7 +182,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    ::AddVectoredExceptionHandler(1, continueAfterError);
+    ::AddVectoredExceptionHandler(1, wine_test::continueAfterError);
     const fs::path scratch(argv[3]);
     std::error_code ignored;
     fs::remove_all(scratch, ignored);

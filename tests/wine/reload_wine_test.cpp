@@ -16,17 +16,13 @@
 
 #include "interface/host_interface.h"
 #include "tests/wine/wine_check.h"
+#include "tests/wine/wine_plugin.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 using wine_test::failures;
-
-using VoidFn = void(PLUGIN_CALL*)();
-using IntFn = void(PLUGIN_CALL*)(int32_t);
-using SpecFn = void(PLUGIN_CALL*)(host::VehicleSpec);
-using ElapseFn = host::Handles(PLUGIN_CALL*)(host::VehicleState, int32_t*, int32_t*);
 
 constexpr int Cycles = 5;
 constexpr ULONGLONG DisposeLimitMs = 20000;
@@ -69,36 +65,18 @@ int settledThreads(int expected, int tenthsOfASecond) {
     return count;
 }
 
-void copyFolder(const fs::path& from, const fs::path& to) {
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(from, error), end; !error && it != end; it.increment(error)) {
-        const fs::path target = to / fs::relative(it->path(), from);
-        if (it->is_directory()) {
-            fs::create_directories(target);
-        } else {
-            fs::create_directories(target.parent_path());
-            fs::copy_file(it->path(), target, fs::copy_options::overwrite_existing, error);
-        }
-    }
-    if (error) std::printf("note: copying the sample vehicle: %s\n", error.message().c_str());
-}
-
-template <typename Fn>
-Fn exported(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
-}
-
 // One reload: Load, a few seconds of frames, Dispose, FreeLibrary. False when the DLL did not load.
 bool cycle(const fs::path& dll, const fs::path& log) {
     HMODULE module = ::LoadLibraryW(dll.c_str());
     CHECK(module != nullptr, "cannot load %s", dll.string().c_str());
     if (!module) return false;
-    auto load = exported<VoidFn>(module, "Load");
-    auto dispose = exported<VoidFn>(module, "Dispose");
-    auto setSpec = exported<SpecFn>(module, "SetVehicleSpec");
-    auto initialize = exported<IntFn>(module, "Initialize");
-    auto elapse = exported<ElapseFn>(module, "Elapse");
-    auto setPower = exported<IntFn>(module, "SetPower");
+    const host::EntryPoints entries = wine_test::entryPointsOf(module);
+    auto load = entries.load;
+    auto dispose = entries.dispose;
+    auto setSpec = entries.setVehicleSpec;
+    auto initialize = entries.initialize;
+    auto elapse = entries.elapse;
+    auto setPower = entries.setPower;
     if (!load || !dispose || !setSpec || !initialize || !elapse || !setPower) {
         std::printf("FAIL: missing exports\n");
         ::FreeLibrary(module);
@@ -149,7 +127,8 @@ int main(int argc, char** argv) {
     std::error_code ignored;
     fs::remove_all(scratch, ignored);
     const fs::path vehicle = scratch / "vehicle";
-    copyFolder(argv[2], vehicle);
+    if (const std::error_code error = wine_test::copyFolder(argv[2], vehicle))
+        std::printf("note: copying the sample vehicle: %s\n", error.message().c_str());
     fs::create_directories(vehicle / "plugin");
     const fs::path dll = vehicle / "plugin" / "Corvane.dll";
     fs::copy_file(argv[1], dll, fs::copy_options::overwrite_existing, ignored);

@@ -14,26 +14,13 @@
 #include "tests/sound/audio_contract.h"
 #include "tests/sound/wav_writer.h"
 #include "tests/wine/wine_check.h"
+#include "tests/wine/wine_plugin.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 using wine_test::failures;
-
-using VoidFn = void(PLUGIN_CALL*)();
-using IntFn = void(PLUGIN_CALL*)(int32_t);
-using SpecFn = void(PLUGIN_CALL*)(host::VehicleSpec);
-using ElapseFn = host::Handles(PLUGIN_CALL*)(host::VehicleState, int32_t*, int32_t*);
-
-std::string signalled;
-
-LONG CALLBACK continueAfterError(EXCEPTION_POINTERS* info) {
-    if (info->ExceptionRecord->ExceptionCode != 0xE0435256UL) return EXCEPTION_CONTINUE_SEARCH;
-    if (info->ExceptionRecord->NumberParameters >= 1)
-        signalled = reinterpret_cast<const char*>(info->ExceptionRecord->ExceptionInformation[0]);
-    return EXCEPTION_CONTINUE_EXECUTION;
-}
 
 size_t countOf(const std::string& text, const std::string& part) {
     size_t count = 0;
@@ -60,17 +47,8 @@ bool completeWav(const fs::path& wav) {
 // The sample vehicle's sounds, and a generated one wherever a sample sound is missing or caught
 // half-written (every build regenerates them).
 void prepareVehicle(const fs::path& samples, const fs::path& vehicle) {
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(samples, error), end; !error && it != end; it.increment(error)) {
-        const fs::path target = vehicle / fs::relative(it->path(), samples);
-        if (it->is_directory()) {
-            fs::create_directories(target);
-        } else {
-            fs::create_directories(target.parent_path());
-            fs::copy_file(it->path(), target, fs::copy_options::overwrite_existing, error);
-        }
-    }
-    if (error) std::printf("note: copying the sample vehicle: %s\n", error.message().c_str());
+    if (const std::error_code error = wine_test::copyFolder(samples, vehicle))
+        std::printf("note: copying the sample vehicle: %s\n", error.message().c_str());
     fs::create_directories(vehicle / "plugin");
     fs::create_directories(vehicle / "atsmotornoise");
     const wavtest::WavSpec spec{1, 22050, 16};
@@ -91,7 +69,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    ::AddVectoredExceptionHandler(1, continueAfterError);
+    ::AddVectoredExceptionHandler(1, wine_test::continueAfterError);
     const fs::path scratch(argv[3]);
     std::error_code ignored;
     fs::remove_all(scratch, ignored);
@@ -103,11 +81,12 @@ int main(int argc, char** argv) {
     HMODULE module = ::LoadLibraryW(dll.c_str());
     CHECK(module != nullptr, "cannot load %s", dll.string().c_str());
     if (!module) return 1;
-    auto load = reinterpret_cast<VoidFn>(reinterpret_cast<void*>(::GetProcAddress(module, "Load")));
-    auto dispose = reinterpret_cast<VoidFn>(reinterpret_cast<void*>(::GetProcAddress(module, "Dispose")));
-    auto setSpec = reinterpret_cast<SpecFn>(reinterpret_cast<void*>(::GetProcAddress(module, "SetVehicleSpec")));
-    auto initialize = reinterpret_cast<IntFn>(reinterpret_cast<void*>(::GetProcAddress(module, "Initialize")));
-    auto elapse = reinterpret_cast<ElapseFn>(reinterpret_cast<void*>(::GetProcAddress(module, "Elapse")));
+    const host::EntryPoints entries = wine_test::entryPointsOf(module);
+    auto load = entries.load;
+    auto dispose = entries.dispose;
+    auto setSpec = entries.setVehicleSpec;
+    auto initialize = entries.initialize;
+    auto elapse = entries.elapse;
     if (!load || !dispose || !setSpec || !initialize || !elapse) {
         std::printf("FAIL: missing exports\n");
         return 1;
@@ -115,7 +94,8 @@ int main(int argc, char** argv) {
 
     const fs::path logPath = vehicle / "plugin" / L"XAudio2初期化ログ.txt";
     load();
-    if (!signalled.empty()) std::printf("note: Load signalled \"%s\"\n", signalled.c_str());
+    if (!wine_test::signalled.empty())
+        std::printf("note: Load wine_test::signalled \"%s\"\n", wine_test::signalled.c_str());
     std::string log = contract::readAll(logPath);
     std::printf("%s", log.c_str());
     CHECK(countOf(log, "XAudio2初期化開始\r\n") == 1, "start line");
@@ -144,7 +124,7 @@ int main(int argc, char** argv) {
 
     // Again without the cylinder exhaust: the reader's failure, then the normalised path.
     fs::remove(vehicle / "bc.wav");
-    signalled.clear();
+    wine_test::signalled.clear();
     load();
     log = contract::readAll(logPath);
     CHECK(countOf(log, "XAudio2初期化開始\r\n") == 1, "the log was rewritten");
