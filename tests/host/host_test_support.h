@@ -7,8 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
+
+#include "host/run.h"
 
 namespace hosttest {
 
@@ -47,6 +50,26 @@ inline std::string readFile(const fs::path& file) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+struct Ran {
+    cabhost::RunOutcome outcome;
+    std::string out, err;
+};
+
+// A run without plots, with what it printed.
+inline Ran run(const fs::path& scenario, const fs::path& outDir, const std::optional<fs::path>& plugin = std::nullopt) {
+    cabhost::RunSettings settings;
+    settings.scenarioFile = scenario;
+    settings.outDir = outDir;
+    settings.pluginLibrary = plugin;
+    settings.plots = false;
+    std::ostringstream out, err;
+    Ran r;
+    r.outcome = cabhost::runCommand(settings, out, err);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
 }
 
 // Copies the sample vehicle (with its generated sounds) to dir/vehicle and returns that folder.

@@ -14,28 +14,11 @@ namespace {
 
 using hosttest::TempDir;
 namespace fs = std::filesystem;
+using hosttest::Ran;
+using hosttest::run;
 
 const fs::path Scenarios = hosttest::SourceDir / "samples" / "scenarios";
 const fs::path SentrelLibrary = SENTREL_LIBRARY;
-
-struct Ran {
-    cabhost::RunOutcome outcome;
-    std::string out, err;
-};
-
-Ran run(const fs::path& scenario, const fs::path& outDir, const std::optional<fs::path>& plugin = std::nullopt) {
-    cabhost::RunSettings settings;
-    settings.scenarioFile = scenario;
-    settings.outDir = outDir;
-    settings.pluginLibrary = plugin;
-    settings.plots = false;
-    std::ostringstream out, err;
-    Ran r;
-    r.outcome = cabhost::runCommand(settings, out, err);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
-}
 
 // A scenario on a copy of the sample vehicle, chained to Sentrel so the driver's handles get through.
 fs::path writeScenario(const fs::path& dir, const std::string& body) {

@@ -15,6 +15,8 @@ namespace {
 using cabhost::SoundLevelRows;
 using hosttest::TempDir;
 namespace fs = std::filesystem;
+using hosttest::Ran;
+using hosttest::run;
 
 constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
 
@@ -160,25 +162,6 @@ TEST(ReportData, ALongRunIsThinnedToTheChartLimit) {
     ASSERT_NE(begin, std::string::npos);
     // Every second frame of MaxChartPoints + 1: the first and then half of the rest.
     EXPECT_EQ(std::count(data.begin() + begin, data.begin() + end, ','), cabhost::MaxChartPoints / 2);
-}
-
-struct Ran {
-    cabhost::RunOutcome outcome;
-    std::string out, err;
-};
-
-Ran run(const fs::path& scenario, const fs::path& outDir, const std::optional<fs::path>& plugin = std::nullopt) {
-    cabhost::RunSettings settings;
-    settings.scenarioFile = scenario;
-    settings.outDir = outDir;
-    settings.pluginLibrary = plugin;
-    settings.plots = false;
-    std::ostringstream out, err;
-    Ran r;
-    r.outcome = cabhost::runCommand(settings, out, err);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
 }
 
 float volumeOf(const cabhost::SoundLevels& levels, size_t frame, int row) {
