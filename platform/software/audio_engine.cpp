@@ -164,6 +164,24 @@ inline bool queueFast(AudioSourceVoiceObject* voice, AudioCall call, float value
     return true;
 }
 
+// Applies the requests of one set (or of all) in submission order; the requests of other sets close
+// up in place, so the queue keeps its storage and a commit per frame allocates nothing. Returns the
+// new end of the queue. The apply step is a template argument so that each loop stays as tight as
+// it was written out.
+template <void (*applyOne)(const PendingRequest&)>
+PendingRequest* commitQueued(PendingRequest* begin, PendingRequest* end, uint32_t operationSet) {
+    const bool all = operationSet == AudioCommitAll;
+    PendingRequest* kept = begin;
+    for (PendingRequest* r = begin; r != end; ++r) {
+        if (all || r->operationSet == operationSet) {
+            applyOne(*r);
+        } else {
+            *kept++ = *r;
+        }
+    }
+    return kept;
+}
+
 uint32_t framesIn(const AudioSourceVoiceObject& voice, uint32_t bytes) {
     return voice.format.blockAlign ? bytes / voice.format.blockAlign : 0;
 }
@@ -401,29 +419,11 @@ AudioResult audioCommitChanges(AudioEngine engine, uint32_t operationSet) {
     AudioResult fault;
     if (audioTakeFault(AudioCall::CommitChanges, &fault)) return fault;
     record(AudioCall::CommitChanges, 0, operationSet, 0.0f);
-    // Applied in submission order; the requests of other sets close up in place, so the queue keeps
-    // its storage and a commit per frame allocates nothing.
-    PendingRequest* const end = engine->pendingEnd;
-    PendingRequest* kept = engine->pending.get();
-    const bool all = operationSet == AudioCommitAll;
     if (world.recording) {
-        for (PendingRequest* r = kept; r != end; ++r) {
-            if (all || r->operationSet == operationSet) {
-                apply(*r);
-            } else {
-                *kept++ = *r;
-            }
-        }
+        engine->pendingEnd = commitQueued<apply>(engine->pending.get(), engine->pendingEnd, operationSet);
     } else {
-        for (PendingRequest* r = kept; r != end; ++r) {
-            if (all || r->operationSet == operationSet) {
-                applyUnrecorded(*r);
-            } else {
-                *kept++ = *r;
-            }
-        }
+        engine->pendingEnd = commitQueued<applyUnrecorded>(engine->pending.get(), engine->pendingEnd, operationSet);
     }
-    engine->pendingEnd = kept;
     return AudioOk;
 }
 
