@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "corvane/plugin.h"
+#include "interface/indices.h"
 
 namespace frame {
 
@@ -135,13 +136,13 @@ void keyDown(Plugin& p, int32_t key) {
     chain::forwardKeyDown(p.chain, key);
     InputState& in = p.input;
     switch (key) {
-        case 0:
+        case KeyIndex::AdjustNextGauge:
             if (in.panelModifyMode) {
                 in.adjustTarget = in.adjustTarget >= 7 ? 0 : in.adjustTarget + 1;
                 in.adjustValue = 0;
             }
             break;
-        case 5:
+        case KeyIndex::Switch5:
             if (shiftHeld()) break;
             if (!in.keyLatch5) {
                 in.keyLatch5 = true;
@@ -150,7 +151,7 @@ void keyDown(Plugin& p, int32_t key) {
             if (in.panelModifyMode && in.adjustTarget != 0)
                 in.adjustValue = adjustedBy(in.adjustValue, in.adjustTarget == 5 ? 100 : 10);
             break;
-        case 6:
+        case KeyIndex::Switch6:
             if (shiftHeld()) break;
             if (!in.keyLatch6) {
                 in.keyLatch6 = true;
@@ -164,13 +165,13 @@ void keyDown(Plugin& p, int32_t key) {
             if (in.panelModifyMode && in.adjustTarget != 0)
                 in.adjustValue = adjustedBy(in.adjustValue, in.adjustTarget == 5 ? -100 : -10);
             break;
-        case 8:
+        case KeyIndex::Switch8:
             if (!in.keyLatch8) {
                 in.keyLatch8 = true;
                 toggleWithSound(in, in.toggle8);
             }
             break;
-        case 9:
+        case KeyIndex::EmergencyLatch:
             if (!in.keyLatch9) {
                 in.keyLatch9 = true;
                 in.ebLatch = !in.ebLatch;
@@ -185,7 +186,7 @@ void keyDown(Plugin& p, int32_t key) {
                 }
             }
             break;
-        case 10:
+        case KeyIndex::PowerLimitDown:
             if (!in.keyLatch10) {
                 in.keyLatch10 = true;
                 if (in.powerLimitMode == 1 || in.powerLimitMode == 2) {
@@ -194,7 +195,7 @@ void keyDown(Plugin& p, int32_t key) {
                 }
             }
             break;
-        case 11:
+        case KeyIndex::PowerLimitUp:
             if (!in.keyLatch11) {
                 in.keyLatch11 = true;
                 if (in.powerLimitMode == 0 || in.powerLimitMode == 1) {
@@ -203,7 +204,7 @@ void keyDown(Plugin& p, int32_t key) {
                 }
             }
             break;
-        case 12:
+        case KeyIndex::Switch12:
             if (!in.keyLatch12) {
                 in.keyLatch12 = true;
                 toggleWithSound(in, in.toggle12);
@@ -217,14 +218,14 @@ void keyUp(Plugin& p, int32_t key) {
     chain::forwardKeyUp(p.chain, key);
     InputState& in = p.input;
     switch (key) {
-        case 5: in.keyLatch5 = false; break;
-        case 6: in.keyLatch6 = false; break;
-        case 7: toggleWithSound(in, in.toggle7); break;
-        case 8: in.keyLatch8 = false; break;
-        case 9: in.keyLatch9 = false; break;
-        case 10: in.keyLatch10 = false; break;
-        case 11: in.keyLatch11 = false; break;
-        case 12: in.keyLatch12 = false; break;
+        case KeyIndex::Switch5: in.keyLatch5 = false; break;
+        case KeyIndex::Switch6: in.keyLatch6 = false; break;
+        case KeyIndex::Switch7: toggleWithSound(in, in.toggle7); break;
+        case KeyIndex::Switch8: in.keyLatch8 = false; break;
+        case KeyIndex::EmergencyLatch: in.keyLatch9 = false; break;
+        case KeyIndex::PowerLimitDown: in.keyLatch10 = false; break;
+        case KeyIndex::PowerLimitUp: in.keyLatch11 = false; break;
+        case KeyIndex::Switch12: in.keyLatch12 = false; break;
         default: break;
     }
 }

@@ -16,6 +16,7 @@
 #include "corvane/plugin.h"
 #include "fuzz_files.h"
 #include "hostile_plugin.h"
+#include "platform/test_hooks.h"
 #include "sound/audio.h"
 
 extern "C" {

@@ -60,6 +60,19 @@ inline constexpr int BrakeToRelease = 243;
 inline constexpr int BrakeStep = 244;
 }  // namespace SoundIndex
 
+// Corvane's key indices by what they act on.
+namespace KeyIndex {
+inline constexpr int AdjustNextGauge = 0;
+inline constexpr int Switch5 = 5;  // also the needle adjustment's value up
+inline constexpr int Switch6 = 6;  // also the needle adjustment's value down
+inline constexpr int Switch7 = 7;
+inline constexpr int Switch8 = 8;
+inline constexpr int EmergencyLatch = 9;
+inline constexpr int PowerLimitDown = 10;
+inline constexpr int PowerLimitUp = 11;
+inline constexpr int Switch12 = 12;
+}  // namespace KeyIndex
+
 inline constexpr IndexUse CorvanePanelIndices[] = {
     {PanelIndex::Speedometer, PanelIndex::Speedometer, "speedometer needle: Speed.csv value x 100"},
     {PanelIndex::Ammeter, PanelIndex::Ammeter, "ammeter needle: Current.csv value of the motor current"},
@@ -122,15 +135,15 @@ inline constexpr IndexUse SentrelSoundIndices[] = {
 };
 
 inline constexpr IndexUse CorvaneKeys[] = {
-    {0, 0, "needle adjustment: next gauge"},
-    {5, 5, "switch 5; needle adjustment: value up"},
-    {6, 6, "switch 6; needle adjustment: value down"},
-    {7, 7, "switch 7 (acts on release): shift of the power notches"},
-    {8, 8, "switch 8: negative-notch electric brake"},
-    {9, 9, "emergency latch"},
-    {10, 10, "power limit down"},
-    {11, 11, "power limit up"},
-    {12, 12, "switch 12"},
+    {KeyIndex::AdjustNextGauge, KeyIndex::AdjustNextGauge, "needle adjustment: next gauge"},
+    {KeyIndex::Switch5, KeyIndex::Switch5, "switch 5; needle adjustment: value up"},
+    {KeyIndex::Switch6, KeyIndex::Switch6, "switch 6; needle adjustment: value down"},
+    {KeyIndex::Switch7, KeyIndex::Switch7, "switch 7 (acts on release): shift of the power notches"},
+    {KeyIndex::Switch8, KeyIndex::Switch8, "switch 8: negative-notch electric brake"},
+    {KeyIndex::EmergencyLatch, KeyIndex::EmergencyLatch, "emergency latch"},
+    {KeyIndex::PowerLimitDown, KeyIndex::PowerLimitDown, "power limit down"},
+    {KeyIndex::PowerLimitUp, KeyIndex::PowerLimitUp, "power limit up"},
+    {KeyIndex::Switch12, KeyIndex::Switch12, "switch 12"},
 };
 
 inline constexpr IndexUse SentrelKeys[] = {

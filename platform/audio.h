@@ -149,49 +149,9 @@ void mediaReleaseReader(MediaReader reader);
 // fopen with mode "w": a text stream (CR LF line ends on Windows). Null when it cannot be opened.
 std::FILE* openTextFileForWriting(const Path& path);
 
-// ---- EXT: the software engine's additions for the stand-in host and tests ----
-// (Declared for every build; only a library with the software engine defines them.)
-
-enum class AudioCall : uint8_t {
-    CreateEngine,
-    CreateMasteringVoice,
-    StartEngine,
-    StopEngine,
-    CommitChanges,
-    CreateSourceVoice,
-    DestroyVoice,
-    Start,
-    Stop,
-    SubmitBuffer,
-    FlushBuffers,
-    SetVolume,
-    SetFrequencyRatio,
-    MediaStartup,
-    MediaCreateReader,
-    MediaSetPcmOutput,
-    MediaReadSample,
-};
-
-// One request as it took effect: at once, or at the commit of its operation set.
-struct AudioRequestRecord {
-    AudioCall call;
-    uint32_t voiceId;       // 0 for engine-level calls
-    uint32_t operationSet;  // the set it was made with (0: at once)
-    float value;            // volume, frequency ratio, or the play begin of a submission
-};
-
-// Records are kept only while recording is on (off at start), so a long run does not grow memory.
-void audioRecordRequests(bool on);
-const std::vector<AudioRequestRecord>& audioAppliedRequests();
-void audioClearAppliedRequests();
-// Requests refused because a volume or ratio was NaN or infinite.
-uint32_t audioRejectedNonFinite();
-
-// Makes `count` calls of a kind fail with the result, after `after` calls that still succeed. A
-// failing mastering-voice creation can be made to return a voice nevertheless.
-void audioFailNext(AudioCall call, AudioResult result, uint32_t count = 1, uint32_t after = 0);
-void audioFailMasteringWithVoice(bool returnVoice);
-void audioClearFaults();
+// ---- EXT: the software engine's additions for the stand-in host ----
+// (Declared for every build; only a library with the software engine defines them. What only
+// the tests use is in platform/test_hooks.h.)
 
 struct AudioVoiceInfo {
     uint32_t id;
@@ -207,17 +167,7 @@ struct AudioVoiceInfo {
     double positionFrames;                      // play position inside that buffer
     uint64_t samplesPlayed;
 };
-uint32_t audioVoiceId(AudioSourceVoice voice);
 bool audioVoiceInfo(AudioSourceVoice voice, AudioVoiceInfo* info);
-
-// Live objects, for leak checks; media start-ups not yet shut down.
-// The reader reports every stream as WAVE_FORMAT_EXTENSIBLE, as the platform's conversion does
-// for some types.
-void mediaReportExtensible(bool always);
-
-uint32_t audioLiveEngines();
-uint32_t audioLiveSourceVoices();
-int32_t mediaStartupDepth();
 
 // Renders the mix offline: frameCount stereo frames (interleaved left, right) at the mastering
 // voice's rate. Started voices advance at their pitch whether or not they are heard; a stopped

@@ -1,6 +1,7 @@
 // The operating-system layer: what the operating system gives the plug-ins, as plain functions.
 // platform/win32 and platform/posix each implement all of it; the build compiles exactly one. The
-// audio layer is platform/audio.h, the calls only the stand-in host makes platform/host.h.
+// audio layer is platform/audio.h, the calls only the stand-in host makes platform/host.h, the
+// hooks only the tests use platform/test_hooks.h.
 // Nothing outside platform/ includes a Windows or POSIX header.
 #pragma once
 
@@ -96,8 +97,6 @@ bool readKeyboardState(uint8_t state[256]);
 // keys are down. The plug-in DLLs read the real keyboard and have none of these.
 void setKeyDown(int virtualKey, bool down);
 void releaseAllKeys();
-// EXT: makes readKeyboardState fail, as GetKeyboardState can.
-void setKeyboardReadFails(bool fails);
 
 // ---- Time and chance -------------------------------------------------------------------------
 

@@ -164,6 +164,24 @@ inline bool queueFast(AudioSourceVoiceObject* voice, AudioCall call, float value
     return true;
 }
 
+// Applies the requests of one set (or of all) in submission order; the requests of other sets close
+// up in place, so the queue keeps its storage and a commit per frame allocates nothing. Returns the
+// new end of the queue. The apply step is a template argument so that each loop stays as tight as
+// it was written out.
+template <void (*applyOne)(const PendingRequest&)>
+PendingRequest* commitQueued(PendingRequest* begin, PendingRequest* end, uint32_t operationSet) {
+    const bool all = operationSet == AudioCommitAll;
+    PendingRequest* kept = begin;
+    for (PendingRequest* r = begin; r != end; ++r) {
+        if (all || r->operationSet == operationSet) {
+            applyOne(*r);
+        } else {
+            *kept++ = *r;
+        }
+    }
+    return kept;
+}
+
 uint32_t framesIn(const AudioSourceVoiceObject& voice, uint32_t bytes) {
     return voice.format.blockAlign ? bytes / voice.format.blockAlign : 0;
 }
@@ -401,29 +419,11 @@ AudioResult audioCommitChanges(AudioEngine engine, uint32_t operationSet) {
     AudioResult fault;
     if (audioTakeFault(AudioCall::CommitChanges, &fault)) return fault;
     record(AudioCall::CommitChanges, 0, operationSet, 0.0f);
-    // Applied in submission order; the requests of other sets close up in place, so the queue keeps
-    // its storage and a commit per frame allocates nothing.
-    PendingRequest* const end = engine->pendingEnd;
-    PendingRequest* kept = engine->pending.get();
-    const bool all = operationSet == AudioCommitAll;
     if (world.recording) {
-        for (PendingRequest* r = kept; r != end; ++r) {
-            if (all || r->operationSet == operationSet) {
-                apply(*r);
-            } else {
-                *kept++ = *r;
-            }
-        }
+        engine->pendingEnd = commitQueued<apply>(engine->pending.get(), engine->pendingEnd, operationSet);
     } else {
-        for (PendingRequest* r = kept; r != end; ++r) {
-            if (all || r->operationSet == operationSet) {
-                applyUnrecorded(*r);
-            } else {
-                *kept++ = *r;
-            }
-        }
+        engine->pendingEnd = commitQueued<applyUnrecorded>(engine->pending.get(), engine->pendingEnd, operationSet);
     }
-    engine->pendingEnd = kept;
     return AudioOk;
 }
 
@@ -528,30 +528,24 @@ void audioGetState(AudioSourceVoice voice, AudioVoiceState* state, uint32_t flag
 
 namespace {
 
-[[gnu::noinline]] AudioResult setVolumeFully(AudioSourceVoice voice, float volume, uint32_t operationSet) {
+// The full path of both setters, for what the fast path leaves: no voice, a non-finite value, an
+// armed fault, a request at once, a full queue. One instance per call, as cheap as two written out.
+template <AudioCall call>
+[[gnu::noinline]] AudioResult setFully(AudioSourceVoice voice, float value, uint32_t operationSet) {
     if (!voice) return AudioErrorInvalidArg;
-    if (!std::isfinite(volume)) {
+    if (!std::isfinite(value)) {
         ++world.rejectedNonFinite;
         return AudioErrorInvalidArg;
     }
     AudioResult fault;
-    if (audioTakeFault(AudioCall::SetVolume, &fault)) return fault;
-    requestOrApply(voice, AudioCall::SetVolume, std::clamp(volume, -AudioMaxVolumeLevel, AudioMaxVolumeLevel),
-                   operationSet);
-    return AudioOk;
-}
-
-[[gnu::noinline]] AudioResult setFrequencyRatioFully(AudioSourceVoice voice, float ratio, uint32_t operationSet) {
-    if (!voice) return AudioErrorInvalidArg;
-    if (!std::isfinite(ratio)) {
-        ++world.rejectedNonFinite;
-        return AudioErrorInvalidArg;
+    if (audioTakeFault(call, &fault)) return fault;
+    if constexpr (call == AudioCall::SetVolume) {
+        value = std::clamp(value, -AudioMaxVolumeLevel, AudioMaxVolumeLevel);
+    } else {
+        if (voice->flags & AudioVoiceNoPitch) return AudioErrorInvalidCall;
+        value = std::clamp(value, AudioMinFrequencyRatio, voice->maxFrequencyRatio);
     }
-    AudioResult fault;
-    if (audioTakeFault(AudioCall::SetFrequencyRatio, &fault)) return fault;
-    if (voice->flags & AudioVoiceNoPitch) return AudioErrorInvalidCall;
-    requestOrApply(voice, AudioCall::SetFrequencyRatio,
-                   std::clamp(ratio, AudioMinFrequencyRatio, voice->maxFrequencyRatio), operationSet);
+    requestOrApply(voice, call, value, operationSet);
     return AudioOk;
 }
 
@@ -565,7 +559,7 @@ AudioResult audioSetVolume(AudioSourceVoice voice, float volume, uint32_t operat
     if (voice && std::fabs(volume) <= AudioMaxVolumeLevel &&
         queueFast(voice, AudioCall::SetVolume, volume, operationSet))
         return AudioOk;
-    return setVolumeFully(voice, volume, operationSet);
+    return setFully<AudioCall::SetVolume>(voice, volume, operationSet);
 }
 
 AudioResult audioSetFrequencyRatio(AudioSourceVoice voice, float ratio, uint32_t operationSet) {
@@ -574,12 +568,12 @@ AudioResult audioSetFrequencyRatio(AudioSourceVoice voice, float ratio, uint32_t
         if (!(ratio >= AudioMinFrequencyRatio && ratio <= voice->maxFrequencyRatio)) [[unlikely]] {
             // A standing train asks for ratio 0 on every layer: a finite value out of range is
             // clamped here too.
-            if (!std::isfinite(ratio)) return setFrequencyRatioFully(voice, ratio, operationSet);
+            if (!std::isfinite(ratio)) return setFully<AudioCall::SetFrequencyRatio>(voice, ratio, operationSet);
             clamped = ratio < AudioMinFrequencyRatio ? AudioMinFrequencyRatio : voice->maxFrequencyRatio;
         }
         if (queueFast(voice, AudioCall::SetFrequencyRatio, clamped, operationSet)) return AudioOk;
     }
-    return setFrequencyRatioFully(voice, ratio, operationSet);
+    return setFully<AudioCall::SetFrequencyRatio>(voice, ratio, operationSet);
 }
 
 // ---- EXT ----

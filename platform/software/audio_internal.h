@@ -3,6 +3,7 @@
 
 #include "platform/audio.h"
 #include "platform/platform.h"
+#include "platform/test_hooks.h"
 
 namespace platform {
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/test_hooks.h"
 
 namespace platform {
 namespace {

@@ -12,6 +12,7 @@
 #include "corvane/plugin.h"
 #include "platform/audio.h"
 #include "platform/software/audio_internal.h"
+#include "platform/test_hooks.h"
 
 namespace {
 

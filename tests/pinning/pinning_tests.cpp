@@ -13,6 +13,7 @@
 #include "corvane/plugin.h"
 #include "platform/audio.h"
 #include "platform/platform.h"
+#include "platform/test_hooks.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 // Holding back a one-notch brake step from the first chained library while the key that made the
 // step is still down, on trains with twelve or more service notches.
+#include "platform/test_hooks.h"
 #include "sim/keyboard.h"
 #include "tests/sim/sim_test_support.h"
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "corvane/plugin.h"
+#include "platform/test_hooks.h"
 
 namespace simtest {
 

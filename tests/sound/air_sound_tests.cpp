@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "platform/audio.h"
+#include "platform/test_hooks.h"
 #include "sound/air_sounds.h"
 #include "tests/sound/sound_test_support.h"
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/audio.h"
+#include "platform/test_hooks.h"
 #include "tests/sound/sound_test_support.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <list>
 
 #include "platform/audio.h"
+#include "platform/test_hooks.h"
 #include "tests/sound/sound_test_support.h"
 
 namespace {

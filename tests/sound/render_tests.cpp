@@ -14,6 +14,7 @@
 
 #include "host/run.h"
 #include "platform/audio.h"
+#include "platform/test_hooks.h"
 #include "sound/motor_layers.h"
 #include "tests/sound/audio_contract.h"
 #include "tests/sound/wav_writer.h"

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "platform/audio.h"
+#include "platform/test_hooks.h"
 #include "sound/motor_layers.h"
 #include "sound/motor_noise.h"
 #include "tests/sound/sound_test_support.h"

@@ -10,6 +10,7 @@
 
 #include "platform/audio.h"
 #include "platform/platform.h"
+#include "platform/test_hooks.h"
 #include "sound/audio.h"
 #include "tests/sound/audio_contract.h"
 #include "tests/sound/wav_writer.h"

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "platform/audio.h"
+#include "platform/test_hooks.h"
 #include "sound/audio_log.h"
 #include "tests/sound/sound_test_support.h"
 

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "platform/audio.h"
+#include "platform/test_hooks.h"
 #include "sound/decode.h"
 #include "tests/sound/sound_test_support.h"
 
