@@ -88,19 +88,18 @@ struct SoundVoice {
     }
     // The same for a voice that exists and a finite value: only a change reaches the engine.
     AudioResult sendVolume(float volume, uint32_t operationSet) {
-        if (volume == sentVolume) return platform::AudioOk;
-        const AudioResult result = platform::audioSetVolume(voice, volume, operationSet);
-        if (!platform::audioFailed(result)) {
-            sentVolume = volume;
-            noteDeferred(operationSet);
-        }
-        return result;
+        return sendChange<platform::audioSetVolume>(volume, sentVolume, operationSet);
     }
     AudioResult sendRatio(float ratio, uint32_t operationSet) {
-        if (ratio == sentRatio) return platform::AudioOk;
-        const AudioResult result = platform::audioSetFrequencyRatio(voice, ratio, operationSet);
+        return sendChange<platform::audioSetFrequencyRatio>(ratio, sentRatio, operationSet);
+    }
+    // A refused request is not remembered, so the next frame asks again.
+    template <AudioResult (*Set)(platform::AudioSourceVoice, float, uint32_t)>
+    AudioResult sendChange(float value, float& sent, uint32_t operationSet) {
+        if (value == sent) return platform::AudioOk;
+        const AudioResult result = Set(voice, value, operationSet);
         if (!platform::audioFailed(result)) {
-            sentRatio = ratio;
+            sent = value;
             noteDeferred(operationSet);
         }
         return result;
