@@ -9,6 +9,9 @@
 #                            host; leaves WORK/out/trace.csv
 #           departure-spread the same with frame intervals spread at random (seeded) over 10 to 40 ms
 #                            and another brake-cylinder lag
+#           departure-short  the first 20 s of the departure (1000 frames) on a vehicle without its
+#                            sound files: the comparison that qemu's emulation carries for the 32-bit
+#                            build (it crashes once XAudio2 mixes or Media Foundation decodes)
 #           departure-sound  the departure, then checks the audio start-up log (engine, mastering voice,
 #                            every voice), that the run completed and that the host ended cleanly
 #           beacons          Sentrel from LIBS over the beacon scenario; leaves WORK/out/trace.csv
@@ -28,8 +31,8 @@
 # TEST_PLUGINS the folder of the chaining test plug-ins of that build (recording, old_version)
 #
 # Environment: E2E_SOURCE_DIR (the repository), E2E_NATIVE_CABHOST, E2E_BUILD_DIR (the native build
-# tree, for the Wine prefix). Exit status 77 (ctest: skipped) only when Wine cannot start at all; a
-# WORK/SKIPPED marker then tells the trace comparison.
+# tree, for the Wine prefix). Exit status 77 (ctest: skipped) only when Wine cannot run the program; a
+# WORK/SKIPPED marker (holding the reason) then tells the trace comparison.
 set -u
 case_name=$1 runner=$2 work=$3 libs=$4 test_plugins=${5:-}
 source_dir=${E2E_SOURCE_DIR:?} build_dir=${E2E_BUILD_DIR:?}
@@ -60,7 +63,7 @@ cabhost() {
     status=$?
     if [ $status -eq 77 ]; then
       cat "$work/stdout"
-      touch "$work/SKIPPED"
+      grep -m1 '^SKIP: ' "$work/stdout" | cut -c7- >"$work/SKIPPED"
       exit 77
     fi
   fi
@@ -101,7 +104,7 @@ for lib in "$libs/$corvane" "$libs/$sentrel"; do
 done
 
 case "$case_name" in
-departure | departure-spread | departure-sound)
+departure | departure-spread | departure-short | departure-sound)
   vehicle_copy
   cp "$libs/$sentrel" "$work/vehicle/plugin/$sentrel"
   printf '%s\r\n' "$sentrel" >"$work/vehicle/plugin/detailmodules.txt"
@@ -114,13 +117,20 @@ departure | departure-spread | departure-sound)
       -e 's|^mass_t = .*|&\nbc_lag_s = 0.9|' "$work/departure.toml"
     expected_rows=1994  # the seeded spread gives this many frames in 50 s
   fi
+  if [ "$case_name" = departure-short ]; then
+    sed -i -e 's|^duration_s = .*|duration_s = 20.0|' "$work/departure.toml"
+    find "$work/vehicle" -name '*.wav' -delete
+    expected_rows=1000
+  fi
   run_scenario departure.toml
   status=$?
   [ $status -eq 0 ] || { show_output; fail "cabhost ended with status $status"; }
   rows=$(($(wc -l <"$work/out/trace.csv") - 1))
   [ "$rows" -eq $expected_rows ] || { show_output; fail "$rows frames in the trace, expected $expected_rows"; }
-  grep -q "^events: 5 of 5 fired" "$work/stdout" || { show_output; fail "not every event fired"; }
-  grep -q "^top speed: 8[0-9]\.[0-9] km/h" "$work/stdout" || { show_output; fail "the train did not reach 80 km/h"; }
+  if [ "$case_name" != departure-short ]; then
+    grep -q "^events: 5 of 5 fired" "$work/stdout" || { show_output; fail "not every event fired"; }
+    grep -q "^top speed: 8[0-9]\.[0-9] km/h" "$work/stdout" || { show_output; fail "the train did not reach 80 km/h"; }
+  fi
   echo "departure: $rows frames; $(grep '^top speed' "$work/stdout")"
   if [ "$case_name" = departure-sound ]; then
     log="$work/vehicle/plugin/XAudio2初期化ログ.txt"

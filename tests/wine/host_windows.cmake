@@ -36,6 +36,17 @@ if(NOT WIN32)
                              ENVIRONMENT "${HOST_WINDOWS_ENVIRONMENT}")
     endforeach()
 
+    # cabhost.exe x86 linked in where qemu's emulation carries it: no sound files to decode.
+    host_windows_test(host_native_linked_short linked-short native)
+    host_windows_test(wine_host_x86_linked_short linked-short x86)
+    set_tests_properties(host_native_linked_short wine_host_x86_linked_short PROPERTIES
+                         FIXTURES_SETUP host_linked_short)
+    add_test(NAME wine_host_linked_short_identical COMMAND ${HOST_WINDOWS} compare - -
+             ${HOST_WINDOWS_WORK}/host_native_linked_short ${HOST_WINDOWS_WORK}/wine_host_x86_linked_short)
+    set_tests_properties(wine_host_linked_short_identical PROPERTIES SKIP_RETURN_CODE 77
+                         LABELS "wine;e2e" FIXTURES_REQUIRED host_linked_short
+                         ENVIRONMENT "${HOST_WINDOWS_ENVIRONMENT}")
+
     foreach(runner native x86 x64)
         set(name host_${runner}_plugin_chain)
         if(NOT runner STREQUAL "native")

@@ -22,7 +22,7 @@ for build in "$@"; do
     # The test's own "SKIP: reason" line, from ctest's log of its output.
     reason=$(awk -v t="$name" '
       $0 ~ "^[0-9]+/[0-9]+ Test: " t "$" { inside = 1; next }
-      inside && /^SKIP: / { sub(/^SKIP: /, ""); print; exit }
+      inside && /^SKIP(PED)?: / { sub(/^SKIP(PED)?: /, ""); print; exit }
       inside && /^<end of output>/ { exit }' "$build/Testing/Temporary/LastTest.log" 2>/dev/null)
     echo "  $name: ${reason:-(no reason given)}"
     skipped=$((skipped + 1))
