@@ -1,6 +1,8 @@
 #include "config/curve_file.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "config/config_file.h"
@@ -8,7 +10,19 @@
 namespace config {
 namespace {
 
+// No reading of a gauge or a current table comes near this; beyond it, the differences between two
+// rows would overflow single precision and the lookup would return nothing useful.
+constexpr float MaxCurveMagnitude = 1e12f;
+
 void append(const ConfigFile& file, CurveTable& table, uint32_t column, float x, float y) {
+    for (const float v : {x, y}) {
+        if (std::fabs(v) > MaxCurveMagnitude) {
+            char shown[32];
+            std::snprintf(shown, sizeof shown, "%g", static_cast<double>(v));
+            file.fail((v == x ? std::string("the row's first field") : "column " + std::to_string(column)) +
+                      " lies beyond ±1e12 (" + shown + "); no table value can be that large");
+        }
+    }
     if (table.points.size() >= MaxCurvePoints) {
         file.fail("column " + std::to_string(column) + " has more than " + std::to_string(MaxCurvePoints) + " rows");
     }

@@ -1,6 +1,8 @@
 #include "config/curve_table.h"
 
+#include <cmath>
 #include <cstddef>
+#include <limits>
 
 namespace config {
 
@@ -17,7 +19,14 @@ float CurveTable::lookup(float x) const {
     const CurvePoint& pa = points[b - 1];
     const CurvePoint& pb = points[b];
     if (pa.x == pb.x) return first ? points[0].y : pb.y;
-    return (pa.y - pb.y) / (pa.x - pb.x) * (x - pb.x) + pb.y;
+    const float y = (pa.y - pb.y) / (pa.x - pb.x) * (x - pb.x) + pb.y;
+    if (std::isfinite(y) || !std::isfinite(x)) return y;
+    // A steep segment, or a query far beyond the table's ends, overflows single precision: the same
+    // line in double precision, held to the largest float so that a gauge stays at its end.
+    const double slope = (double{pa.y} - pb.y) / (double{pa.x} - pb.x);
+    const double wide = slope * (double{x} - pb.x) + pb.y;
+    constexpr double top = std::numeric_limits<float>::max();
+    return static_cast<float>(wide > top ? top : (wide < -top ? -top : wide));
 }
 
 }  // namespace config

@@ -407,6 +407,12 @@ std::vector<host::VehicleState> loadReplay(const platform::Path& file) {
             }
         }
         if (values[0] < INT32_MIN || values[0] > INT32_MAX) r.fail(lineNumber, "time_ms is out of range");
+        // The plug-ins read single-precision values: larger ones would arrive as infinity.
+        for (int k = 1; k < 9; ++k) {
+            if (k != 1 && std::fabs(values[k]) > std::numeric_limits<float>::max()) {
+                r.fail(lineNumber, std::string(names[k]) + " is out of range: \"" + fields[column[k]] + "\"");
+            }
+        }
         host::VehicleState s{};
         s.time = static_cast<int32_t>(values[0]);
         s.location = values[1];

@@ -251,8 +251,9 @@ void tractionStep(frame::Plugin& p, FrameContext& f) {
 
     // The shift switch, then the starting-current reference.
     if (in.toggle7 && driverPower > 0 && !t.repowering) {
-        // A chained plug-in may hand back any value; wrap like 32-bit arithmetic instead of overflowing.
-        out.power = addWrapping(out.power, 4);
+        // A chained plug-in or a host may hand over any value: the notch stays at the top instead
+        // of wrapping round to a large negative one.
+        out.power = out.power > INT32_MAX - 4 ? INT32_MAX : out.power + 4;
     }
     if (out.power < 5 && speed < 15.0f && current > in.peakCurrent) in.peakCurrent = current;
 

@@ -180,6 +180,21 @@ TEST(CurveFiles, BadNumbersNameFileAndLine) {
     EXPECT_EQ(message.rfind("stof argument out of range"), message.size() - 26);
 }
 
+TEST(CurveFiles, ValuesBeyondAnyReadingAreRefusedAndSteepSegmentsDoNotOverflow) {
+    ScratchDir dir;
+    CurveTable t;
+    const auto huge = dir.write("Speed.csv", "h\n-3.4e38,-3.4e38\n3.4e38,3.4e38\n");
+    EXPECT_NE(configErrorOf([&] { config::readCurveColumn(huge, 1, t, "needle table"); }).find("line 2: the row's first field lies beyond"),
+              std::string::npos);
+    const auto ok = dir.write("ok.csv", "h\n0,0\n1e12,-1e12\n");
+    config::readCurveColumn(ok, 1, t, "needle table");
+    EXPECT_EQ(t.points.size(), 2u);
+    // Slopes of 1e24 per unit: far beyond the ends the line leaves single precision.
+    const CurveTable steep = table({{0, 0}, {1e-12f, 1e12f}});
+    EXPECT_EQ(steep.lookup(1e30f), std::numeric_limits<float>::max());
+    EXPECT_EQ(steep.lookup(-1e30f), -std::numeric_limits<float>::max());
+}
+
 TEST(CurveFiles, GarbageInAColumnThatIsNotReadIsIgnored) {
     ScratchDir dir;
     const auto file = dir.write("c.csv", "h\n0,1,??\nabc\n");

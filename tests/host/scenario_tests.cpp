@@ -177,6 +177,8 @@ TEST_F(ReplayFile, ProblemsNameTheLine) {
     EXPECT_NE(errorOf("time_ms,location_m,speed_kmh\n").find("no rows"), std::string::npos);
     EXPECT_NE(errorOf("").find("empty"), std::string::npos);
     EXPECT_NE(errorOf("time_ms,location_m,speed_kmh\n1e12,0,0\n").find("out of range"), std::string::npos);
+    EXPECT_NE(errorOf("time_ms,location_m,speed_kmh\n1,0,1e39\n").find(":2: speed_kmh is out of range"),
+              std::string::npos);
 }
 
 }  // namespace

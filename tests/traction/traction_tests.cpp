@@ -119,6 +119,7 @@ TEST(ShiftSwitch, AddsFourNotchesAndStopsTheReferenceFromFollowing) {
     rig.t().voltageRatio = 1.0f;  // the full-voltage step is off while the switch is on
     EXPECT_EQ(rig.traction(10.0f, 600.0f, 2).power, 6);
     EXPECT_EQ(rig.p.input.peakCurrent, 500.0f);
+    EXPECT_EQ(rig.traction(10.0f, 600.0f, INT32_MAX - 1).power, INT32_MAX);
 }
 
 TEST(ExcitationBoost, RampsAtSixAmperesPerSecondBetweenZeroAndEleven) {
