@@ -105,6 +105,7 @@ TEST(RunMirror, SigtermStopsTheRunCleansUpAndExitsNonZero) {
     EXPECT_EQ(hosttest::readFile(dir.path() / "status"), std::to_string(cabhost::ExitInterrupted) + "\n");
     EXPECT_NE(hosttest::readFile(dir.path() / "err").find("interrupted"), std::string::npos);
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir.path() / "out" / ".cabhost-vehicle")));
+    EXPECT_FALSE(fs::exists(dir.path() / "out" / "trace.csv"));  // stopped at once, not after 30 s
 }
 
 }  // namespace
