@@ -610,7 +610,6 @@ int writeRunResults(const RunSettings& settings, const Scenario& sc, PluginSessi
     return code;
 }
 
-
 // The one owner of a run's end, whichever way the run ends (its results, an error, an
 // interruption): Dispose once after Load was called, the library let go, Corvane's log moved into
 // the output folder, and the mirror removed, in that order.

@@ -132,9 +132,12 @@ bool copyFile(const fs::path& source, const fs::path& target, VehicleMirror& m, 
     removeEntry(target, failures);
     fs::copy_file(source, target, ec);
     // The copy is the run's own: writable, so that it can always be removed, and dated as the file
-    // it copies, so that the next run can keep it.
-    if (!ec) makeWritable(target, false);
-    if (!ec) fs::last_write_time(target, wanted.time, ec);
+    // it copies, so that the next run can keep it (where the date cannot be set, it copies again).
+    if (!ec) {
+        makeWritable(target, false);
+        std::error_code undated;
+        fs::last_write_time(target, wanted.time, undated);
+    }
     if (ec || !stampOf(target, present)) {
         note = "cannot copy " + describe(source) + " into the mirror: " +
                (failures.empty() ? ec.message() : "cannot clear " + failures.front());
