@@ -89,6 +89,7 @@ int cabhostMain(std::vector<std::string> args, const platform::Path& argument0) 
         settings.progress = platform::hostStderrIsTerminal();
         settings.plots = !noPlots;
         settings.realtime = realtime;
+        platform::hostCatchInterrupts();
         return cabhost::runCommand(settings, std::cout, std::cerr).exitCode;
     } catch (const std::exception& error) {
         std::cerr << "cabhost: " << error.what() << "\n";

@@ -198,6 +198,11 @@ Simulation simulate(const Scenario& sc, PluginSession& session, const CurrentTab
     size_t replayIndex = 0;
 
     for (;;) {
+        // Between frames, so that an interrupted run still ends through Dispose and the cleanup.
+        if (platform::hostInterrupted()) {
+            sim.interrupted = true;
+            break;
+        }
         host::VehicleState state{};
         if (replay.empty()) {
             const int64_t next = static_cast<int64_t>(timeMs) + intervalMs;
@@ -457,12 +462,12 @@ bool readRunInputs(const RunSettings& settings, std::ostream& err, Scenario& sc,
     return true;
 }
 
-// The plug-in library, or Corvane linked in working from a mirror of the vehicle (or the vehicle
-// folder itself). Throws std::runtime_error with the message for the author.
+// The plug-in library, or Corvane linked in working from a mirror of the vehicle. Throws
+// std::runtime_error with the message for the author.
 std::unique_ptr<PluginSession> openRunSession(const RunSettings& settings, const Scenario& sc,
                                               const std::optional<platform::Path>& pluginDirectory,
                                               const platform::Path& outDir, CurrentTables& tables,
-                                              VehicleMirror& mirror, std::string& mirrorNote) {
+                                              VehicleMirror& mirror) {
     if (settings.pluginLibrary) {
         if (pluginDirectory) {
             config::NotchConfig notch;
@@ -484,21 +489,17 @@ std::unique_ptr<PluginSession> openRunSession(const RunSettings& settings, const
         }
         return openLibrary(*settings.pluginLibrary);
     }
-    platform::Path workDirectory = *pluginDirectory;
-    if (buildMirror(*pluginDirectory, outDir / ".cabhost-vehicle", mirror, mirrorNote, sc.chain ? &*sc.chain : nullptr,
-                    sc.vehicle ? &*sc.vehicle : nullptr)) {
-        workDirectory = mirror.pluginDirectory;
-    } else if (sc.chain) {
-        throw std::runtime_error(platform::pathToUtf8(sc.file) +
-                                 ": the scenario's chain cannot be given to Corvane: " + mirrorNote);
-    } else {
-        mirrorNote = "Corvane runs in the vehicle folder itself and writes its audio log there (" + mirrorNote + ")";
+    // Without the mirror Corvane would write beside the author's files: the run does not start.
+    std::string note;
+    if (!buildMirror(*pluginDirectory, outDir / ".cabhost-vehicle", mirror, note, sc.chain ? &*sc.chain : nullptr,
+                     sc.vehicle ? &*sc.vehicle : nullptr)) {
+        throw std::runtime_error("the vehicle cannot be mirrored into the output folder: " + note);
     }
-    return openLinkedCorvane(workDirectory);
+    return openLinkedCorvane(mirror.pluginDirectory);
 }
 
 // Load, GetPluginVersion, SetVehicleSpec and Initialize, as the simulator calls them before the
-// first frame. False (with the message written and Dispose called) when the plug-in cannot run.
+// first frame. False (with the message written) when the plug-in cannot run.
 bool startPlugin(const RunSettings& settings, const Scenario& sc, PluginSession& session, const VehicleMirror& mirror,
                  CurrentTables& tables, std::ostream& err) {
     if (auto error = callLoad(session)) {
@@ -507,20 +508,17 @@ bool startPlugin(const RunSettings& settings, const Scenario& sc, PluginSession&
             err << "  (a plug-in library reads its files from its own folder, "
                 << platform::pathToUtf8(fs::absolute(*settings.pluginLibrary).parent_path()) << ")\n";
         }
-        if (session.entry.dispose) session.entry.dispose();
         return false;
     }
     int32_t version = 0;
     if (auto error = callGetPluginVersion(session, version)) {
         err << "cabhost: GetPluginVersion of " << session.name << " ended with an error:\n  "
             << unmirror(*error, mirror) << "\n";
-        if (session.entry.dispose) session.entry.dispose();
         return false;
     }
     if (version != host::PluginInterfaceVersion) {
         err << "cabhost: " << session.name << " reports interface version 0x" << std::hex << version << std::dec
             << " (expected 0x20000); the simulator would not use it\n";
-        if (session.entry.dispose) session.entry.dispose();
         return false;
     }
     session.chained = loadedChain(sc);
@@ -534,11 +532,9 @@ bool startPlugin(const RunSettings& settings, const Scenario& sc, PluginSession&
     return true;
 }
 
-// Notes for the summary about the run as a whole: where Corvane worked, and chained libraries
-// that do not exist.
-std::vector<std::string> runNotes(const Scenario& sc, const std::string& mirrorNote) {
+// Notes for the summary about the run as a whole: chained libraries that do not exist.
+std::vector<std::string> runNotes(const Scenario& sc) {
     std::vector<std::string> notes;
-    if (!mirrorNote.empty()) notes.push_back(mirrorNote);
     if (sc.chain) {
         int present = 0;
         for (const platform::Path& library : *sc.chain) {
@@ -614,6 +610,104 @@ int writeRunResults(const RunSettings& settings, const Scenario& sc, PluginSessi
     return code;
 }
 
+// The one owner of a run's end, whichever way the run ends (its results, an error, an
+// interruption): Dispose once after Load was called, the library let go, Corvane's log moved into
+// the output folder, and the mirror removed, in that order.
+class RunEnd {
+public:
+    RunEnd(RunOutcome& outcome, std::ostream& err) : outcome_(outcome), err_(err) {}
+    RunEnd(const RunEnd&) = delete;
+    RunEnd& operator=(const RunEnd&) = delete;
+    ~RunEnd() { finish(); }
+
+    std::unique_ptr<PluginSession> session;
+    VehicleMirror mirror;
+
+    void loadCalled() { disposeDue_ = true; }
+    void dispose() {
+        if (disposeDue_ && session && session->entry.dispose) session->entry.dispose();
+        disposeDue_ = false;
+    }
+    // False when part of the mirror could not be removed (each part is named on err).
+    bool finish() {
+        dispose();
+        session.reset();
+        if (!mirror.active) return true;
+        std::error_code ec;
+        const fs::path log = mirror.pluginDirectory / fs::u8path(AudioLogName);
+        if (fs::is_regular_file(fs::symlink_status(log, ec))) {
+            fs::rename(log, outcome_.outDir / fs::u8path(AudioLogName), ec);
+            if (!ec) outcome_.files.push_back(AudioLogName);
+        }
+        const std::vector<std::string> left = removeMirror(mirror);
+        for (const std::string& entry : left) err_ << "cabhost: cannot remove what the run made: " << entry << "\n";
+        return left.empty();
+    }
+
+private:
+    RunOutcome& outcome_;
+    std::ostream& err_;
+    bool disposeDue_ = false;
+};
+
+// Opens and drives the plug-in and writes the results (with summary, the text to print); returns
+// the exit code. The plug-in's end and the mirror's removal are left to end.
+int driveRun(const RunSettings& settings, const Scenario& sc, const std::optional<platform::Path>& pluginDirectory,
+             std::chrono::steady_clock::time_point wallStart, RunEnd& end, RunOutcome& outcome, std::string& summary,
+             std::ostream& err) {
+    // The model's current tables: the vehicle's own, read the way Corvane reads them.
+    CurrentTables tables;
+    try {
+        end.session = openRunSession(settings, sc, pluginDirectory, outcome.outDir, tables, end.mirror);
+    } catch (const std::exception& error) {
+        err << "cabhost: " << unmirror(error.what(), end.mirror) << "\n";
+        return ExitBadInput;
+    }
+    PluginSession& session = *end.session;
+    end.loadCalled();
+    if (!startPlugin(settings, sc, session, end.mirror, tables, err)) return ExitPluginError;
+
+    // Progress on a terminal, at most a few times a second.
+    auto lastShown = std::chrono::steady_clock::now();
+    bool shown = false;
+    ProgressFn progress;
+    if (settings.progress) {
+        progress = [&](double simulatedS, double totalS) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - lastShown < std::chrono::milliseconds(250)) return;
+            lastShown = now;
+            shown = true;
+            err << "\rcabhost: " << fixed(simulatedS, 1) << " of " << fixed(totalS, 1) << " s simulated ("
+                << static_cast<int>(totalS > 0 ? 100.0 * simulatedS / totalS : 100.0) << " %)   " << std::flush;
+        };
+    }
+    FrameFn afterFrame;
+    const auto runStart = std::chrono::steady_clock::now();
+    if (settings.realtime) {
+        progress = {};
+        afterFrame = [&, linked = session.linked](const TraceRow& row, double simulatedS, double totalS) {
+            const auto now = std::chrono::steady_clock::now();
+            const int64_t elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(now - runStart).count();
+            platform::hostSleepMs(RealtimePacer::waitMs(std::llround(simulatedS * 1000.0), elapsedMs));
+            if (!settings.progress || now - lastShown < std::chrono::milliseconds(200)) return;
+            lastShown = now;
+            shown = true;
+            err << "\r" << realtimeStatus(row, simulatedS, totalS, linked) << "   " << std::flush;
+        };
+    }
+    try {
+        outcome.simulation = simulate(sc, session, tables, progress, afterFrame);
+    } catch (const ScenarioError& error) {
+        err << "cabhost: " << error.what() << "\n";
+        return ExitBadInput;
+    }
+    if (shown) err << "\r" << std::string(79, ' ') << "\r" << std::flush;
+    end.dispose();
+    if (outcome.simulation.interrupted) return ExitInterrupted;
+    const double wallS = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    return writeRunResults(settings, sc, session, end.mirror, runNotes(sc), wallS, outcome, summary, err);
+}
+
 }  // namespace
 
 RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostream& err) {
@@ -634,94 +728,29 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
         return outcome;
     }
 
-    // The model's current tables: the vehicle's own, read the way Corvane reads them.
-    CurrentTables tables;
-    std::unique_ptr<PluginSession> session;
-    VehicleMirror mirror;
-    std::string mirrorNote;
-    // Whatever ends the command, the mirror's links do not outlive it.
-    struct MirrorGuard {
-        VehicleMirror& mirror;
-        ~MirrorGuard() {
-            if (mirror.active) removeMirror(mirror);
-        }
-    } mirrorGuard{mirror};
-    auto finish = [&](int code) {
-        session.reset();
-        if (mirror.active) {
-            std::error_code ec;
-            const fs::path log = mirror.pluginDirectory / fs::u8path(AudioLogName);
-            if (fs::exists(log, ec)) {
-                fs::rename(log, outcome.outDir / fs::u8path(AudioLogName), ec);
-                if (!ec) outcome.files.push_back(AudioLogName);
-            }
-            removeMirror(mirror);
+    std::string summary;
+    int code = ExitOk;
+    {
+        RunEnd end(outcome, err);
+        code = driveRun(settings, sc, pluginDirectory, wallStart, end, outcome, summary, err);
+        if (!end.finish() && code == ExitOk) code = ExitOutputError;
+        if (platform::hostInterrupted()) {
+            err << "cabhost: interrupted" << (summary.empty() ? "; no results were written" : "") << "\n";
+            code = ExitInterrupted;
         }
         outcome.exitCode = code;
-    };
-    auto fail = [&](int code) {
-        finish(code);
-        return std::move(outcome);
-    };
-
-    try {
-        session = openRunSession(settings, sc, pluginDirectory, outcome.outDir, tables, mirror, mirrorNote);
-    } catch (const std::exception& error) {
-        err << "cabhost: " << unmirror(error.what(), mirror) << "\n";
-        return fail(ExitBadInput);
+        if (!summary.empty()) {
+            out << summary;
+            out << "results in " << platform::pathToUtf8(fs::absolute(outcome.outDir)) << ":";
+            for (const std::string& f : outcome.files) out << " " << f;
+            out << "\n";
+        }
+        const Simulation& sim = outcome.simulation;
+        if (sim.error) {
+            err << "cabhost: the plug-in reported an error during the run: " << unmirror(*sim.error, end.mirror)
+                << "\n";
+        }
     }
-    if (!startPlugin(settings, sc, *session, mirror, tables, err)) return fail(ExitPluginError);
-
-    // Progress on a terminal, at most a few times a second.
-    auto lastShown = std::chrono::steady_clock::now();
-    bool shown = false;
-    ProgressFn progress;
-    if (settings.progress) {
-        progress = [&](double simulatedS, double totalS) {
-            const auto now = std::chrono::steady_clock::now();
-            if (now - lastShown < std::chrono::milliseconds(250)) return;
-            lastShown = now;
-            shown = true;
-            err << "\rcabhost: " << fixed(simulatedS, 1) << " of " << fixed(totalS, 1) << " s simulated ("
-                << static_cast<int>(totalS > 0 ? 100.0 * simulatedS / totalS : 100.0) << " %)   " << std::flush;
-        };
-    }
-    FrameFn afterFrame;
-    const auto runStart = std::chrono::steady_clock::now();
-    if (settings.realtime) {
-        progress = {};
-        afterFrame = [&, linked = session->linked](const TraceRow& row, double simulatedS, double totalS) {
-            const auto now = std::chrono::steady_clock::now();
-            const int64_t elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(now - runStart).count();
-            platform::hostSleepMs(RealtimePacer::waitMs(std::llround(simulatedS * 1000.0), elapsedMs));
-            if (!settings.progress || now - lastShown < std::chrono::milliseconds(200)) return;
-            lastShown = now;
-            shown = true;
-            err << "\r" << realtimeStatus(row, simulatedS, totalS, linked) << "   " << std::flush;
-        };
-    }
-    try {
-        outcome.simulation = simulate(sc, *session, tables, progress, afterFrame);
-    } catch (const ScenarioError& error) {
-        err << "cabhost: " << error.what() << "\n";
-        if (session->entry.dispose) session->entry.dispose();
-        return fail(ExitBadInput);
-    }
-    if (shown) err << "\r" << std::string(79, ' ') << "\r" << std::flush;
-    if (session->entry.dispose) session->entry.dispose();
-    const double wallS = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
-
-    std::string summary;
-    const int code =
-        writeRunResults(settings, sc, *session, mirror, runNotes(sc, mirrorNote), wallS, outcome, summary, err);
-    const Simulation& sim = outcome.simulation;
-    finish(code);
-    out << summary;
-    out << "results in " << platform::pathToUtf8(fs::absolute(outcome.outDir)) << ":";
-    for (const std::string& f : outcome.files) out << " " << f;
-    out << "\n";
-    if (sim.error)
-        err << "cabhost: the plug-in reported an error during the run: " << unmirror(*sim.error, mirror) << "\n";
     return outcome;
 }
 

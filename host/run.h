@@ -36,6 +36,7 @@ struct Simulation {
     std::vector<double> firedAtS;
     std::optional<std::string> error;      // the run stopped early with this plug-in error
     std::map<int, int> hostSoundsStarted;  // sound index -> number of play-once requests
+    bool interrupted = false;              // Ctrl+C or SIGTERM stopped the frames
 };
 
 using ProgressFn = std::function<void(double simulatedS, double totalS)>;
@@ -75,6 +76,7 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
 constexpr int ExitOk = 0;
 constexpr int ExitBadInput = 2;     // scenario, vehicle folder, output folder or plug-in file
 constexpr int ExitPluginError = 3;  // the plug-in reported an error (Load, GetPluginVersion, Elapse)
-constexpr int ExitOutputError = 4;  // results could not be written
+constexpr int ExitOutputError = 4;  // results could not be written, or what the run made not removed
+constexpr int ExitInterrupted = 130;  // Ctrl+C or SIGTERM: the run stopped, cleaned up, wrote no results
 
 }  // namespace cabhost

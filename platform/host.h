@@ -29,16 +29,21 @@ bool hostStderrIsTerminal();
 // its exit status, or -1 when it could not be started.
 int hostRunProgram(const std::string& program, const std::vector<std::string>& arguments);
 
-// Folders can be linked: symbolic links on Linux. Windows links folders only with extra rights (or
-// not at all under some compatibility layers), so there the host mirrors folders as real folders.
-bool hostLinksFolders();
-// Makes link name the file target: a symbolic link on Linux; on Windows a hard link, or a copy when
-// the two are on different volumes. False, with the reason in error, when neither works.
-bool hostLinkFile(const Path& target, const Path& link, std::string& error);
+// The entry is a symbolic link, or on Windows any reparse point (a junction as well): the host
+// removes such an entry itself and never goes through it to what it leads to.
+bool hostIsLink(const Path& path);
+// Removes the link itself (a link to a folder as well), never its target. False, with the reason
+// in error, when it cannot.
+bool hostRemoveLink(const Path& link, std::string& error);
 // The library file is loaded in this process now (by the host or by a plug-in it drives).
 bool hostLibraryIsLoaded(const Path& library);
 // fopen with mode "wb", for a path in any script. Null when it cannot be opened.
 std::FILE* hostOpenBinaryFileForWriting(const Path& path);
+// From now on an interruption (Ctrl+C, and SIGTERM on Linux) only sets a flag, so that a run can
+// stop between frames and clean up; a second one ends the program at once.
+void hostCatchInterrupts();
+// An interruption came since hostCatchInterrupts.
+bool hostInterrupted();
 // Waits for this many milliseconds of wall-clock time; returns at once for 0 or less.
 void hostSleepMs(int64_t milliseconds);
 

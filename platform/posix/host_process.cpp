@@ -1,10 +1,12 @@
 // The stand-in host's operating-system calls on Linux.
 #include <dlfcn.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +17,12 @@
 
 namespace platform {
 namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void noteInterrupt(int) {
+    interrupted = 1;
+}
 
 std::string shellQuote(const std::string& argument) {
     std::string q = "'";
@@ -50,15 +58,29 @@ int hostRunProgram(const std::string& program, const std::vector<std::string>& a
     return code == 127 ? -1 : code;  // the shell could not find the program
 }
 
-bool hostLinksFolders() {
-    return true;
+bool hostIsLink(const Path& path) {
+    std::error_code ec;
+    return std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec));
 }
 
-bool hostLinkFile(const Path& target, const Path& link, std::string& error) {
-    std::error_code ec;
-    std::filesystem::create_symlink(target, link, ec);
-    if (ec) error = ec.message();
-    return !ec;
+bool hostRemoveLink(const Path& link, std::string& error) {
+    if (::unlink(link.c_str()) == 0) return true;
+    error = std::system_category().message(errno);
+    return false;
+}
+
+void hostCatchInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = noteInterrupt;
+    // The first interruption is handled by the run; a second one takes the default way out.
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+bool hostInterrupted() {
+    return interrupted != 0;
 }
 
 bool hostLibraryIsLoaded(const Path& library) {

@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 // clang-format on
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 
@@ -52,6 +53,27 @@ std::wstring quoteArgument(const std::wstring& argument) {
     return q + L"\"";
 }
 
+// The text of a system error code, without its line end.
+std::string systemMessage(DWORD code) {
+    wchar_t* text = nullptr;
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring wide = length && text ? std::wstring(text, length) : L"";
+    if (text) ::LocalFree(text);
+    while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ')) wide.pop_back();
+    return wide.empty() ? "system error " + std::to_string(code) : pathToUtf8(Path(wide));
+}
+
+// Set from the console's own thread.
+std::atomic<bool> interrupted{false};
+
+BOOL WINAPI noteInterrupt(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    // A second Ctrl+C goes on to the default handler, which ends the program at once.
+    return interrupted.exchange(true) ? FALSE : TRUE;
+}
+
 }  // namespace
 
 void hostCatchErrorSignals() {
@@ -92,24 +114,30 @@ int hostRunProgram(const std::string& program, const std::vector<std::string>& a
     return known ? static_cast<int>(code) : -1;
 }
 
-bool hostLinksFolders() {
+bool hostIsLink(const Path& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+bool hostRemoveLink(const Path& link, std::string& error) {
+    const DWORD attributes = ::GetFileAttributesW(link.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        ::SetFileAttributesW(link.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    }
+    // A link to a folder (a junction too) is removed as a folder: the link goes, its target stays.
+    const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (folder ? ::RemoveDirectoryW(link.c_str()) : ::DeleteFileW(link.c_str())) return true;
+    error = systemMessage(::GetLastError());
     return false;
 }
 
-bool hostLinkFile(const Path& target, const Path& link, std::string& error) {
-    if (::CreateHardLinkW(link.c_str(), target.c_str(), nullptr)) return true;
-    // Another volume (or a file system without hard links): a copy, which fails if link exists.
-    if (::CopyFileW(target.c_str(), link.c_str(), TRUE)) return true;
-    const DWORD code = ::GetLastError();
-    wchar_t* text = nullptr;
-    const DWORD length =
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring wide = length && text ? std::wstring(text, length) : L"";
-    if (text) ::LocalFree(text);
-    while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ')) wide.pop_back();
-    error = wide.empty() ? "system error " + std::to_string(code) : pathToUtf8(Path(wide));
-    return false;
+void hostCatchInterrupts() {
+    static bool installed = false;
+    if (!installed) installed = ::SetConsoleCtrlHandler(noteInterrupt, TRUE) != 0;
+}
+
+bool hostInterrupted() {
+    return interrupted.load();
 }
 
 bool hostLibraryIsLoaded(const Path& library) {
