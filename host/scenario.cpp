@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "config/notch_config.h"
 #include "host/vehicle_folder.h"
 
 #define TOML_ENABLE_FORMATTERS 0
@@ -251,7 +252,8 @@ Event readEvent(const Reader& r, const toml::table& t) {
     }
     if (auto n = t.get("reverser")) e.reverser = r.integer(*n, "reverser", -1, 1);
     if (auto n = t.get("brake")) e.brake = r.integer(*n, "brake", 0, 256);
-    if (auto n = t.get("power")) e.power = r.integer(*n, "power", -16, 64);
+    // As many power notches as a vehicle may have, so that what `new` writes always runs.
+    if (auto n = t.get("power")) e.power = r.integer(*n, "power", -16, static_cast<int64_t>(config::MaxNotchCount));
     if (auto n = t.get("shift")) e.keyStates.push_back({platform::VirtualKeyShift, r.boolean(*n, "shift")});
     if (auto n = t.get("key_state")) {
         const toml::table& ks = r.table(*n, "key_state");

@@ -20,8 +20,9 @@ struct Size {
 };
 
 TEST(NewVehicle, PassesTheCheckAndMovesInItsDeparture) {
-    // A small vehicle without high notches, the default, and one with high notches and more brake notches.
-    for (const Size size : {Size{3, 8}, Size{5, 8}, Size{12, 10}}) {
+    // A small vehicle without high notches, the default, one with high notches and more brake notches,
+    // and the most power notches a vehicle may have.
+    for (const Size size : {Size{3, 8}, Size{5, 8}, Size{12, 10}, Size{255, 8}}) {
         SCOPED_TRACE(std::to_string(size.power) + " power notches");
         TempDir dir;
         cabhost::NewVehicleSettings settings;
