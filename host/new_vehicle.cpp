@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -227,10 +228,27 @@ const Needle Needles[] = {
 std::string tomlString(const std::string& value) {
     std::string out = "\"";
     for (char c : value) {
-        if (c == '\\' || c == '"') out += '\\';
+        if (c == '\\' || c == '"') {
+            out += '\\';
+        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            // A control character (a newline in a folder name) is not allowed raw in a TOML string.
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(static_cast<unsigned char>(c)));
+            out += escaped;
+            continue;
+        }
         out += c;
     }
     return out + "\"";
+}
+
+// A path as the author pastes it into a command line: quoted where it holds a blank or a quote.
+std::string commandArgument(const fs::path& path) {
+    const std::string plain = text(path);
+    if (plain.find_first_of(" \t\"'&;()") == std::string::npos) return plain;
+    std::string quoted = "\"";
+    for (char c : plain) quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
+    return quoted + "\"";
 }
 
 std::string scenario(const NewVehicleSettings& settings, const std::string& name) {
@@ -273,6 +291,20 @@ const char* DetailModules = "Sentrel.dll\n";
 
 bool folderIsUsable(const fs::path& folder, std::ostream& err) {
     std::error_code ec;
+    if (folder.empty()) {
+        err << "cabhost: new needs the name of a folder to write the vehicle into\n";
+        return false;
+    }
+    // A file where a parent folder must be would only fail half way through writing.
+    for (fs::path parent = fs::absolute(folder, ec).parent_path(); !ec && parent.has_relative_path();
+         parent = parent.parent_path()) {
+        const fs::file_status ps = fs::status(parent, ec);
+        ec.clear();
+        if (fs::exists(ps) && !fs::is_directory(ps)) {
+            err << "cabhost: " << text(parent) << " is a file, so " << text(folder) << " cannot be made there\n";
+            return false;
+        }
+    }
     const fs::file_status status = fs::status(folder, ec);
     if (!fs::exists(status)) return true;
     if (!fs::is_directory(status)) {
@@ -370,11 +402,12 @@ int newVehicleCommand(const NewVehicleSettings& settings, std::ostream& out, std
             << text(settings.pluginCopies.back().filename()) << " from "
             << text(settings.pluginCopies.front().parent_path()) << " into plugin/\n";
     }
-    out << "next: cabhost check " << text(folder) << "\n";
+    out << "next: cabhost check " << commandArgument(folder) << "\n";
     if (settings.chainLibrary) {
-        out << "      cabhost run " << text(folder / "departure.toml") << "\n";
+        out << "      cabhost run " << commandArgument(folder / "departure.toml") << "\n";
     } else if (!settings.pluginCopies.empty()) {
-        out << "      cabhost run " << text(folder / "departure.toml") << " --plugin " << text(plugin / "Corvane.dll")
+        out << "      cabhost run " << commandArgument(folder / "departure.toml") << " --plugin "
+            << commandArgument(plugin / "Corvane.dll")
             << "\n";
     } else {
         out << "      then run departure.toml with --plugin and Corvane's DLL, or name a native Sentrel library "

@@ -80,6 +80,21 @@ TEST(NewVehicle, RefusesAFolderInUseAndImpossibleNotchCounts) {
     settings.powerNotches = 0;
     EXPECT_EQ(cabhost::newVehicleCommand(settings, out, err), 2);
     EXPECT_FALSE(fs::exists(dir.path() / "New"));
+    // No name, and a file where a parent folder must be: refused as mistakes, before anything is written.
+    settings.powerNotches = 5;
+    for (const fs::path& folder : {fs::path(), dir.path() / "Mine" / "Notch.txt" / "Train"}) {
+        std::ostringstream e;
+        settings.folder = folder;
+        EXPECT_EQ(cabhost::newVehicleCommand(settings, out, e), 2) << e.str();
+        EXPECT_EQ(e.str().find("filesystem error"), std::string::npos) << e.str();
+    }
+    // A folder name with a blank and a newline: the scenario stays valid TOML and the hint is quoted.
+    settings.folder = dir.path() / "My Train\n2";
+    std::ostringstream hint;
+    ASSERT_EQ(cabhost::newVehicleCommand(settings, hint, err), 0) << err.str();
+    EXPECT_NE(hint.str().find("next: cabhost check \""), std::string::npos) << hint.str();
+    const fs::path scenario = settings.folder / "departure.toml";
+    EXPECT_NO_THROW(cabhost::parseScenario(hosttest::readFile(scenario), scenario));
     // An empty folder is fine.
     fs::create_directories(dir.path() / "Empty");
     settings.folder = dir.path() / "Empty";
