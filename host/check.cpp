@@ -106,15 +106,17 @@ void checkChain(const platform::Path& pluginDirectory, CheckReport& r) {
     }
 }
 
-// Decodes a sound the way Corvane does at Load; a problem is a warning, because Corvane carries on
-// without the sound.
-void checkDecodes(const platform::Path& file, CheckReport& r) {
+// Decodes a sound the way Corvane does at Load, in Load's order and against what is left of the
+// bound on all sounds together (`decodedBytes` holds what the sounds before it take); a problem is
+// a warning, because Corvane carries on without the sound.
+void checkDecodes(const platform::Path& file, size_t& decodedBytes, CheckReport& r) {
     platform::WaveFormat format{};
     std::vector<uint8_t> pcm;
     const platform::Path path = sound::normalisePath(file);
     sound::DecodeOutcome outcome;
+    const size_t left = decodedBytes < sound::MaxDecodedBytesTotal ? sound::MaxDecodedBytesTotal - decodedBytes : 0;
     try {
-        outcome = sound::decodeToPcm(path, format, pcm);
+        outcome = sound::decodeToPcm(path, format, pcm, left);
     } catch (const std::exception& error) {
         r.warnings.push_back(text(path) + " cannot be decoded (" + error.what() + "); Corvane plays nothing for it");
         return;
@@ -122,17 +124,30 @@ void checkDecodes(const platform::Path& file, CheckReport& r) {
     if (outcome.startedMedia) platform::mediaShutdown();
     char code[16];
     std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(outcome.result));
-    if (outcome.formatRejected) {
+    const unsigned megabytes = static_cast<unsigned>(decodedBytes >> 20);
+    if (outcome.refused.refusal == sound::Refusal::TotalTooLarge) {
+        r.warnings.push_back(text(path) + " decodes to more than is left of the " +
+                             std::to_string(sound::MaxDecodedBytesTotal >> 20) +
+                             " MB that Corvane holds for all its sounds together (the sounds before it take " +
+                             std::to_string(megabytes) + " MB); Corvane plays nothing for it");
+    } else if (outcome.refused.refusal == sound::Refusal::FileTooLarge) {
+        r.warnings.push_back(text(path) + " decodes to more than the " +
+                             std::to_string(sound::MaxDecodedBytesPerFile >> 20) +
+                             " MB that Corvane holds for one sound; Corvane plays nothing for it");
+    } else if (outcome.formatRejected) {
         r.warnings.push_back(text(path) + " is neither PCM nor mono; Corvane makes no voice for it");
     } else if (platform::audioFailed(outcome.result)) {
         r.warnings.push_back(text(path) + " cannot be decoded (result " + code +
                              "); Corvane plays nothing for it and its start-up log records the failure");
     } else if (pcm.empty()) {
         r.warnings.push_back(text(path) + " holds no sound");
+    } else {
+        decodedBytes += pcm.size();
     }
 }
 
 void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
+    size_t decodedBytes = 0;
     std::string absent;
     int present = 0;
     for (int n = 0; n <= 40; ++n) {
@@ -142,7 +157,7 @@ void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
             platform::joinPath(pluginDirectory, "..\\atsmotornoise\\" + std::to_string(n) + ".wav"));
         if (existsQuietly(layer)) {
             ++present;
-            checkDecodes(layer, r);
+            checkDecodes(layer, decodedBytes, r);
         } else {
             absent += (absent.empty() ? "" : ", ") + std::to_string(n) + ".wav";
         }
@@ -170,7 +185,7 @@ void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
         if (!existsQuietly(path)) {
             r.missing.push_back(text(path) + ": " + a.effect);
         } else {
-            checkDecodes(path, r);
+            checkDecodes(path, decodedBytes, r);
         }
     }
 }

@@ -5,6 +5,8 @@
 #include <sstream>
 
 #include "host/check.h"
+#include "host/wav_file.h"
+#include "sound/wave_screen.h"
 #include "host_test_support.h"
 
 namespace {
@@ -138,6 +140,21 @@ TEST(Check, SoundsThatCannotBeDecodedAreWarnedAbout) {
     EXPECT_TRUE(anyContains(r.warnings, "sap.wav", "cannot be decoded"));
     EXPECT_FALSE(anyContains(r.warnings, "11.wav"));
     EXPECT_TRUE(anyContains(r.facts, "41 of 41"));
+}
+
+TEST(Check, SoundsPastTheBoundOnAllTogetherAreNamedAsLoadRefusesThem) {
+    TempDir dir;
+    const fs::path vehicle = hosttest::copySampleVehicle(dir.path());
+    // Layers 0 to 3 at the per-file bound fill the bound on all sounds; layer 4 comes next in Load.
+    const std::vector<int16_t> samples(sound::MaxDecodedBytesPerFile / 2, 1000);
+    std::string error;
+    for (int n = 0; n < 4; ++n) {
+        const fs::path file = vehicle / "atsmotornoise" / (std::to_string(n) + ".wav");
+        ASSERT_TRUE(cabhost::writeWav16(file, 44100, 1, samples, error)) << error;
+    }
+    const cabhost::CheckReport r = cabhost::checkVehicleFolder(vehicle);
+    EXPECT_TRUE(anyContains(r.warnings, "/4.wav", "all its sounds together (the sounds before it take 256 MB)"));
+    EXPECT_FALSE(anyContains(r.warnings, "/3.wav"));
 }
 
 }  // namespace
