@@ -43,7 +43,10 @@ std::string quoted(std::u32string_view field) {
 ConfigFile::ConfigFile(std::string_view kind, const platform::Path& path) : kind_(kind), path_(path), reader_(path) {}
 
 bool ConfigFile::nextLine(std::u32string_view& content) {
-    if (!reader_.nextLine(line_)) return false;
+    if (!reader_.nextLine(line_)) {
+        if (reader_.isUtf16()) throw ConfigError(name() + ": " + Utf16Advice);
+        return false;
+    }
     content = stripComment(line_);
     if (reader_.truncated() && content.size() == line_.size()) {
         fail("the line is longer than " + std::to_string(TextReader::MaxLineLength) + " characters");

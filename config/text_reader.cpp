@@ -53,6 +53,12 @@ bool TextReader::nextLine(std::u32string& line) {
     if (c == EOF) return false;
     if (atStart_) {
         atStart_ = false;
+        if (looksLikeUtf16(std::string_view(reinterpret_cast<const char*>(buffer_), size_))) {
+            utf16_ = true;
+            position_ = size_;
+            std::fseek(file_, 0, SEEK_END);
+            return false;
+        }
         // A leading byte-order mark is not part of the text (the first read holds the whole mark).
         if (c == 0xEF && size_ >= 3 && buffer_[1] == 0xBB && buffer_[2] == 0xBF) {
             position_ = 3;
@@ -102,6 +108,15 @@ bool TextReader::nextLine(std::u32string& line) {
     // A text-mode stream turns CR LF into LF.
     if (!truncated_ && !line.empty() && line.back() == U'\r' && c == '\n') line.pop_back();
     return true;
+}
+
+bool looksLikeUtf16(std::string_view start) {
+    if (start.size() < 2) return false;
+    const auto first = static_cast<unsigned char>(start[0]), second = static_cast<unsigned char>(start[1]);
+    if ((first == 0xFF && second == 0xFE) || (first == 0xFE && second == 0xFF)) return true;
+    // No UTF-8 text starts with a NUL byte; UTF-16 without a mark does, in one byte of the two,
+    // for every character below U+0100.
+    return (first == 0) != (second == 0);
 }
 
 bool isSpace(char32_t c) {

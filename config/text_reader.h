@@ -30,6 +30,9 @@ public:
     int64_t lineNumber() const { return lineNumber_; }
     // The line returned last was longer than MaxLineLength and holds only its beginning.
     bool truncated() const { return truncated_; }
+    // The file is UTF-16 (with a byte-order mark, or text whose first character has a zero high
+    // or low byte). Such a file gives no lines: read as UTF-8 every line would be noise.
+    bool isUtf16() const { return utf16_; }
 
 private:
     int nextByte();
@@ -43,7 +46,14 @@ private:
     int64_t lineNumber_ = 0;
     bool atStart_ = true;
     bool truncated_ = false;
+    bool utf16_ = false;
 };
+
+// What to tell an author whose file is UTF-16.
+inline constexpr const char* Utf16Advice =
+    "the file is saved as UTF-16 and is not read; save it as UTF-8 (in Notepad: Save As, Encoding UTF-8)";
+// The first bytes of a file (at least two, where it has them) are UTF-16 text.
+bool looksLikeUtf16(std::string_view start);
 
 // What a UTF-8 locale classifies as white space: the ASCII blanks, tab, line ends and the Unicode
 // spaces (among them the ideographic space U+3000); not the no-break spaces.

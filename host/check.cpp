@@ -9,6 +9,7 @@
 
 #include "config/curve_file.h"
 #include "config/needle_tables.h"
+#include "config/text_reader.h"
 #include "config/vehicle_check.h"
 #include "host/chain_check.h"
 #include "host/vehicle_folder.h"
@@ -83,6 +84,10 @@ void checkChain(const platform::Path& pluginDirectory, CheckReport& r) {
     const uint16_t machine = corvaneMachine(pluginDirectory);
     while (std::getline(in, line)) {
         ++number;
+        if (number == 1 && config::looksLikeUtf16(line + '\n')) {
+            r.warnings.push_back(text(list) + ": " + config::Utf16Advice + "; Corvane chains nothing from it");
+            return;
+        }
         if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "config/notch_config.h"
+#include "config/text_reader.h"
 #include "host/vehicle_folder.h"
 
 #define TOML_ENABLE_FORMATTERS 0
@@ -342,6 +343,7 @@ Scenario loadScenario(const platform::Path& file) {
     content << in.rdbuf();
     if (in.bad()) throw ScenarioError(platform::pathToUtf8(file) + ": cannot read the scenario file");
     std::string text = content.str();
+    if (config::looksLikeUtf16(text)) throw ScenarioError(platform::pathToUtf8(file) + ": " + config::Utf16Advice);
     if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
     return parseScenario(text, file);
 }
@@ -377,6 +379,7 @@ std::vector<host::VehicleState> loadReplay(const platform::Path& file) {
     std::string line;
     if (!std::getline(in, line))
         r.fail(1, "the recorded states are empty (a header row naming the columns comes first)");
+    if (config::looksLikeUtf16(line)) r.fail(0, config::Utf16Advice);
     if (line.size() >= 3 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
     const std::vector<std::string> header = splitCsv(line);
     const char* names[] = {"time_ms", "location_m", "speed_kmh", "bc_kpa",   "mr_kpa",

@@ -6,8 +6,8 @@
 
 #include "host/check.h"
 #include "host/wav_file.h"
-#include "sound/wave_screen.h"
 #include "host_test_support.h"
+#include "sound/wave_screen.h"
 
 namespace {
 
@@ -67,6 +67,19 @@ TEST(Check, EveryBrokenFileIsNamedWithItsLine) {
     std::ostringstream out, err;
     EXPECT_EQ(cabhost::checkCommand(vehicle, out, err), 1);
     EXPECT_NE(err.str().find("3 errors"), std::string::npos);
+}
+
+TEST(Check, Utf16FilesAreNamedOnceEach) {
+    TempDir dir;
+    const fs::path vehicle = hosttest::copySampleVehicle(dir.path());
+    hosttest::writeFile(vehicle / "NeedleTable" / "Speed.csv", std::string("\xFF\xFEs\0,\0v\0\n\0", 10));
+    hosttest::writeFile(vehicle / "plugin" / "detailmodules.txt", std::string("a\0.\0d\0l\0l\0", 10));
+    cabhost::CheckReport r = cabhost::checkVehicleFolder(vehicle);
+    r.errors.insert(r.errors.end(), r.warnings.begin(), r.warnings.end());
+    for (const char* file : {"Speed.csv", "detailmodules.txt"}) {
+        EXPECT_EQ(std::count_if(r.errors.begin(), r.errors.end(), [&](auto& l) { return l.find(file) != l.npos; }), 1);
+        EXPECT_TRUE(anyContains(r.errors, file, "saved as UTF-16")) << file;
+    }
 }
 
 TEST(Check, MissingOptionalFilesAreListedWithTheirEffect) {

@@ -179,6 +179,13 @@ TEST_F(ReplayFile, ProblemsNameTheLine) {
     EXPECT_NE(errorOf("time_ms,location_m,speed_kmh\n1e12,0,0\n").find("out of range"), std::string::npos);
     EXPECT_NE(errorOf("time_ms,location_m,speed_kmh\n1,0,1e39\n").find(":2: speed_kmh is out of range"),
               std::string::npos);
+    EXPECT_NE(errorOf(std::string("\xFF\xFEt\0i\0\n\0", 8)).find("states.csv: the file is saved as UTF-16"),
+              std::string::npos);
+    try {
+        cabhost::loadScenario(write(std::string("\xFE\xFF\0[", 4)));
+    } catch (const ScenarioError& error) {
+        EXPECT_NE(std::string(error.what()).find("states.csv: the file is saved as UTF-16"), std::string::npos);
+    }
 }
 
 }  // namespace
