@@ -284,6 +284,12 @@ std::vector<std::string> loadedChain(const Scenario& sc) {
 
 // Checks that the folder can be created and written, before anything runs.
 bool prepareOutputFolder(const fs::path& dir, std::string& error) {
+    try {
+        requireOpenableLength(dir, "the output folder");
+    } catch (const std::runtime_error& tooLong) {
+        error = tooLong.what();
+        return false;
+    }
     std::error_code ec;
     const fs::file_status status = fs::status(dir, ec);
     if (fs::exists(status) && !fs::is_directory(status)) {
@@ -435,8 +441,9 @@ namespace {
 bool readRunInputs(const RunSettings& settings, std::ostream& err, Scenario& sc,
                    std::optional<platform::Path>& pluginDirectory) {
     try {
+        requireOpenableLength(settings.scenarioFile, "the scenario file");
         sc = loadScenario(settings.scenarioFile);
-    } catch (const ScenarioError& error) {
+    } catch (const std::runtime_error& error) {
         err << "cabhost: " << error.what() << "\n";
         return false;
     }

@@ -9,8 +9,20 @@ namespace cabhost {
 
 namespace fs = std::filesystem;
 
+void requireOpenableLength(const platform::Path& path, std::string_view what) {
+    if (platform::PathLengthLimit == 0) return;
+    std::error_code ec;
+    const fs::path full = fs::absolute(path, ec);
+    const size_t length = (ec ? path : full).native().size();
+    if (length <= platform::PathLengthLimit) return;
+    throw std::runtime_error(std::string(what) + " " + platform::pathToUtf8(path) + " is " + std::to_string(length) +
+                             " characters long, and Windows opens paths of at most " +
+                             std::to_string(platform::PathLengthLimit) + " characters: move it to a shorter path");
+}
+
 platform::Path findPluginDirectory(const platform::Path& given) {
     const std::string name = platform::pathToUtf8(given);
+    requireOpenableLength(given, "the vehicle folder");
     std::error_code ec;
     const fs::file_status status = fs::status(given, ec);
     if (ec || !fs::exists(status)) throw std::runtime_error("no such folder: " + name);

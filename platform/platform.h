@@ -33,11 +33,15 @@ constexpr bool BackslashSeparates = true;
 constexpr size_t MaxRootSeparators = 2;
 // The narrow text the host shows is in code page 932 on Windows, UTF-8 elsewhere.
 constexpr bool NarrowTextIsCodePage932 = true;
+// The longest absolute path, in UTF-16 units, that the Windows file functions open on a machine
+// without the long-path setting (MAX_PATH less its terminating NUL); 0 where there is no limit.
+constexpr size_t PathLengthLimit = 259;
 #else
 constexpr char32_t PreferredSeparator = U'/';
 constexpr bool BackslashSeparates = false;
 constexpr size_t MaxRootSeparators = 1;
 constexpr bool NarrowTextIsCodePage932 = false;
+constexpr size_t PathLengthLimit = 0;
 #endif
 
 // True for a character that separates the components of a path on this platform.

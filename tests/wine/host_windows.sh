@@ -19,6 +19,8 @@
 #                           status line is written
 #          linked-error     the fixed-random host on a vehicle copy with a faulty notch file: Load's
 #                           error names the vehicle's own file and line, never the mirror
+#          long-path        a vehicle folder and an output folder past Windows' path length: check
+#                           and run name the limit
 #          package          scripts/package into WORK, then the guide's first hour inside it with
 #                           RUNNER's cabhost.exe: check the sample, run the departure linked in, then
 #                           through Corvane.dll copied into the vehicle's plug-in folder
@@ -197,6 +199,25 @@ linked-error)
   grep -q "cabhost-vehicle" "$work/stderr" && { show_output; fail "the message names the mirror"; }
   [ -e "$work/out/.cabhost-vehicle" ] && fail "the mirror was left in the output folder"
   echo "linked-error ($runner): $(grep -m1 PowerParams "$work/stderr")"
+  ;;
+long-path)
+  # Windows opens no path past 259 characters: a vehicle folder or an output folder that long is
+  # named with the limit, not as "No such file or directory".
+  long=$work/$(printf 'a%.0s' {1..120})/$(printf 'b%.0s' {1..120})
+  mkdir -p "$long"
+  cp -r "$source_dir/samples/vehicle" "$long/vehicle"
+  cabhost "$fixed_host" check "$long/vehicle"
+  status=$?
+  [ $status -eq 1 ] || { show_output; fail "check ended with status $status, expected 1"; }
+  limit="characters long, and Windows opens paths of at most 259 characters"
+  grep -q "vehicle folder .*$limit" "$work/stderr" || { show_output; fail "check does not name the limit"; }
+  cp -r "$source_dir/samples/vehicle" "$work/vehicle"
+  sed -e 's|^vehicle = .*|vehicle = "vehicle"|' "$source_dir/samples/scenarios/departure.toml" >"$work/departure.toml"
+  cabhost "$fixed_host" run "$work/departure.toml" --out "$long/out" --no-plots
+  status=$?
+  [ $status -eq 2 ] || { show_output; fail "run ended with status $status, expected 2"; }
+  grep -q "output folder .*$limit" "$work/stderr" || { show_output; fail "run does not name the limit"; }
+  echo "long-path ($runner): $(grep -o "is [0-9]* $limit" "$work/stderr")"
   ;;
 package)
   # The guide's first hour, in the unzipped package, with the commands as typed in cmd.exe.
