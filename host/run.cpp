@@ -254,20 +254,19 @@ std::string fixed(double value, int digits) {
     return s.str();
 }
 
-// A plug-in library driven with the scenario's chain: it reads detailmodules.txt from its own
-// folder, so it is loaded from a mirror of that folder whose list is the chain, and nothing is
+// A plug-in library with a chain (the scenario's, or the detailmodules.txt beside it) reads the list
+// from its own folder, and a chained library may write beside itself: the library is loaded from a
+// mirror of that folder, whose list is the scenario's chain where it gives one, so that nothing is
 // written beside the author's files. Returns the library's name in the mirror.
-platform::Path mirrorForChain(const Scenario& sc, const platform::Path& library, const fs::path& outDir,
+platform::Path mirrorForChain(const Scenario& sc, const fs::path& library, const fs::path& outDir,
                               VehicleMirror& mirror) {
-    std::error_code ec;
-    const fs::path absolute = fs::absolute(library, ec).lexically_normal();
     std::string note;
-    if (ec || !buildMirror(absolute.parent_path() / "", outDir / ".cabhost-vehicle", mirror, note, &*sc.chain,
-                           sc.vehicle ? &*sc.vehicle : nullptr)) {
-        throw std::runtime_error(platform::pathToUtf8(sc.file) + ": the scenario's chain cannot be given to " +
-                                 platform::pathToUtf8(library) + ": " + (ec ? ec.message() : note));
+    if (!buildMirror(library.parent_path() / "", outDir / ".cabhost-vehicle", mirror, note,
+                     sc.chain ? &*sc.chain : nullptr, sc.vehicle ? &*sc.vehicle : nullptr)) {
+        throw std::runtime_error(platform::pathToUtf8(sc.file) + ": the chain cannot be given to " +
+                                 platform::pathToUtf8(library) + " through a mirror: " + note);
     }
-    return mirror.pluginDirectory / absolute.filename();
+    return mirror.pluginDirectory / library.filename();
 }
 
 // The scenario's chained libraries that the plug-in loaded, as the scenario names them.
@@ -488,9 +487,10 @@ std::unique_ptr<PluginSession> openRunSession(const RunSettings& settings, const
             tables.brake = notch.brakeMaxCurrent;
         }
         std::error_code ec;
-        if (sc.chain && fs::exists(*settings.pluginLibrary, ec)) {
-            std::unique_ptr<PluginSession> session =
-                openLibrary(mirrorForChain(sc, *settings.pluginLibrary, outDir, mirror));
+        const fs::path library = fs::absolute(*settings.pluginLibrary, ec).lexically_normal();
+        if (!ec && fs::exists(library, ec) &&
+            (sc.chain || fs::exists(library.parent_path() / "detailmodules.txt", ec))) {
+            std::unique_ptr<PluginSession> session = openLibrary(mirrorForChain(sc, library, outDir, mirror));
             session->name = platform::pathToUtf8(*settings.pluginLibrary);
             return session;
         }

@@ -46,7 +46,7 @@ std::vector<fs::path> entriesOf(const fs::path& folder) {
 void removeEntry(const fs::path& p, std::vector<std::string>& failures) {
     std::string error;
     if (platform::hostIsLink(p)) {
-        if (!platform::hostRemoveLink(p, error)) failures.push_back(describe(p) + ": " + error);
+        if (!platform::hostRemoveLink(p, error)) failures.push_back(describe(p) + " (a link): " + error);
         return;
     }
     std::error_code ec;
@@ -59,7 +59,8 @@ void removeEntry(const fs::path& p, std::vector<std::string>& failures) {
         for (const fs::path& inside : entriesOf(p)) removeEntry(inside, failures);
     }
     // A folder whose content stayed is not named again.
-    if (!fs::remove(p, ec) && ec && failures.size() == failedBefore) failures.push_back(describe(p) + ": " + ec.message());
+    if (!fs::remove(p, ec) && ec && failures.size() == failedBefore)
+        failures.push_back(describe(p) + ": " + ec.message());
 }
 
 bool stampOf(const fs::path& p, MirrorEntry& e) {
@@ -123,8 +124,10 @@ bool copyFile(const fs::path& source, const fs::path& target, VehicleMirror& m, 
         return false;
     }
     std::error_code ec;
+    // A copy that shares its content with another name (a hard link to the author's file, say) is
+    // never reused: what a library writes into it would reach that file.
     if (!platform::hostIsLink(target) && fs::is_regular_file(fs::symlink_status(target, ec)) &&
-        stampOf(target, present) && sameCopy(present, wanted)) {
+        platform::hostNameCount(target) == 1 && stampOf(target, present) && sameCopy(present, wanted)) {
         m.made[target] = present;
         return true;
     }
@@ -139,8 +142,8 @@ bool copyFile(const fs::path& source, const fs::path& target, VehicleMirror& m, 
         fs::last_write_time(target, wanted.time, undated);
     }
     if (ec || !stampOf(target, present)) {
-        note = "cannot copy " + describe(source) + " into the mirror: " +
-               (failures.empty() ? ec.message() : "cannot clear " + failures.front());
+        note = "cannot copy " + describe(source) +
+               " into the mirror: " + (failures.empty() ? ec.message() : "cannot clear " + failures.front());
         return false;
     }
     m.made[target] = present;
@@ -340,6 +343,13 @@ std::string unmirror(const std::string& text, const VehicleMirror& m) {
     const std::string rootName = platform::pathToUtf8(m.realRootName);
     std::string result = text;
     for (size_t at = result.find(prefix); at != std::string::npos; at = result.find(prefix, at)) {
+        // Only a path inside the mirror has a real counterpart; the mirror's own place (named when
+        // it cannot be cleared) stays as it is.
+        const size_t after = at + prefix.size();
+        if (after == result.size() || !platform::isPathSeparator(static_cast<unsigned char>(result[after]))) {
+            at = after;
+            continue;
+        }
         result.replace(at, prefix.size(), rootName);
         at += rootName.size();
     }

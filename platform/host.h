@@ -2,6 +2,7 @@
 // host links these; the plug-ins never call them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,12 +30,16 @@ bool hostStderrIsTerminal();
 // its exit status, or -1 when it could not be started.
 int hostRunProgram(const std::string& program, const std::vector<std::string>& arguments);
 
-// The entry is a symbolic link, or on Windows any reparse point (a junction as well): the host
-// removes such an entry itself and never goes through it to what it leads to.
+// The entry is a symbolic link, or on Windows any reparse point (a junction as well), or an entry
+// that the system opens somewhere else than in its folder (under Wine a Unix link shows as neither):
+// the host removes such an entry itself and never goes through it to what it leads to.
 bool hostIsLink(const Path& path);
 // Removes the link itself (a link to a folder as well), never its target. False, with the reason
-// in error, when it cannot.
+// in error, when it cannot, or when the system gives no way to remove the link alone.
 bool hostRemoveLink(const Path& link, std::string& error);
+// How many names the file has (more than one: a hard link shares its content with another name);
+// 0 when that cannot be read.
+uint64_t hostNameCount(const Path& file);
 // The library file is loaded in this process now (by the host or by a plug-in it drives).
 bool hostLibraryIsLoaded(const Path& library);
 // fopen with mode "wb", for a path in any script. Null when it cannot be opened.

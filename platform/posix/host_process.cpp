@@ -63,6 +63,12 @@ bool hostIsLink(const Path& path) {
     return std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec));
 }
 
+uint64_t hostNameCount(const Path& file) {
+    std::error_code ec;
+    const uintmax_t count = std::filesystem::hard_link_count(file, ec);
+    return ec ? 0 : count;
+}
+
 bool hostRemoveLink(const Path& link, std::string& error) {
     if (::unlink(link.c_str()) == 0) return true;
     error = std::system_category().message(errno);

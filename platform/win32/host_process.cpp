@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "platform/host.h"
@@ -21,9 +22,8 @@ std::string caughtMessage;
 LONG CALLBACK keepErrorSignal(EXCEPTION_POINTERS* info) {
     const EXCEPTION_RECORD* record = info->ExceptionRecord;
     if (record->ExceptionCode != ErrorExceptionCode) return EXCEPTION_CONTINUE_SEARCH;
-    const char* message = record->NumberParameters >= 1
-                              ? reinterpret_cast<const char*>(record->ExceptionInformation[0])
-                              : nullptr;
+    const char* message =
+        record->NumberParameters >= 1 ? reinterpret_cast<const char*>(record->ExceptionInformation[0]) : nullptr;
     caughtMessage = message && *message ? message : "error signal without a message";
     return EXCEPTION_CONTINUE_EXECUTION;
 }
@@ -114,12 +114,63 @@ int hostRunProgram(const std::string& program, const std::vector<std::string>& a
     return known ? static_cast<int>(code) : -1;
 }
 
-bool hostIsLink(const Path& path) {
+namespace {
+
+bool isReparsePoint(const Path& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+// Where the system opens path, without the "\\?\" prefix; empty when it cannot be opened.
+std::wstring openedAt(const Path& path) {
+    const HANDLE file =
+        ::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::wstring name(32768, L'\0');
+    const DWORD length = ::GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()),
+                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    ::CloseHandle(file);
+    if (length == 0 || length >= name.size()) return {};
+    name.resize(length);
+    if (name.rfind(L"\\\\?\\", 0) == 0) name.erase(0, 4);
+    return name;
+}
+
+// Opened somewhere else than in its own folder: a link that the system does not mark as one.
+bool opensElsewhere(const Path& path) {
+    std::error_code error;
+    const Path full = std::filesystem::absolute(path, error).lexically_normal();
+    if (error || !full.has_filename()) return false;
+    const std::wstring self = openedAt(full), folder = openedAt(full.parent_path());
+    if (self.empty() || folder.empty()) return false;
+    const std::wstring expected = folder + (folder.back() == L'\\' ? L"" : L"\\") + full.filename().native();
+    return ::CompareStringOrdinal(self.c_str(), -1, expected.c_str(), -1, TRUE) != CSTR_EQUAL;
+}
+
+}  // namespace
+
+bool hostIsLink(const Path& path) {
+    return isReparsePoint(path) || opensElsewhere(path);
+}
+
+uint64_t hostNameCount(const Path& file) {
+    const HANDLE handle =
+        ::CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return 0;
+    BY_HANDLE_FILE_INFORMATION information{};
+    const BOOL known = ::GetFileInformationByHandle(handle, &information);
+    ::CloseHandle(handle);
+    return known ? information.nNumberOfLinks : 0;
+}
+
 bool hostRemoveLink(const Path& link, std::string& error) {
+    if (!isReparsePoint(link)) {
+        // Every removal the system offers would go through this link and remove what it leads to.
+        error = "a link that the system does not show as one, so it is left alone: remove it yourself";
+        return false;
+    }
     const DWORD attributes = ::GetFileAttributesW(link.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
         ::SetFileAttributesW(link.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
@@ -127,7 +178,7 @@ bool hostRemoveLink(const Path& link, std::string& error) {
     // A link to a folder (a junction too) is removed as a folder: the link goes, its target stays.
     const bool folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
     if (folder ? ::RemoveDirectoryW(link.c_str()) : ::DeleteFileW(link.c_str())) return true;
-    error = systemMessage(::GetLastError());
+    error = systemMessage(::GetLastError()) + " (remove the link yourself)";
     return false;
 }
 

@@ -37,7 +37,7 @@ std::map<std::string, std::string> stateOf(const fs::path& root, const fs::path&
 
 // Vehicle trees with links (out of the tree, to an ancestor, dangling), hard links, read-only files
 // and folders and odd names; sometimes a chained library that writes beside itself, a link where
-// the mirror or its copies go, or a copy replaced by a link between two runs. No byte outside the
+// the mirror or its copies go, or a copy replaced by a link or hard link between two runs. No byte outside the
 // output folder changes, and nothing the run made stays but unchanged copies.
 TEST(RunMirror, GeneratedVehicleTreesStayAsTheyWere) {
     const std::string names[] = {"a b", "-x", "#;=", "駅 名", "..a", std::string(200, 'n')};
@@ -74,10 +74,12 @@ TEST(RunMirror, GeneratedVehicleTreesStayAsTheyWere) {
         hosttest::writeFile(dir.path() / "s.toml", "vehicle = \"vehicle\"\nduration_s = 0.5\n");
         const auto before = stateOf(dir.path(), out);
         for (int runNumber = 1; runNumber <= 2; ++runNumber) {
-            if (runNumber == 2 && seed % 4 == 0) {
-                const fs::path copy = out / ".cabhost-copies" / vehicle.relative_path() / "plugin" / "Notch.txt";
-                ASSERT_TRUE(fs::remove(copy));
-                fs::create_symlink(keep / "keep.txt", copy);
+            // A copy replaced by a link to the author's file, where the chained library writes.
+            if (runNumber == 2 && seed % 4 == 1) {
+                const fs::path copies = out / ".cabhost-copies" / vehicle.relative_path() / "plugin";
+                ASSERT_TRUE(fs::remove(copies / "Notch.txt"));
+                if (seed % 8 == 1) fs::create_symlink(keep / "keep.txt", copies / "Notch.txt");
+                if (seed % 8 == 5) fs::create_hard_link(vehicle / "plugin" / "state.ini", copies / "state.ini");
             }
             const hosttest::Ran r = hosttest::run(dir.path() / "s.toml", out);
             EXPECT_EQ(r.outcome.exitCode, cabhost::ExitOk) << r.err;

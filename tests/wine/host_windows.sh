@@ -19,6 +19,9 @@
 #                           status line is written
 #          linked-error     the fixed-random host on a vehicle copy with a faulty notch file: Load's
 #                           error names the vehicle's own file and line, never the mirror
+#          mirror-guard     a read-only vehicle copy whose chain appends to a file beside itself,
+#                           links where the mirror goes: nothing outside WORK/out-* changes, with
+#                           --plugin and linked in
 #          long-path        a vehicle folder and an output folder past Windows' path length: check
 #                           and run name the limit
 #          package          scripts/package into WORK, then the guide's first hour inside it with
@@ -199,6 +202,51 @@ linked-error)
   grep -q "cabhost-vehicle" "$work/stderr" && { show_output; fail "the message names the mirror"; }
   [ -e "$work/out/.cabhost-vehicle" ] && fail "the mirror was left in the output folder"
   echo "linked-error ($runner): $(grep -m1 PowerParams "$work/stderr")"
+  ;;
+mirror-guard)
+  # Whatever stands around the mirror and whatever a chained library does, nothing outside the output
+  # folder changes: the vehicle's files read-only and a chained library that appends to a log beside
+  # itself and asks for sound 250, through --plugin and linked in; then links where the mirror and
+  # its copies go. Windows removes such a link as a link; Wine offers no way to remove a Unix link
+  # alone, so there the run is refused and names the link.
+  recording=$source_dir/build/windows-$runner/tests/wine/chain_plugins/recording.dll
+  [ -f "$recording" ] || fail "not built: $recording"
+  cp -r "$source_dir/samples/vehicle" "$work/vehicle"
+  rm -f "$work/vehicle/plugin/$log_name"
+  cp "$libs/$corvane" "$recording" "$work/vehicle/plugin/"
+  printf 'mode=pass\nsound=250:2\n' >"$work/vehicle/plugin/recording.dll.cfg"
+  echo "the author's" >"$work/vehicle/plugin/recording.dll.log"
+  echo recording.dll >"$work/vehicle/plugin/detailmodules.txt"
+  find "$work/vehicle" -type f -exec chmod a-w {} +
+  mkdir -p "$work/keep" "$work/out-dir-link" "$work/out-file-link"
+  echo "must survive" >"$work/keep/keep.txt"
+  ln -s "$work/keep" "$work/out-dir-link/.cabhost-vehicle"
+  ln -s "$work/keep/keep.txt" "$work/out-file-link/.cabhost-copies"
+  sed -e 's|^vehicle = .*|vehicle = "vehicle"|' -e '/^chain = /d' -e 's|^duration_s = .*|duration_s = 2.0|' \
+    "$source_dir/samples/scenarios/departure.toml" >"$work/departure.toml"
+  vehicle_listing "$work/vehicle" >"$work/vehicle-before"
+  for how in plugin linked dir-link file-link; do
+    if [ $how = plugin ]; then
+      cabhost "$source_dir/dist/windows-$runner/cabhost.exe" run "$work/departure.toml" --out "$work/out-$how" \
+        --no-plots --plugin "$work/vehicle/plugin/$corvane"
+    else
+      cabhost "$fixed_host" run "$work/departure.toml" --out "$work/out-$how" --no-plots
+    fi
+    status=$?
+    if [ $status -eq 2 ] && [ "${how%-link}" != "$how" ]; then
+      grep -q "\.cabhost-[a-z]* (a link): " "$work/stderr" || { show_output; fail "$how: the link is not named"; }
+    else
+      [ $status -eq 0 ] || { show_output; fail "$how: cabhost ended with status $status"; }
+      head -1 "$work/out-$how/trace.csv" | grep -q sound_250 || fail "$how: the chained library did not run"
+      leftover=$(find "$work/out-$how" -name 'recording.dll.log' -o -name .cabhost-vehicle)
+      [ -z "$leftover" ] || fail "$how: left behind: $leftover"
+    fi
+    [ "$(cat "$work/keep/keep.txt")" = "must survive" ] && [ "$(ls -A "$work/keep")" = keep.txt ] ||
+      fail "$how: the run changed what a link in the output folder leads to"
+    vehicle_listing "$work/vehicle" >"$work/vehicle-after"
+    diff "$work/vehicle-before" "$work/vehicle-after" || fail "$how: the run changed the vehicle's folder"
+    echo "mirror-guard ($runner) $how: status $status"
+  done
   ;;
 long-path)
   # Windows opens no path past 259 characters: a vehicle folder or an output folder that long is
