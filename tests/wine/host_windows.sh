@@ -206,8 +206,8 @@ linked-error)
 mirror-guard)
   # Whatever stands around the mirror and whatever a chained library does, nothing outside the output
   # folder changes: the vehicle's files read-only and a chained library that appends to a log beside
-  # itself and asks for sound 250, through --plugin and linked in; then links where the mirror and
-  # its copies go. Windows removes such a link as a link; Wine offers no way to remove a Unix link
+  # itself and asks for sound 250, through --plugin and linked in, and again with one of the linked
+  # run's copies made a hard link to the vehicle's file; then links where the mirror and its copies go. Windows removes such a link as a link; Wine offers no way to remove a Unix link
   # alone, so there the run is refused and names the link.
   recording=$source_dir/build/windows-$runner/tests/wine/chain_plugins/recording.dll
   [ -f "$recording" ] || fail "not built: $recording"
@@ -225,7 +225,15 @@ mirror-guard)
   sed -e 's|^vehicle = .*|vehicle = "vehicle"|' -e '/^chain = /d' -e 's|^duration_s = .*|duration_s = 2.0|' \
     "$source_dir/samples/scenarios/departure.toml" >"$work/departure.toml"
   vehicle_listing "$work/vehicle" >"$work/vehicle-before"
-  for how in plugin linked dir-link file-link; do
+  for how in plugin linked hard-link dir-link file-link; do
+    if [ $how = hard-link ]; then
+      # The linked run's copies, one of them now a hard link to the vehicle's log, which the chained
+      # library appends to: a copy that shares its content with another name is never reused.
+      mkdir -p "$work/out-$how"
+      mv "$work/out-linked/.cabhost-copies" "$work/out-$how/"
+      ln "$work/vehicle/plugin/recording.dll.log" "$work/out-$how/.cabhost-copies$work/vehicle/plugin/" ||
+        fail "no hard link in the copies"
+    fi
     if [ $how = plugin ]; then
       cabhost "$source_dir/dist/windows-$runner/cabhost.exe" run "$work/departure.toml" --out "$work/out-$how" \
         --no-plots --plugin "$work/vehicle/plugin/$corvane"
