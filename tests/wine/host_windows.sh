@@ -22,6 +22,7 @@
 #          mirror-guard     a read-only vehicle copy whose chain appends to a file beside itself,
 #                           links where the mirror goes: nothing outside WORK/out-* changes, with
 #                           --plugin and linked in
+#          interrupt        SIGINT (Ctrl+C) during a --realtime run: status 130, no mirror left
 #          long-path        a vehicle folder and an output folder past Windows' path length: check
 #                           and run name the limit
 #          package          scripts/package into WORK, then the guide's first hour inside it with
@@ -255,6 +256,26 @@ mirror-guard)
     diff "$work/vehicle-before" "$work/vehicle-after" || fail "$how: the run changed the vehicle's folder"
     echo "mirror-guard ($runner) $how: status $status"
   done
+  ;;
+interrupt)
+  # Ctrl+C (SIGINT, which Wine hands to the console's handler) while the frames run: the run stops
+  # with status 130, writes no results and leaves no mirror.
+  cp -r "$source_dir/samples/vehicle" "$work/vehicle"
+  sed -e 's|^vehicle = .*|vehicle = "vehicle"|' -e 's|^duration_s = .*|duration_s = 60.0|' \
+    "$source_dir/samples/scenarios/departure.toml" >"$work/departure.toml"
+  cabhost "$fixed_host" run "$work/departure.toml" --out "$work/out" --no-plots --realtime &
+  runner_pid=$!
+  for _ in $(seq 300); do [ -d "$work/out/.cabhost-vehicle" ] && break; sleep 0.1; done
+  sleep 2
+  # The program itself, not the shell that started it: its arguments are Wine paths.
+  pkill -INT -f "cabhost\.exe run Z:.*$(basename "$work")" || fail "no running cabhost.exe to interrupt"
+  wait $runner_pid
+  status=$?
+  [ $status -eq 130 ] || { show_output; fail "cabhost ended with status $status, expected 130"; }
+  grep -q "interrupted" "$work/stderr" || { show_output; fail "the interruption is not said"; }
+  [ -e "$work/out/.cabhost-vehicle" ] && fail "the mirror was left in the output folder"
+  [ -e "$work/out/trace.csv" ] && fail "results were written after the interruption"
+  echo "interrupt ($runner): status $status"
   ;;
 long-path)
   # Windows opens no path past 259 characters: a vehicle folder or an output folder that long is
