@@ -598,6 +598,14 @@ int writeRunResults(const RunSettings& settings, const Scenario& sc, PluginSessi
     }
 
     summary = summaryText(sc, session, sim, wallS, startMs);
+    outcome.expectations = checkExpectations(sc.expectations, sim.trace, startMs);
+    summary += expectationsText(outcome.expectations);
+    const auto unmet = std::count_if(outcome.expectations.begin(), outcome.expectations.end(),
+                                     [](const ExpectationResult& r) { return !r.met; });
+    if (unmet > 0) {
+        err << "cabhost: " << unmet << " of " << outcome.expectations.size() << " expectations not met\n";
+        if (code == ExitOk) code = ExitExpectationNotMet;
+    }
     if (sim.error) summary += "stopped early: the plug-in reported an error: " + unmirror(*sim.error, mirror) + "\n";
     for (const std::string& n : notes) summary += "note: " + n + "\n";
     if (code != ExitOutputError) {

@@ -217,6 +217,77 @@ std::vector<int32_t> readKeys(const Reader& r, const toml::node& node, const std
     return keys;
 }
 
+// [min, max], or one number for exactly that value.
+void readBounds(const Reader& r, const toml::node& node, const std::string& what, double limit, Expectation& e) {
+    if (auto array = node.as_array()) {
+        if (array->size() != 2) r.fail(node, what + " is written [lowest, highest] or as one number");
+        e.min = r.number(*array->get(0), what, -limit, limit);
+        e.max = r.number(*array->get(1), what, -limit, limit);
+        if (e.min > e.max) r.fail(node, what + ": the lowest value comes first");
+    } else {
+        e.min = e.max = r.number(node, what, -limit, limit);
+    }
+}
+
+Expectation readExpect(const Reader& r, const toml::table& t, double durationS) {
+    Expectation e;
+    e.line = static_cast<int>(t.source().begin.line);
+    r.onlyKeys(t,
+               {"label", "speed_kmh", "at_s", "reach_kmh", "within_s", "panel", "value", "from_s", "to_s", "mode",
+                "plugin_brake", "sound", "by_s"},
+               "[[expect]]");
+    constexpr double Forever = 1e7;
+    if (auto n = t.get("label")) e.label = r.text(*n, "label");
+    const char* const kinds[] = {"speed_kmh", "reach_kmh", "panel", "mode", "plugin_brake", "sound"};
+    const toml::node* what = nullptr;
+    std::string key;
+    for (const char* k : kinds) {
+        const toml::node* n = t.get(k);
+        if (n && what)
+            r.fail(*n, "an expectation checks one thing (speed_kmh, reach_kmh, panel, mode, plugin_brake or sound)");
+        if (n) what = n, key = k;
+    }
+    if (!what) r.fail(e.line, "an expectation needs one of speed_kmh, reach_kmh, panel, mode, plugin_brake or sound");
+    auto need = [&](const char* k) -> const toml::node& {
+        const toml::node* n = t.get(k);
+        if (!n) r.fail(e.line, "the expectation's " + key + " needs " + k);
+        return *n;
+    };
+    e.byS = durationS;
+    if (auto n = t.get("by_s")) e.byS = r.number(*n, "by_s", 0.0, Forever);
+    if (key == "speed_kmh") {
+        e.kind = ExpectKind::SpeedAt;
+        readBounds(r, *what, "speed_kmh", 1000.0, e);
+        e.atS = r.number(need("at_s"), "at_s", 0.0, Forever);
+    } else if (key == "reach_kmh") {
+        e.kind = ExpectKind::ReachSpeed;
+        e.speedKmh = r.number(*what, "reach_kmh", 0.0, 1000.0);
+        e.min = 0.0, e.max = Forever;
+        if (auto n = t.get("within_s")) readBounds(r, *n, "within_s", Forever, e);
+    } else if (key == "panel") {
+        e.index = r.integer(*what, "panel", 0, host::PanelArraySize - 1);
+        readBounds(r, need("value"), "value", 2147483647.0, e);
+        if (t.get("at_s")) {
+            e.kind = ExpectKind::PanelAt;
+            e.atS = r.number(*t.get("at_s"), "at_s", 0.0, Forever);
+        } else {
+            e.kind = ExpectKind::PanelOver;
+            e.fromS = r.number(need("from_s"), "from_s", 0.0, Forever);
+            e.toS = r.number(need("to_s"), "to_s", e.fromS, Forever);
+        }
+    } else if (key == "mode") {
+        e.kind = ExpectKind::ModeReached;
+        e.index = r.integer(*what, "mode", 0, 1000);
+    } else if (key == "plugin_brake") {
+        e.kind = ExpectKind::PluginBrake;
+        e.index = r.integer(*what, "plugin_brake", 1, 256);
+    } else {
+        e.kind = ExpectKind::SoundStarted;
+        e.index = r.integer(*what, "sound", 0, host::SoundArraySize - 1);
+    }
+    return e;
+}
+
 Event readEvent(const Reader& r, const toml::table& t) {
     Event e;
     e.line = static_cast<int>(t.source().begin.line);
@@ -293,7 +364,7 @@ Scenario parseScenario(std::string_view text, const platform::Path& file) {
     s.file = file;
     r.onlyKeys(root,
                {"title", "vehicle", "chain", "duration_s", "initialize", "start_location_m", "start_speed_kmh",
-                "replay", "vehicle_spec", "frames", "model", "event"},
+                "replay", "vehicle_spec", "frames", "model", "event", "expect"},
                "the scenario");
     if (auto n = root.get("title")) s.title = r.text(*n, "title");
     if (auto n = root.get("vehicle")) s.vehicle = r.path(*n, "vehicle");
@@ -328,6 +399,12 @@ Scenario parseScenario(std::string_view text, const platform::Path& file) {
         auto array = n->as_array();
         if (!array) r.fail(*n, "events are written as [[event]] tables");
         for (const toml::node& item : *array) s.events.push_back(readEvent(r, r.table(item, "[[event]]")));
+    }
+    if (auto n = root.get("expect")) {
+        auto array = n->as_array();
+        if (!array) r.fail(*n, "expectations are written as [[expect]] tables");
+        const double end = s.durationS > 0.0 ? s.durationS : 1e7;
+        for (const toml::node& item : *array) s.expectations.push_back(readExpect(r, r.table(item, "[[expect]]"), end));
     }
     return s;
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/expectations.h"
 #include "host/train_model.h"
 #include "interface/host_interface.h"
 #include "platform/platform.h"
@@ -75,6 +76,7 @@ struct Scenario {
     // (a vehicle's own list often names Windows libraries that cannot load here).
     std::optional<std::vector<platform::Path>> chain;
     std::vector<Event> events;
+    std::vector<Expectation> expectations;
 };
 
 // A run holds its whole trace in memory; this many frames (about 5.5 hours at 20 ms) is the most.

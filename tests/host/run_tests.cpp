@@ -207,9 +207,18 @@ reverser = 1
 speed_above = 500
 label = "never"
 power = 1
+[[expect]]
+speed_kmh = 0
+at_s = 2
+[[expect]]
+label = "moves"
+reach_kmh = 1
 )");
+    // The run goes through; an expectation not met gives its own status and is named.
     const Ran r = run(scenario, dir.path() / "out", SentrelLibrary);
-    ASSERT_EQ(r.outcome.exitCode, cabhost::ExitOk) << r.err;
+    ASSERT_EQ(r.outcome.exitCode, cabhost::ExitExpectationNotMet) << r.err;
+    EXPECT_NE(r.out.find("NOT MET: line 18 \"moves\""), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("1 of 2 expectations not met"), std::string::npos) << r.err;
     const auto& sim = r.outcome.simulation;
     ASSERT_EQ(sim.firedEvents.size(), 2u);
     EXPECT_GE(sim.firedAtS[0], 1.0);

@@ -48,6 +48,9 @@ TEST(ScenarioErrors, NameTheFileAndLine) {
         {"duration_s = 10\nchain = \"lib.so\"\n", "test.toml:2:", "list"},
         {"duration_s = nan\n", "test.toml:1:", "duration_s"},
         {"duration_s = 86400\n[frames]\ninterval_ms = 1\n", "test.toml:1:", "frames"},
+        {"duration_s = 10\n[[expect]]\nspeed_kmh = 5\n", "test.toml:2:", "needs at_s"},
+        {"duration_s = 10\n[[expect]]\nsound = 3\nmode = 2\n", "test.toml:", "checks one thing"},
+        {"duration_s = 10\n[[expect]]\npanel = 3\nvalue = [9, 1]\nat_s = 1\n", "test.toml:4:", "lowest"},
     };
     for (const Case& c : cases) {
         const std::string message = errorOf(c.text);
