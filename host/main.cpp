@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host/batch.h"
 #include "host/check.h"
 #include "host/new_vehicle.h"
 #include "host/run.h"
@@ -42,13 +43,17 @@ int cabhostMain(std::vector<std::string> args, const platform::Path& argument0) 
         check->add_option("VEHICLE_DIR", vehicle, "the vehicle folder, or the plug-in folder that holds Notch.txt")
             ->required();
 
-        std::string scenario, outDir, plugin;
+        std::vector<std::string> scenarios;
+        std::string outDir, plugin, junit;
         bool noPlots = false;
         CLI::App* run = app.add_subcommand(
             "run",
             "Runs a scenario: writes report.html, trace.csv, corvane.wav (Corvane linked in), PNG plots (with "
             "gnuplot) and a summary");
-        run->add_option("SCENARIO", scenario, "the scenario file (TOML)")->required();
+        run->add_option("SCENARIO", scenarios,
+                        "the scenario file (TOML); several, or a folder of them, run two at a time with a line each")
+            ->required();
+        run->add_option("--junit", junit, "also write the outcome of each scenario as a JUnit XML file");
         run->add_option("--out", outDir, "the output folder (default: out/<scenario name>)");
         run->add_option("--plugin", plugin,
                         "a plug-in library to drive through its exports instead of Corvane linked in");
@@ -82,8 +87,30 @@ int cabhostMain(std::vector<std::string> args, const platform::Path& argument0) 
             return cabhost::newVehicleCommand(fresh, std::cout, std::cerr);
         }
 
+        std::vector<platform::Path> named;
+        for (const std::string& s : scenarios) named.push_back(argumentPath(s));
+        std::error_code folder;
+        if (named.size() > 1 || std::filesystem::is_directory(named.front(), folder) || !junit.empty()) {
+            cabhost::BatchSettings batch;
+            try {
+                batch.scenarios = cabhost::scenarioFiles(named);
+            } catch (const std::exception& error) {
+                std::cerr << "cabhost: " << error.what() << "\n";
+                return cabhost::ExitBadInput;
+            }
+            if (realtime) {
+                std::cerr << "cabhost: --realtime takes one scenario\n";
+                return cabhost::ExitBadInput;
+            }
+            if (!outDir.empty()) batch.outDir = argumentPath(outDir);
+            if (!plugin.empty()) batch.pluginLibrary = argumentPath(plugin);
+            if (!junit.empty()) batch.junitFile = argumentPath(junit);
+            batch.plots = !noPlots;
+            batch.self = ownExecutable(argument0);
+            return cabhost::runBatch(batch, std::cout, std::cerr);
+        }
         cabhost::RunSettings settings;
-        settings.scenarioFile = argumentPath(scenario);
+        settings.scenarioFile = named.front();
         if (!outDir.empty()) settings.outDir = argumentPath(outDir);
         if (!plugin.empty()) settings.pluginLibrary = argumentPath(plugin);
         settings.progress = platform::hostStderrIsTerminal();

@@ -29,6 +29,13 @@ bool hostStderrIsTerminal();
 // Runs a program found on the search path with these arguments, its output discarded; returns
 // its exit status, or -1 when it could not be started.
 int hostRunProgram(const std::string& program, const std::vector<std::string>& arguments);
+// Starts a program (a path, or a name found on the search path) with these arguments, its standard
+// output and error written to outputFile and its standard input empty, and returns at once: an id
+// for hostWaitProgram, or -1 when it could not be started.
+int64_t hostStartProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         const Path& outputFile);
+// Waits for a program that hostStartProgram started: its exit status, or -1 when it could not run.
+int hostWaitProgram(int64_t id);
 
 // The entry is a symbolic link, or on Windows any reparse point (a junction as well), or an entry
 // that the system opens somewhere else than in its folder (under Wine a Unix link shows as neither):

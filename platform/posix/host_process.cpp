@@ -1,5 +1,6 @@
 // The stand-in host's operating-system calls on Linux.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -24,18 +25,6 @@ void noteInterrupt(int) {
     interrupted = 1;
 }
 
-std::string shellQuote(const std::string& argument) {
-    std::string q = "'";
-    for (char c : argument) {
-        if (c == '\'') {
-            q += "'\\''";
-        } else {
-            q += c;
-        }
-    }
-    return q + "'";
-}
-
 }  // namespace
 
 void hostCatchErrorSignals() {}
@@ -49,13 +38,40 @@ bool hostStderrIsTerminal() {
 }
 
 int hostRunProgram(const std::string& program, const std::vector<std::string>& arguments) {
-    std::string command = shellQuote(program);
-    for (const std::string& a : arguments) command += " " + shellQuote(a);
-    command += " >/dev/null 2>&1";
-    const int status = std::system(command.c_str());
-    if (status == -1 || !WIFEXITED(status)) return -1;
+    return hostWaitProgram(hostStartProgram(program, arguments, "/dev/null"));
+}
+
+int64_t hostStartProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         const Path& outputFile) {
+    std::vector<std::string> owned = {program};
+    owned.insert(owned.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& a : owned) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const int output = ::open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (output < 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int input = ::open("/dev/null", O_RDONLY);
+        if (input >= 0) ::dup2(input, 0);
+        ::dup2(output, 1);
+        ::dup2(output, 2);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ::close(output);
+    return pid > 0 ? pid : -1;
+}
+
+int hostWaitProgram(int64_t id) {
+    if (id <= 0) return -1;
+    int status = 0;
+    while (::waitpid(static_cast<pid_t>(id), &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
     const int code = WEXITSTATUS(status);
-    return code == 127 ? -1 : code;  // the shell could not find the program
+    return code == 127 ? -1 : code;  // the program could not be started
 }
 
 bool hostIsLink(const Path& path) {

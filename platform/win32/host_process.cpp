@@ -92,25 +92,42 @@ bool hostStderrIsTerminal() {
 }
 
 int hostRunProgram(const std::string& program, const std::vector<std::string>& arguments) {
+    return hostWaitProgram(hostStartProgram(program, arguments, L"NUL"));
+}
+
+int64_t hostStartProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         const Path& outputFile) {
     std::wstring command = quoteArgument(wideFromUtf8(program));
     for (const std::string& a : arguments) command += L" " + quoteArgument(wideFromUtf8(a));
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE nul = ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                               OPEN_EXISTING, 0, nullptr);
+    const HANDLE nul = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                     OPEN_EXISTING, 0, nullptr);
+    const HANDLE output = ::CreateFileW(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        &inherit, outputFile == Path(L"NUL") ? OPEN_EXISTING : CREATE_ALWAYS, 0,
+                                        nullptr);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+    startup.hStdInput = nul;
+    startup.hStdOutput = startup.hStdError = output;
     PROCESS_INFORMATION process{};
-    const BOOL started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+    const BOOL started = output != INVALID_HANDLE_VALUE &&
+                         ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                                           nullptr, &startup, &process);
     if (nul != INVALID_HANDLE_VALUE) ::CloseHandle(nul);
+    if (output != INVALID_HANDLE_VALUE) ::CloseHandle(output);
     if (!started) return -1;
-    ::WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    const BOOL known = ::GetExitCodeProcess(process.hProcess, &code);
     ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    return static_cast<int64_t>(reinterpret_cast<intptr_t>(process.hProcess));
+}
+
+int hostWaitProgram(int64_t id) {
+    if (id == -1) return -1;
+    const HANDLE process = reinterpret_cast<HANDLE>(static_cast<intptr_t>(id));
+    ::WaitForSingleObject(process, INFINITE);
+    DWORD code = 0;
+    const BOOL known = ::GetExitCodeProcess(process, &code);
+    ::CloseHandle(process);
     return known ? static_cast<int>(code) : -1;
 }
 

@@ -1,6 +1,7 @@
 // `cabhost run` end to end: Corvane linked in on the sample vehicle, Sentrel through its exports,
 // and what the command does with bad input and with the folders around it.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstring>
@@ -187,6 +188,27 @@ TEST(RunErrors, LinkedInCorvaneNeedsAVehicle) {
     EXPECT_NE(r.err.find("names no vehicle"), std::string::npos);
     hosttest::writeFile(scenario, "duration_s = 1\nvehicle = \"nowhere\"\n");
     EXPECT_NE(run(scenario, dir.path() / "out").err.find("no such folder"), std::string::npos);
+}
+
+// Several scenarios (a folder) run in processes of their own: a line each, a total, the status of
+// the first that failed, and a JUnit file that names the failure.
+TEST(RunBatch, AFolderOfScenariosGivesALineEachATotalAndJUnit) {
+    TempDir dir;
+    hosttest::copySampleVehicle(dir.path());
+    const std::string base = "vehicle = \"../vehicle\"\nduration_s = 1.0\n[[expect]]\nmode = ";
+    hosttest::writeFile(dir.path() / "checks" / "a.toml", base + "100\n");
+    hosttest::writeFile(dir.path() / "checks" / "b.toml", base + "27\n");
+    const std::string command = "cd '" + dir.path().string() +
+                                "' && '" CABHOST_EXE "' run checks --out out --no-plots --junit j.xml >stdout 2>&1";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WEXITSTATUS(status), cabhost::ExitExpectationNotMet);
+    EXPECT_EQ(hosttest::readFile(dir.path() / "stdout"),
+              "passed  checks/a.toml (expectations: 1 of 1 met)\nFAILED  checks/b.toml: expectations: 0 of 1 met\n"
+              "total: 1 of 2 scenarios passed\n");
+    const std::string junit = hosttest::readFile(dir.path() / "j.xml");
+    EXPECT_NE(junit.find("<testsuite name=\"cabhost\" tests=\"2\" failures=\"1\" errors=\"0\""), std::string::npos);
+    EXPECT_NE(junit.find("<failure message=\"expectations: 0 of 1 met\">"), std::string::npos) << junit;
+    EXPECT_TRUE(fs::exists(dir.path() / "out" / "b" / "trace.csv"));
 }
 
 TEST(RunTimeline, EventsWaitInOrderAndUnfiredOnesAreReported) {

@@ -22,6 +22,8 @@
 #          mirror-guard     a read-only vehicle copy whose chain appends to a file beside itself,
 #                           links where the mirror goes: nothing outside WORK/out-* changes, with
 #                           --plugin and linked in
+#          batch            a folder of two scenarios with expectations, one not met: a line each,
+#                           a total, status 5 and a JUnit file
 #          interrupt        SIGINT (Ctrl+C) during a --realtime run: status 130, no mirror left
 #          long-path        a vehicle folder and an output folder past Windows' path length: check
 #                           and run name the limit
@@ -256,6 +258,23 @@ mirror-guard)
     diff "$work/vehicle-before" "$work/vehicle-after" || fail "$how: the run changed the vehicle's folder"
     echo "mirror-guard ($runner) $how: status $status"
   done
+  ;;
+batch)
+  # A folder of scenarios with expectations, one met and one not: cabhost.exe runs each in a process
+  # of its own, prints a line each and a total, exits 5 and writes the JUnit file.
+  cp -r "$source_dir/samples/vehicle" "$work/vehicle"
+  mkdir -p "$work/checks"
+  for mode in 100 27; do
+    printf 'vehicle = "../vehicle"\nduration_s = 1.0\n[[expect]]\nmode = %s\n' $mode >"$work/checks/m$mode.toml"
+  done
+  cabhost "$fixed_host" run "$work/checks" --out "$work/out" --no-plots --junit "$work/j.xml"
+  status=$?
+  [ $status -eq 5 ] || { show_output; fail "cabhost ended with status $status, expected 5"; }
+  grep -q "^passed  .*m100.toml (expectations: 1 of 1 met)$" "$work/stdout" &&
+    grep -q "^FAILED  .*m27.toml: expectations: 0 of 1 met$" "$work/stdout" &&
+    grep -q "^total: 1 of 2 scenarios passed$" "$work/stdout" || { show_output; fail "not a line each and a total"; }
+  grep -q '<failure message="expectations: 0 of 1 met">' "$work/j.xml" || fail "the JUnit file names no failure"
+  echo "batch ($runner): $(tail -1 "$work/stdout")"
   ;;
 interrupt)
   # Ctrl+C (SIGINT, which Wine hands to the console's handler) while the frames run: the run stops
