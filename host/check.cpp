@@ -15,6 +15,7 @@
 #include "host/vehicle_folder.h"
 #include "platform/audio.h"
 #include "sound/decode.h"
+#include "sound/motor_layers.h"
 
 namespace cabhost {
 namespace {
@@ -167,8 +168,9 @@ void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
             absent += (absent.empty() ? "" : ", ") + std::to_string(n) + ".wav";
         }
     }
-    r.facts.push_back("motor-noise layers: " + std::to_string(present) + " of 41");
-    if (present < 41) {
+    r.facts.push_back("motor-noise layers: " + std::to_string(present) + " of " +
+                      std::to_string(sound::MotorNoiseLayers));
+    if (present < sound::MotorNoiseLayers) {
         r.missing.push_back("motor-noise layers " + absent + " in " +
                             text(platform::joinPath(pluginDirectory, "..\\atsmotornoise")) +
                             ": each missing layer stays silent and leaves a gap in the crossfade");

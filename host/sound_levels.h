@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "sound/motor_layers.h"
+
 namespace cabhost {
 
 // Rows of a frame, in this order: motor-noise layers 0 to 40, then bc, sap and sapHigh.
-constexpr int MotorNoiseRows = 41;
+constexpr int MotorNoiseRows = sound::MotorNoiseLayers;
 constexpr int SoundLevelRows = MotorNoiseRows + 3;
 extern const char* const AirSoundNames[3];
 

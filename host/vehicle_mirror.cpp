@@ -5,10 +5,11 @@
 #include <system_error>
 
 #include "platform/host.h"
+#include "sound/audio_log.h"
 
 namespace cabhost {
 
-const char AudioLogName[] = "XAudio2\xE5\x88\x9D\xE6\x9C\x9F\xE5\x8C\x96\xE3\x83\xAD\xE3\x82\xB0.txt";
+const std::string AudioLogName = platform::utf8FromCodePoints(sound::AudioLogFileName);
 
 namespace fs = std::filesystem;
 

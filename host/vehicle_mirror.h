@@ -17,7 +17,7 @@
 namespace cabhost {
 
 // The file name of Corvane's audio start-up log.
-extern const char AudioLogName[];
+extern const std::string AudioLogName;
 
 // What the mirror made at one path: a folder, or a copy of this size and time.
 struct MirrorEntry {

@@ -7,11 +7,11 @@
 
 #include "platform/audio.h"
 #include "platform/platform.h"
+#include "sound/motor_layers.h"
 #include "sound/sound_voice.h"
 
 namespace sound {
 
-constexpr int MotorNoiseLayers = 41;
 constexpr float MotorNoiseMaxFrequencyRatio = 25.0f;
 constexpr float AirSoundMaxFrequencyRatio = 2.0f;
 constexpr uint32_t OneShot = 0;

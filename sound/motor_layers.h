@@ -143,9 +143,12 @@ std::span<const Row> motorLayerRowsOf(int layer);
 // grouped by layer, and a layer's first row that holds among them is its first row that holds at all.
 std::span<const uint8_t> motorLayerRowsOfMode(int32_t mode);
 
+// Traction-motor noise layers: the sound files 0.wav to 40.wav, one voice each.
+constexpr int MotorNoiseLayers = 41;
+
 // The pitch factor k of each layer (ratio = S × k); layers 0 to 2 play at their recorded pitch and
 // layers 28 and 29 get no request at all.
-constexpr std::array<float, 41> MotorLayerPitch = {
+constexpr std::array<float, MotorNoiseLayers> MotorLayerPitch = {
     0.0f,         0.0f,         0.0f,         0.22379488f,  0.1537519f,   0.1537519f,   0.090909086f,
     0.090909086f, 0.058711812f, 0.058711812f, 0.042200573f, 0.042200573f, 0.042200573f, 0.042200573f,
     0.03228322f,  0.03228322f,  0.027482739f, 0.025060533f, 0.023695055f, 0.022470692f, 0.021743698f,

@@ -171,7 +171,7 @@ MotorNoiseLevels motorNoiseLevels(const MotorNoiseInputs& in) {
     return levels;
 }
 
-void applyMotorNoise(std::array<SoundVoice, 41>& layers, const MotorNoiseLevels& levels, uint32_t operationSet) {
+void applyMotorNoise(std::array<SoundVoice, MotorNoiseLayers>& layers, const MotorNoiseLevels& levels, uint32_t operationSet) {
     // The levels are finite by construction, so the requests skip the voice's own replacement of
     // non-finite values. Layers 28 and 29 get none: the loops run around them.
     static_assert(!layerGetsRequests(28) && !layerGetsRequests(29) && layerGetsRequests(27) && layerGetsRequests(30));

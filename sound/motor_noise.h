@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "sound/motor_layers.h"
 #include "sound/sound_voice.h"
 
 namespace sound {
@@ -42,14 +43,15 @@ float motorLayerVolume(int layer, const MotorNoiseInputs& in, const MotorNoiseSh
 // What one frame requests, after non-finite values were clamped: every volume and every ratio is
 // finite. Layers 28 and 29 are not requested and hold 0.
 struct MotorNoiseLevels {
-    std::array<float, 41> volume{};
-    std::array<float, 41> ratio{};
+    std::array<float, MotorNoiseLayers> volume{};
+    std::array<float, MotorNoiseLayers> ratio{};
 };
 MotorNoiseLevels motorNoiseLevels(const MotorNoiseInputs& in);
 
 // One volume request per loaded layer, then one frequency-ratio request per loaded layer, in slot
 // order, all with the operation set; empty slots and layers 28 and 29 get none.
-void applyMotorNoise(std::array<SoundVoice, 41>& layers, const MotorNoiseLevels& levels, uint32_t operationSet);
+void applyMotorNoise(std::array<SoundVoice, MotorNoiseLayers>& layers, const MotorNoiseLevels& levels,
+                     uint32_t operationSet);
 
 // A power-mode step restarts the recording of a layer at once.
 void rewindMotorLayer(AudioState& audio, int layer);
