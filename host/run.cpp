@@ -462,8 +462,14 @@ bool readRunInputs(const RunSettings& settings, std::ostream& err, Scenario& sc,
     return true;
 }
 
+// A configuration error in the vehicle's notch files found by cabhost itself: the same mistake that
+// Corvane's Load reports, so the run ends with the same status.
+struct VehicleConfigError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 // The plug-in library, or Corvane linked in working from a mirror of the vehicle. Throws
-// std::runtime_error with the message for the author.
+// std::runtime_error with the message for the author (VehicleConfigError for the notch files).
 std::unique_ptr<PluginSession> openRunSession(const RunSettings& settings, const Scenario& sc,
                                               const std::optional<platform::Path>& pluginDirectory,
                                               const platform::Path& outDir, CurrentTables& tables,
@@ -474,7 +480,7 @@ std::unique_ptr<PluginSession> openRunSession(const RunSettings& settings, const
             try {
                 notch.load(*pluginDirectory / "Notch.txt");
             } catch (const std::exception& error) {
-                throw std::runtime_error(std::string("the vehicle's notch files, read for the train model: ") +
+                throw VehicleConfigError(std::string("the vehicle's notch files, read for the train model: ") +
                                          error.what());
             }
             tables.power = notch.powerCurrent;
@@ -659,6 +665,9 @@ int driveRun(const RunSettings& settings, const Scenario& sc, const std::optiona
     CurrentTables tables;
     try {
         end.session = openRunSession(settings, sc, pluginDirectory, outcome.outDir, tables, end.mirror);
+    } catch (const VehicleConfigError& error) {
+        err << "cabhost: " << error.what() << "\n";
+        return ExitPluginError;
     } catch (const std::exception& error) {
         err << "cabhost: " << unmirror(error.what(), end.mirror) << "\n";
         return ExitBadInput;

@@ -164,6 +164,19 @@ TEST(RunErrors, LoadErrorOfCorvaneIsReportedInItsOwnWords) {
     EXPECT_NE(r.err.find(fs::absolute(vehicle / "plugin" / "notch" / "PowerParams.txt").string()), std::string::npos)
         << r.err;  // the vehicle's own path, not the mirror's
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir.path() / "out" / ".cabhost-vehicle")));
+    // The same mistake found while reading the notch files for the train model of a --plugin run.
+    const Ran p = run(writeScenario(dir.path(), ShortDeparture), dir.path() / "out", fs::path(ELAPSE_ONLY_PLUGIN));
+    EXPECT_EQ(p.outcome.exitCode, cabhost::ExitPluginError) << p.err;
+    EXPECT_NE(p.err.find("PowerParams.txt"), std::string::npos) << p.err;
+}
+
+TEST(RunErrors, ResultThatCannotBeWrittenIsNamedWithStatus4) {
+    TempDir dir;
+    hosttest::copySampleVehicle(dir.path());
+    fs::create_directories(dir.path() / "out" / "trace.csv");
+    const Ran r = run(writeScenario(dir.path(), ShortDeparture), dir.path() / "out");
+    EXPECT_EQ(r.outcome.exitCode, cabhost::ExitOutputError);
+    EXPECT_NE(r.err.find("trace.csv"), std::string::npos) << r.err;
 }
 
 TEST(RunErrors, PluginFilesThatAreNoPlugins) {
