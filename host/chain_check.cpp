@@ -130,6 +130,16 @@ LibraryImage inspectPeFile(const platform::Path& path) {
     return inspectPe(read, static_cast<uint64_t>(end));
 }
 
+std::string wordSizeAdvice(const LibraryImage& image, bool windowsHost, bool host64) {
+    if (!image.isPe || (image.machine != MachineX86 && image.machine != MachineX64)) return {};
+    const bool dll64 = image.machine == MachineX64;
+    const std::string bits = dll64 ? "64-bit" : "32-bit";
+    const std::string use = "use the " + bits + " cabhost.exe (" + (dll64 ? "x64" : "x86") + "\\cabhost.exe)";
+    if (!windowsHost) return "it is a " + bits + " Windows DLL, which this cabhost cannot load; " + use + " on Windows";
+    if (dll64 == host64) return {};
+    return "it is a " + bits + " DLL and this cabhost.exe is " + (host64 ? "64-bit" : "32-bit") + "; " + use;
+}
+
 uint16_t corvaneMachine(const platform::Path& pluginDirectory) {
     const LibraryImage corvane = inspectPeFile(platform::joinPath(pluginDirectory, "Corvane.dll"));
     return corvane.isPe ? corvane.machine : MachineX86;
