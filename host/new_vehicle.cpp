@@ -215,7 +215,8 @@ const Needle Needles[] = {
      "ammeter_input_A,panel\n"
      "; Ammeter (panel 26). Corvane looks this table up at 4 x its motor current, the current of a car\n"
      "; with four traction motors: a motor current of 300 A is looked up at 1200 (for 100 ms after the\n"
-     "; steps into modes 27 and 15 at 70 % of that). Placeholder: 1 panel unit per 10 A.\n"
+     "; steps into modes 27 and 15 at 70 % of that). Placeholder: 1 panel unit per 10 A of that 4 x\n"
+     "; current, which is 1 unit per 2.5 A of motor current: 300 A of motor current reads 120.\n"
      "0,0\n2000,200\n"},
     {"Voltage.csv",
      "voltage_V,panel\n"
