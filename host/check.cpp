@@ -5,6 +5,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "config/curve_file.h"
@@ -151,28 +152,28 @@ void checkDecodes(const platform::Path& file, size_t& decodedBytes, CheckReport&
     }
 }
 
-void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
-    size_t decodedBytes = 0;
+// The sound files Corvane opens at Load, in its order: `present` gets each one that is there; the
+// missing ones are described in `missing` with what their absence means. Returns the layers found.
+int visitSounds(const platform::Path& pluginDirectory, const std::function<void(const platform::Path&)>& present,
+                std::vector<std::string>& missing) {
     std::string absent;
-    int present = 0;
+    int layers = 0;
     for (int n = 0; n <= 40; ++n) {
         // Tested where Corvane's decoder opens it: through a linked plug-in folder, ".." is taken
         // as text, not as the link target's parent.
         const platform::Path layer = sound::normalisePath(
             platform::joinPath(pluginDirectory, "..\\atsmotornoise\\" + std::to_string(n) + ".wav"));
         if (existsQuietly(layer)) {
-            ++present;
-            checkDecodes(layer, decodedBytes, r);
+            ++layers;
+            present(layer);
         } else {
             absent += (absent.empty() ? "" : ", ") + std::to_string(n) + ".wav";
         }
     }
-    r.facts.push_back("motor-noise layers: " + std::to_string(present) + " of 41");
-    if (present < 41) {
-        r.missing.push_back("motor-noise layers " + absent + " in " +
-                            text(platform::joinPath(pluginDirectory, "..\\atsmotornoise")) +
-                            ": each missing layer stays silent and leaves a gap in the crossfade");
-        noteStrayLayerFiles(sound::normalisePath(platform::joinPath(pluginDirectory, "..\\atsmotornoise")), r);
+    if (layers < 41) {
+        missing.push_back("motor-noise layers " + absent + " in " +
+                          text(platform::joinPath(pluginDirectory, "..\\atsmotornoise")) +
+                          ": each missing layer stays silent and leaves a gap in the crossfade");
     }
     struct Air {
         const char* file;
@@ -188,14 +189,31 @@ void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
     for (const Air& a : air) {
         const platform::Path path = sound::normalisePath(platform::joinPath(pluginDirectory, a.file));
         if (!existsQuietly(path)) {
-            r.missing.push_back(text(path) + ": " + a.effect);
+            missing.push_back(text(path) + ": " + a.effect);
         } else {
-            checkDecodes(path, decodedBytes, r);
+            present(path);
         }
+    }
+    return layers;
+}
+
+void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
+    size_t decodedBytes = 0;
+    const int layers =
+        visitSounds(pluginDirectory, [&](const platform::Path& file) { checkDecodes(file, decodedBytes, r); }, r.missing);
+    r.facts.push_back("motor-noise layers: " + std::to_string(layers) + " of 41");
+    if (layers < 41) {
+        noteStrayLayerFiles(sound::normalisePath(platform::joinPath(pluginDirectory, "..\\atsmotornoise")), r);
     }
 }
 
 }  // namespace
+
+std::vector<std::string> missingSoundFiles(const platform::Path& pluginDirectory) {
+    std::vector<std::string> missing;
+    visitSounds(pluginDirectory, [](const platform::Path&) {}, missing);
+    return missing;
+}
 
 CheckReport checkVehicleFolder(const platform::Path& given) {
     CheckReport r;

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "corvane/plugin.h"
+#include "host/check.h"
 #include "host/plots.h"
 #include "host/report.h"
 #include "host/vehicle_folder.h"
@@ -714,7 +715,14 @@ int driveRun(const RunSettings& settings, const Scenario& sc, const std::optiona
     end.dispose();
     if (outcome.simulation.interrupted) return ExitInterrupted;
     const double wallS = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
-    return writeRunResults(settings, sc, session, end.mirror, runNotes(sc), wallS, outcome, summary, err);
+    std::vector<std::string> notes = runNotes(sc);
+    // The vehicle's own plug-in (Corvane linked in, or a DLL in its plug-in folder) went without these.
+    std::error_code ec;
+    if (pluginDirectory && (!settings.pluginLibrary ||
+                            fs::equivalent(fs::absolute(*settings.pluginLibrary, ec).parent_path(), *pluginDirectory, ec))) {
+        for (const std::string& missing : missingSoundFiles(*pluginDirectory)) notes.push_back("missing sound: " + missing);
+    }
+    return writeRunResults(settings, sc, session, end.mirror, notes, wallS, outcome, summary, err);
 }
 
 }  // namespace

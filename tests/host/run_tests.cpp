@@ -170,6 +170,18 @@ TEST(RunErrors, LoadErrorOfCorvaneIsReportedInItsOwnWords) {
     EXPECT_NE(p.err.find("PowerParams.txt"), std::string::npos) << p.err;
 }
 
+TEST(RunDeparture, MissingSoundFilesAreNamedInTheSummaryAsCheckNamesThem) {
+    TempDir dir;
+    const fs::path vehicle = hosttest::copySampleVehicle(dir.path());
+    fs::remove(vehicle / "bc.wav");
+    fs::remove(vehicle / "atsmotornoise" / "3.wav");
+    const Ran r = run(writeScenario(dir.path(), ShortDeparture), dir.path() / "out");
+    ASSERT_EQ(r.outcome.exitCode, cabhost::ExitOk) << r.err;
+    EXPECT_NE(r.out.find("note: missing sound: motor-noise layers 3.wav in "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("bc.wav: no brake-cylinder exhaust sound"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("sapHigh.wav:"), std::string::npos) << r.out;
+}
+
 TEST(RunErrors, ResultThatCannotBeWrittenIsNamedWithStatus4) {
     TempDir dir;
     hosttest::copySampleVehicle(dir.path());
