@@ -72,26 +72,22 @@ void noteStrayLayerFiles(const platform::Path& folder, CheckReport& r) {
 
 void checkChain(const platform::Path& pluginDirectory, CheckReport& r) {
     const platform::Path list = platform::joinPath(pluginDirectory, "detailmodules.txt");
-    std::ifstream in(list, std::ios::binary);
-    if (!in) {
+    std::vector<ChainListLine> lines;
+    const ChainList read = readChainList(list, lines);
+    if (read == ChainList::Missing) {
         r.warnings.push_back(
             "no detailmodules.txt: no plug-in is chained, so Corvane returns power 0 and brake 0 to the host "
             "whatever the driver does (the driver's handles reach the host only through a chained plug-in that "
             "passes them on)");
         return;
     }
-    std::string line;
-    int number = 0, usable = 0;
+    if (read == ChainList::Utf16) {
+        r.warnings.push_back(text(list) + ": " + config::Utf16Advice + "; Corvane chains nothing from it");
+        return;
+    }
+    int usable = 0;
     const uint16_t machine = corvaneMachine(pluginDirectory);
-    while (std::getline(in, line)) {
-        ++number;
-        if (number == 1 && config::looksLikeUtf16(line + '\n')) {
-            r.warnings.push_back(text(list) + ": " + config::Utf16Advice + "; Corvane chains nothing from it");
-            return;
-        }
-        if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) continue;
+    for (const auto& [number, line] : lines) {
         const platform::Path path = platform::joinPath(pluginDirectory, decodeUtf8(line));
         const bool exists = existsQuietly(path);
         const size_t warned = r.warnings.size();

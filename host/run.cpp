@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "corvane/plugin.h"
+#include "host/chain_check.h"
 #include "host/check.h"
 #include "host/plots.h"
 #include "host/report.h"
@@ -271,16 +272,35 @@ platform::Path mirrorForChain(const Scenario& sc, const platform::Path& library,
     return mirror.pluginDirectory / absolute.filename();
 }
 
-// The scenario's chained libraries that the plug-in loaded, as the scenario names them.
-std::vector<std::string> loadedChain(const Scenario& sc) {
-    std::vector<std::string> loaded;
-    if (!sc.chain) return loaded;
-    for (const platform::Path& library : *sc.chain) {
-        std::error_code ec;
-        const fs::path absolute = fs::absolute(library, ec).lexically_normal();
-        if (!ec && platform::hostLibraryIsLoaded(absolute)) loaded.push_back(platform::pathToUtf8(library));
+// Which of the chained libraries the plug-in loaded, and why each other one was not, as the
+// scenario's chain names them, or else the chain list in the folder the plug-in ran from (whose
+// lines name them relative to that folder).
+void describeChain(const Scenario& sc, const fs::path& runFolder, PluginSession& session) {
+    std::vector<std::pair<std::string, fs::path>> libraries;  // as named, where it was looked for
+    if (sc.chain) {
+        for (const platform::Path& library : *sc.chain) libraries.emplace_back(platform::pathToUtf8(library), library);
+    } else {
+        const fs::path list = runFolder / "detailmodules.txt";
+        std::vector<ChainListLine> lines;
+        if (readChainList(list, lines) != ChainList::Read) return;
+        session.chainList = "detailmodules.txt";
+        for (const ChainListLine& line : lines) {
+            libraries.emplace_back(line.text, platform::joinPath(runFolder, decodeUtf8(line.text)));
+        }
     }
-    return loaded;
+    for (const auto& [named, path] : libraries) {
+        std::error_code ec;
+        const fs::path absolute = fs::absolute(path, ec).lexically_normal();
+        if (!ec && platform::hostLibraryIsLoaded(absolute)) {
+            session.chained.push_back(named);
+        } else if (!fs::exists(absolute, ec)) {
+            session.notChained.push_back(named + ": not there");
+        } else {
+            session.notChained.push_back(named +
+                                         ": not loaded (a library of another system or word size, or no plug-in; "
+                                         "cabhost check says which)");
+        }
+    }
 }
 
 // Checks that the folder can be created and written, before anything runs.
@@ -372,7 +392,12 @@ std::string summaryText(const Scenario& sc, const PluginSession& session, const 
         s << "chained:";
         for (const std::string& library : session.chained) s << " " << library;
         s << (session.chained.empty() ? " none of the scenario's libraries could be loaded\n" : "\n");
+    } else if (!session.chainList.empty()) {
+        s << "chained (" << session.chainList << "):";
+        for (const std::string& library : session.chained) s << " " << library;
+        s << (session.chained.empty() ? " none of its libraries could be loaded\n" : "\n");
     }
+    for (const std::string& library : session.notChained) s << "  not chained: " << library << "\n";
     if (!session.missingEntries.empty()) s << "  not exported (calls skipped): " << session.missingEntries << "\n";
     if (t.rows.empty()) {
         s << "no frames ran\n";
@@ -528,7 +553,10 @@ bool startPlugin(const RunSettings& settings, const Scenario& sc, PluginSession&
             << " (expected 0x20000); the simulator would not use it\n";
         return false;
     }
-    session.chained = loadedChain(sc);
+    describeChain(sc,
+                  session.linked ? fs::path(mirror.pluginDirectory)
+                                 : fs::absolute(*settings.pluginLibrary).parent_path(),
+                  session);
     if (session.linked) {
         const config::NotchConfig& notch = linkedCorvane().config;
         tables.power = notch.powerCurrent;

@@ -182,6 +182,19 @@ TEST(RunDeparture, MissingSoundFilesAreNamedInTheSummaryAsCheckNamesThem) {
     EXPECT_EQ(r.out.find("sapHigh.wav:"), std::string::npos) << r.out;
 }
 
+TEST(RunDeparture, TheSummaryNamesTheChainReadFromTheVehiclesList) {
+    TempDir dir;
+    const fs::path vehicle = hosttest::copySampleVehicle(dir.path());
+    hosttest::writeFile(vehicle / "plugin" / "detailmodules.txt", SentrelLibrary.string() + "\nnone.dll\n");
+    const fs::path scenario = dir.path() / "s.toml";
+    hosttest::writeFile(scenario, std::string("vehicle = \"vehicle\"\n") + ShortDeparture);
+    const Ran r = run(scenario, dir.path() / "out");
+    ASSERT_EQ(r.outcome.exitCode, cabhost::ExitOk) << r.err;
+    EXPECT_NE(r.out.find("\nchained (detailmodules.txt): " + SentrelLibrary.string() + "\n  not chained: none.dll: not there\n"),
+              std::string::npos)
+        << r.out;
+}
+
 TEST(RunErrors, ResultThatCannotBeWrittenIsNamedWithStatus4) {
     TempDir dir;
     hosttest::copySampleVehicle(dir.path());
