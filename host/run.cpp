@@ -685,6 +685,20 @@ private:
     bool disposeDue_ = false;
 };
 
+// Corvane's start-up log names the files it opened in the run's mirror, which is gone after the
+// run: the log the run keeps names the author's own files.
+void unmirrorAudioLog(const VehicleMirror& mirror) {
+    if (mirror.root.empty()) return;
+    const fs::path log = mirror.pluginDirectory / fs::u8path(AudioLogName);
+    std::ifstream in(log, std::ios::binary);
+    if (!in) return;
+    std::ostringstream written;
+    written << in.rdbuf();
+    in.close();
+    const std::string real = unmirror(written.str(), mirror);
+    if (real != written.str()) std::ofstream(log, std::ios::binary | std::ios::trunc) << real;
+}
+
 // Opens and drives the plug-in and writes the results (with summary, the text to print); returns
 // the exit code. The plug-in's end and the mirror's removal are left to end.
 int driveRun(const RunSettings& settings, const Scenario& sc, const std::optional<platform::Path>& pluginDirectory,
@@ -742,6 +756,7 @@ int driveRun(const RunSettings& settings, const Scenario& sc, const std::optiona
     if (shown) err << "\r" << std::string(79, ' ') << "\r" << std::flush;
     end.dispose();
     if (outcome.simulation.interrupted) return ExitInterrupted;
+    unmirrorAudioLog(end.mirror);
     const double wallS = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     std::vector<std::string> notes = runNotes(sc);
     // The vehicle's own plug-in (Corvane linked in, or a DLL in its plug-in folder) went without these.
