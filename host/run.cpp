@@ -553,9 +553,10 @@ bool startPlugin(const RunSettings& settings, const Scenario& sc, PluginSession&
             << " (expected 0x20000); the simulator would not use it\n";
         return false;
     }
+    // The plug-in ran from the mirror when there is one, else (a DLL) from its own folder.
     describeChain(sc,
-                  session.linked ? fs::path(mirror.pluginDirectory)
-                                 : fs::absolute(*settings.pluginLibrary).parent_path(),
+                  !mirror.root.empty() ? fs::path(mirror.pluginDirectory)
+                                       : fs::absolute(*settings.pluginLibrary).parent_path(),
                   session);
     if (session.linked) {
         const config::NotchConfig& notch = linkedCorvane().config;

@@ -33,14 +33,11 @@ constexpr bool BackslashSeparates = true;
 constexpr size_t MaxRootSeparators = 2;
 // The narrow text the host shows is in code page 932 on Windows, UTF-8 elsewhere.
 constexpr bool NarrowTextIsCodePage932 = true;
-// The libraries this platform's loader takes: Windows DLLs, or the system's own shared objects.
-constexpr bool LoadsWindowsLibraries = true;
 #else
 constexpr char32_t PreferredSeparator = U'/';
 constexpr bool BackslashSeparates = false;
 constexpr size_t MaxRootSeparators = 1;
 constexpr bool NarrowTextIsCodePage932 = false;
-constexpr bool LoadsWindowsLibraries = false;
 #endif
 
 // True for a character that separates the components of a path on this platform.
@@ -74,6 +71,12 @@ std::FILE* openFileForReading(const Path& path);
 
 // ---- Libraries -------------------------------------------------------------------------------
 
+// The libraries this platform's loader takes: Windows DLLs, or the system's own shared objects.
+#ifdef _WIN32
+constexpr bool LoadsWindowsLibraries = true;
+#else
+constexpr bool LoadsWindowsLibraries = false;
+#endif
 using LibraryHandle = void*;
 
 // Null when the library cannot be loaded.
