@@ -1,6 +1,7 @@
 #include "config/vehicle_check.h"
 
 #include <algorithm>
+#include <cctype>
 #include <exception>
 #include <span>
 #include <sstream>
@@ -119,7 +120,18 @@ public:
         std::string as = formatNumber(parsed.value) + (unit.empty() ? "" : " " + std::string(unit));
         if (!scaledUnit.empty())
             as += " (" + formatNumber(static_cast<double>(parsed.value) * scale) + " " + std::string(scaledUnit) + ")";
-        warn(quoted(field) + " is read as " + as + "; the text after the number is ignored");
+        // The author wrote the number in the unit after it: give the number that means that.
+        const auto lower = [](std::string text) {
+            std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+            return text;
+        };
+        const bool inScaledUnit = !scaledUnit.empty() && lower(toUtf8(trim(field.substr(parsed.length)))) ==
+                                                             lower(std::string(scaledUnit));
+        const std::string instead =
+            inScaledUnit ? "for " + formatNumber(parsed.value) + " " + std::string(scaledUnit) + " write " +
+                      formatNumber(static_cast<double>(parsed.value) * (1.0 / scale))
+                : "write " + formatNumber(parsed.value) + " alone";
+        warn(quoted(field) + " is read as " + as + "; the text after the number is ignored: " + instead);
     }
     void finish() {
         if (trailing_ > MaxTrailingWarningsPerFile) {

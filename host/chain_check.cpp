@@ -4,6 +4,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "config/text_reader.h"
+
 namespace cabhost {
 namespace {
 
@@ -128,6 +130,31 @@ LibraryImage inspectPeFile(const platform::Path& path) {
         return static_cast<size_t>(file.gcount());
     };
     return inspectPe(read, static_cast<uint64_t>(end));
+}
+
+std::string wordSizeAdvice(const LibraryImage& image, bool windowsHost, bool host64) {
+    if (!image.isPe || (image.machine != MachineX86 && image.machine != MachineX64)) return {};
+    const bool dll64 = image.machine == MachineX64;
+    const std::string bits = dll64 ? "64-bit" : "32-bit";
+    const std::string use = "use the " + bits + " cabhost.exe (" + (dll64 ? "x64" : "x86") + "\\cabhost.exe)";
+    if (!windowsHost) return "it is a " + bits + " Windows DLL, which this cabhost cannot load; " + use + " on Windows";
+    if (dll64 == host64) return {};
+    return "it is a " + bits + " DLL and this cabhost.exe is " + (host64 ? "64-bit" : "32-bit") + "; " + use;
+}
+
+ChainList readChainList(const platform::Path& list, std::vector<ChainListLine>& lines) {
+    std::ifstream in(list, std::ios::binary);
+    if (!in) return ChainList::Missing;
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        if (number == 1 && config::looksLikeUtf16(line + '\n')) return ChainList::Utf16;
+        if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) lines.push_back({number, line});
+    }
+    return ChainList::Read;
 }
 
 uint16_t corvaneMachine(const platform::Path& pluginDirectory) {

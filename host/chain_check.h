@@ -29,6 +29,20 @@ using ReadBytesAt = std::function<size_t(uint64_t offset, uint8_t* out, size_t c
 LibraryImage inspectPe(const ReadBytesAt& read, uint64_t fileSize);
 LibraryImage inspectPeFile(const platform::Path& path);
 
+// Why a plug-in library of another word size or system did not load, naming the cabhost.exe that
+// loads it; empty when its headers do not tell. `host64`: this cabhost is a 64-bit program.
+std::string wordSizeAdvice(const LibraryImage& image, bool windowsHost, bool host64);
+
+// One library line of a chain list, as Corvane reads it: its number in the file and its text
+// (byte-order mark and line end removed).
+struct ChainListLine {
+    int number = 0;
+    std::string text;
+};
+enum class ChainList { Missing, Utf16, Read };
+// The non-empty lines of the chain list `list`.
+ChainList readChainList(const platform::Path& list, std::vector<ChainListLine>& lines);
+
 // The processor of the Corvane.dll in the plug-in folder; a 32-bit one when there is none.
 uint16_t corvaneMachine(const platform::Path& pluginDirectory);
 

@@ -5,6 +5,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "config/curve_file.h"
@@ -72,26 +73,22 @@ void noteStrayLayerFiles(const platform::Path& folder, CheckReport& r) {
 
 void checkChain(const platform::Path& pluginDirectory, CheckReport& r) {
     const platform::Path list = platform::joinPath(pluginDirectory, "detailmodules.txt");
-    std::ifstream in(list, std::ios::binary);
-    if (!in) {
+    std::vector<ChainListLine> lines;
+    const ChainList read = readChainList(list, lines);
+    if (read == ChainList::Missing) {
         r.warnings.push_back(
             "no detailmodules.txt: no plug-in is chained, so Corvane returns power 0 and brake 0 to the host "
             "whatever the driver does (the driver's handles reach the host only through a chained plug-in that "
             "passes them on)");
         return;
     }
-    std::string line;
-    int number = 0, usable = 0;
+    if (read == ChainList::Utf16) {
+        r.warnings.push_back(text(list) + ": " + config::Utf16Advice + "; Corvane chains nothing from it");
+        return;
+    }
+    int usable = 0;
     const uint16_t machine = corvaneMachine(pluginDirectory);
-    while (std::getline(in, line)) {
-        ++number;
-        if (number == 1 && config::looksLikeUtf16(line + '\n')) {
-            r.warnings.push_back(text(list) + ": " + config::Utf16Advice + "; Corvane chains nothing from it");
-            return;
-        }
-        if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) continue;
+    for (const auto& [number, line] : lines) {
         const platform::Path path = platform::joinPath(pluginDirectory, decodeUtf8(line));
         const bool exists = existsQuietly(path);
         const size_t warned = r.warnings.size();
@@ -152,29 +149,28 @@ void checkDecodes(const platform::Path& file, size_t& decodedBytes, CheckReport&
     }
 }
 
-void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
-    size_t decodedBytes = 0;
+// The sound files Corvane opens at Load, in its order: `present` gets each one that is there; the
+// missing ones are described in `missing` with what their absence means. Returns the layers found.
+int visitSounds(const platform::Path& pluginDirectory, const std::function<void(const platform::Path&)>& present,
+                std::vector<std::string>& missing) {
     std::string absent;
-    int present = 0;
+    int layers = 0;
     for (int n = 0; n <= 40; ++n) {
         // Tested where Corvane's decoder opens it: through a linked plug-in folder, ".." is taken
         // as text, not as the link target's parent.
         const platform::Path layer = sound::normalisePath(
             platform::joinPath(pluginDirectory, "..\\atsmotornoise\\" + std::to_string(n) + ".wav"));
         if (existsQuietly(layer)) {
-            ++present;
-            checkDecodes(layer, decodedBytes, r);
+            ++layers;
+            present(layer);
         } else {
             absent += (absent.empty() ? "" : ", ") + std::to_string(n) + ".wav";
         }
     }
-    r.facts.push_back("motor-noise layers: " + std::to_string(present) + " of " +
-                      std::to_string(sound::MotorNoiseLayers));
-    if (present < sound::MotorNoiseLayers) {
-        r.missing.push_back("motor-noise layers " + absent + " in " +
-                            text(platform::joinPath(pluginDirectory, "..\\atsmotornoise")) +
-                            ": each missing layer stays silent and leaves a gap in the crossfade");
-        noteStrayLayerFiles(sound::normalisePath(platform::joinPath(pluginDirectory, "..\\atsmotornoise")), r);
+    if (layers < sound::MotorNoiseLayers) {
+        missing.push_back("motor-noise layers " + absent + " in " +
+                          text(platform::joinPath(pluginDirectory, "..\\atsmotornoise")) +
+                          ": each missing layer stays silent and leaves a gap in the crossfade");
     }
     struct Air {
         const char* file;
@@ -190,14 +186,32 @@ void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
     for (const Air& a : air) {
         const platform::Path path = sound::normalisePath(platform::joinPath(pluginDirectory, a.file));
         if (!existsQuietly(path)) {
-            r.missing.push_back(text(path) + ": " + a.effect);
+            missing.push_back(text(path) + ": " + a.effect);
         } else {
-            checkDecodes(path, decodedBytes, r);
+            present(path);
         }
+    }
+    return layers;
+}
+
+void checkSounds(const platform::Path& pluginDirectory, CheckReport& r) {
+    size_t decodedBytes = 0;
+    const int layers =
+        visitSounds(pluginDirectory, [&](const platform::Path& file) { checkDecodes(file, decodedBytes, r); }, r.missing);
+    r.facts.push_back("motor-noise layers: " + std::to_string(layers) + " of " +
+                      std::to_string(sound::MotorNoiseLayers));
+    if (layers < sound::MotorNoiseLayers) {
+        noteStrayLayerFiles(sound::normalisePath(platform::joinPath(pluginDirectory, "..\\atsmotornoise")), r);
     }
 }
 
 }  // namespace
+
+std::vector<std::string> missingSoundFiles(const platform::Path& pluginDirectory) {
+    std::vector<std::string> missing;
+    visitSounds(pluginDirectory, [](const platform::Path&) {}, missing);
+    return missing;
+}
 
 CheckReport checkVehicleFolder(const platform::Path& given) {
     CheckReport r;

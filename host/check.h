@@ -19,6 +19,8 @@ struct CheckReport {
 };
 
 CheckReport checkVehicleFolder(const platform::Path& given);
+// The sound files of the vehicle that Corvane would not find, each with what that means.
+std::vector<std::string> missingSoundFiles(const platform::Path& pluginDirectory);
 // Prints the report; returns the exit code (0 without errors).
 int checkCommand(const platform::Path& given, std::ostream& out, std::ostream& err);
 

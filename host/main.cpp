@@ -34,6 +34,7 @@ int cabhostMain(std::vector<std::string> args, const platform::Path& argument0) 
     try {
         CLI::App app{"cabhost: the stand-in host for the Corvane and Sentrel plug-ins", "cabhost"};
         app.require_subcommand(1);
+        app.set_version_flag("--version", std::string("cabhost ") + CORVANE_VERSION);
 
         std::string vehicle;
         CLI::App* check =

@@ -215,7 +215,8 @@ const Needle Needles[] = {
      "ammeter_input_A,panel\n"
      "; Ammeter (panel 26). Corvane looks this table up at 4 x its motor current, the current of a car\n"
      "; with four traction motors: a motor current of 300 A is looked up at 1200 (for 100 ms after the\n"
-     "; steps into modes 27 and 15 at 70 % of that). Placeholder: 1 panel unit per 10 A.\n"
+     "; steps into modes 27 and 15 at 70 % of that). Placeholder: 1 panel unit per 10 A of that 4 x\n"
+     "; current, which is 1 unit per 2.5 A of motor current: 300 A of motor current reads 120.\n"
      "0,0\n2000,200\n"},
     {"Voltage.csv",
      "voltage_V,panel\n"
@@ -251,14 +252,21 @@ std::string commandArgument(const fs::path& path) {
     return quoted + "\"";
 }
 
+// The scenario's file, named after the vehicle: its runs go to out/<vehicle name>, not into a
+// sample's results.
+std::string scenarioFile(const std::string& name) {
+    return name + ".toml";
+}
+
 std::string scenario(const NewVehicleSettings& settings, const std::string& name) {
     const int power = settings.powerNotches;
     std::ostringstream s;
     s << "# Departure of the new vehicle: doors closed, brake released, power notch " << power
       << ", power off\n"
-         "# at 60 km/h, then coasting. Run it from this folder with\n"
-         "#   cabhost run departure.toml                                 (Linux: Corvane is linked in)\n"
-         "#   cabhost.exe run departure.toml --plugin plugin\\Corvane.dll  (Windows)\n"
+         "# at 60 km/h, then coasting. The file is named after the vehicle, so that its runs have an\n"
+         "# output folder of their own (out/ and the file's name). Run it from this folder with\n"
+         "#   cabhost run <this file>                                 (Linux: Corvane is linked in)\n"
+         "#   cabhost.exe run <this file> --plugin plugin\\Corvane.dll  (Windows)\n"
          "title = "
       << tomlString("Departure of " + name)
       << "\n"
@@ -377,7 +385,8 @@ int newVehicleCommand(const NewVehicleSettings& settings, std::ostream& out, std
     ok = ok && writeVehicleSounds(folder, error);
     std::string name = text(fs::absolute(folder).lexically_normal().filename());
     if (name.empty()) name = text(fs::absolute(folder).lexically_normal().parent_path().filename());
-    ok = ok && writeText(folder / "departure.toml", scenario(settings, name), error);
+    const fs::path scenarioPath = folder / platform::Path(std::u8string(name.begin(), name.end()) + u8".toml");
+    ok = ok && writeText(scenarioPath, scenario(settings, name), error);
     for (const fs::path& library : settings.pluginCopies) {
         if (!ok) break;
         std::error_code ec;
@@ -394,7 +403,7 @@ int newVehicleCommand(const NewVehicleSettings& settings, std::ostream& out, std
         << "  NeedleTable/: linear needle tables (placeholders)\n"
         << "  atsmotornoise/0.wav to 40.wav, bc.wav, sap.wav, sapHigh.wav: placeholder sounds\n"
         << "  plugin/detailmodules.txt: chains Sentrel.dll, which passes the driver's handles on\n"
-        << "  departure.toml: a departure scenario\n";
+        << "  " << scenarioFile(name) << ": a departure scenario, whose runs go to " << text(fs::path("out") / scenarioPath.stem()) << "\n";
     if (settings.pluginCopies.empty()) {
         out << "copy Corvane.dll and Sentrel.dll (both of your simulator's word size) into " << text(plugin) << "\n";
     } else {
@@ -404,13 +413,13 @@ int newVehicleCommand(const NewVehicleSettings& settings, std::ostream& out, std
     }
     out << "next: cabhost check " << commandArgument(folder) << "\n";
     if (settings.chainLibrary) {
-        out << "      cabhost run " << commandArgument(folder / "departure.toml") << "\n";
+        out << "      cabhost run " << commandArgument(scenarioPath) << "\n";
     } else if (!settings.pluginCopies.empty()) {
-        out << "      cabhost run " << commandArgument(folder / "departure.toml") << " --plugin "
+        out << "      cabhost run " << commandArgument(scenarioPath) << " --plugin "
             << commandArgument(plugin / "Corvane.dll")
             << "\n";
     } else {
-        out << "      then run departure.toml with --plugin and Corvane's DLL, or name a native Sentrel library "
+        out << "      then run " << scenarioFile(name) << " with --plugin and Corvane's DLL, or name a native Sentrel library "
                "in its chain\n";
     }
     return 0;

@@ -176,8 +176,8 @@ PlotOutcome drawPlots(const Trace& trace, const platform::Path& csvFile, const p
     }
     if (platform::hostRunProgram("gnuplot", {"--version"}) != 0) {
         outcome.note =
-            "no PNG plots: gnuplot is not on the search path (report.html has the charts; for the PNGs install "
-            "it, gnuplot-nox on Debian, then run \"gnuplot plots.gp\" in the output folder)";
+            "no PNG plots: gnuplot is not on the search path; open report.html in the output folder for the "
+            "same charts (for the PNGs, put gnuplot on the search path and run \"gnuplot plots.gp\" there)";
         return outcome;
     }
     const int status = platform::hostRunProgram("gnuplot", {platform::pathToUtf8(scriptFile)});

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "corvane/plugin.h"
+#include "host/chain_check.h"
 #include "platform/host.h"
 
 namespace cabhost {
@@ -168,6 +169,9 @@ std::unique_ptr<PluginSession> openLibrary(const platform::Path& library) {
     platform::hostCatchErrorSignals();
     s->library = platform::loadLibrary(library);
     if (!s->library) {
+        const std::string advice =
+            wordSizeAdvice(inspectPeFile(library), platform::LoadsWindowsLibraries, sizeof(void*) == 8);
+        if (!advice.empty()) throw std::runtime_error("cannot load " + name + ": " + advice);
         throw std::runtime_error("cannot load " + name +
                                  " as a library (built for another system or processor, or a library it needs is "
                                  "missing)");

@@ -56,7 +56,10 @@ struct PluginSession {
     platform::LibraryHandle library = nullptr;
     bool linked = false;
     std::string missingEntries;        // names the library does not export, for the summary
-    std::vector<std::string> chained;  // the scenario's chained libraries that were loaded, for the summary
+    // For the summary: the chained libraries that were loaded and, each with why, those that were not,
+    // as the scenario's chain or the chain list (chainList, when that gave them) names them.
+    std::vector<std::string> chained, notChained;
+    std::string chainList;
 
     ~PluginSession();
 };

@@ -106,7 +106,8 @@ std::vector<Gauge> gaugesOf(const Trace& t) {
 }
 
 // The other panel and sound elements that the plug-in wrote: for each one that changed, its value
-// from the first frame and at every change; for the rest, the one value they kept.
+// from the first frame and at every change; for the rest, the one value they kept, also when only
+// the first frame differed from it (the reset every sound gets at the start).
 void appendElements(std::string& out, const Trace& t, int32_t startMs, const std::vector<Gauge>& gauges) {
     struct Track {
         std::string name;
@@ -145,12 +146,16 @@ void appendElements(std::string& out, const Trace& t, int32_t startMs, const std
     bool firstChanging = true, firstSteady = true;
     for (const Track& track : tracks) {
         if (track.changes.empty()) continue;
-        if (track.changes.size() == 1) {
+        const bool settledAfterFirst =
+            track.changes.size() == 2 && t.rows.size() > 1 && track.changes[1].first == timeOf(1);
+        if (track.changes.size() == 1 || settledAfterFirst) {
             steady += firstSteady ? "{" : ",{";
             firstSteady = false;
             appendKey(steady, "name");
             appendString(steady, track.name);
-            steady += ",\"value\":" + std::to_string(track.changes.front().second) + '}';
+            steady += ",\"value\":" + std::to_string(track.changes.back().second);
+            if (settledAfterFirst) steady += ",\"first\":" + std::to_string(track.changes.front().second);
+            steady += '}';
             continue;
         }
         changing += firstChanging ? "{" : ",{";

@@ -11,6 +11,8 @@
 #include <sstream>
 
 #include "corvane/plugin.h"
+#include "host/chain_check.h"
+#include "host/check.h"
 #include "host/plots.h"
 #include "host/report.h"
 #include "host/vehicle_folder.h"
@@ -269,16 +271,35 @@ platform::Path mirrorForChain(const Scenario& sc, const fs::path& library, const
     return mirror.pluginDirectory / library.filename();
 }
 
-// The scenario's chained libraries that the plug-in loaded, as the scenario names them.
-std::vector<std::string> loadedChain(const Scenario& sc) {
-    std::vector<std::string> loaded;
-    if (!sc.chain) return loaded;
-    for (const platform::Path& library : *sc.chain) {
-        std::error_code ec;
-        const fs::path absolute = fs::absolute(library, ec).lexically_normal();
-        if (!ec && platform::hostLibraryIsLoaded(absolute)) loaded.push_back(platform::pathToUtf8(library));
+// Which of the chained libraries the plug-in loaded, and why each other one was not, as the
+// scenario's chain names them, or else the chain list in the folder the plug-in ran from (whose
+// lines name them relative to that folder).
+void describeChain(const Scenario& sc, const fs::path& runFolder, PluginSession& session) {
+    std::vector<std::pair<std::string, fs::path>> libraries;  // as named, where it was looked for
+    if (sc.chain) {
+        for (const platform::Path& library : *sc.chain) libraries.emplace_back(platform::pathToUtf8(library), library);
+    } else {
+        const fs::path list = runFolder / "detailmodules.txt";
+        std::vector<ChainListLine> lines;
+        if (readChainList(list, lines) != ChainList::Read) return;
+        session.chainList = "detailmodules.txt";
+        for (const ChainListLine& line : lines) {
+            libraries.emplace_back(line.text, platform::joinPath(runFolder, decodeUtf8(line.text)));
+        }
     }
-    return loaded;
+    for (const auto& [named, path] : libraries) {
+        std::error_code ec;
+        const fs::path absolute = fs::absolute(path, ec).lexically_normal();
+        if (!ec && platform::hostLibraryIsLoaded(absolute)) {
+            session.chained.push_back(named);
+        } else if (!fs::exists(absolute, ec)) {
+            session.notChained.push_back(named + ": not there");
+        } else {
+            session.notChained.push_back(named +
+                                         ": not loaded (a library of another system or word size, or no plug-in; "
+                                         "cabhost check says which)");
+        }
+    }
 }
 
 // Checks that the folder can be created and written, before anything runs.
@@ -376,7 +397,12 @@ std::string summaryText(const Scenario& sc, const PluginSession& session, const 
         s << "chained:";
         for (const std::string& library : session.chained) s << " " << library;
         s << (session.chained.empty() ? " none of the scenario's libraries could be loaded\n" : "\n");
+    } else if (!session.chainList.empty()) {
+        s << "chained (" << session.chainList << "):";
+        for (const std::string& library : session.chained) s << " " << library;
+        s << (session.chained.empty() ? " none of its libraries could be loaded\n" : "\n");
     }
+    for (const std::string& library : session.notChained) s << "  not chained: " << library << "\n";
     if (!session.missingEntries.empty()) s << "  not exported (calls skipped): " << session.missingEntries << "\n";
     if (t.rows.empty()) {
         s << "no frames ran\n";
@@ -468,8 +494,14 @@ bool readRunInputs(const RunSettings& settings, std::ostream& err, Scenario& sc,
     return true;
 }
 
+// A configuration error in the vehicle's notch files found by cabhost itself: the same mistake that
+// Corvane's Load reports, so the run ends with the same status.
+struct VehicleConfigError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 // The plug-in library, or Corvane linked in working from a mirror of the vehicle. Throws
-// std::runtime_error with the message for the author.
+// std::runtime_error with the message for the author (VehicleConfigError for the notch files).
 std::unique_ptr<PluginSession> openRunSession(const RunSettings& settings, const Scenario& sc,
                                               const std::optional<platform::Path>& pluginDirectory,
                                               const platform::Path& outDir, CurrentTables& tables,
@@ -480,7 +512,7 @@ std::unique_ptr<PluginSession> openRunSession(const RunSettings& settings, const
             try {
                 notch.load(*pluginDirectory / "Notch.txt");
             } catch (const std::exception& error) {
-                throw std::runtime_error(std::string("the vehicle's notch files, read for the train model: ") +
+                throw VehicleConfigError(std::string("the vehicle's notch files, read for the train model: ") +
                                          error.what());
             }
             tables.power = notch.powerCurrent;
@@ -528,7 +560,11 @@ bool startPlugin(const RunSettings& settings, const Scenario& sc, PluginSession&
             << " (expected 0x20000); the simulator would not use it\n";
         return false;
     }
-    session.chained = loadedChain(sc);
+    // The plug-in ran from the mirror when there is one, else (a DLL) from its own folder.
+    describeChain(sc,
+                  !mirror.root.empty() ? fs::path(mirror.pluginDirectory)
+                                       : fs::absolute(*settings.pluginLibrary).parent_path(),
+                  session);
     if (session.linked) {
         const config::NotchConfig& notch = linkedCorvane().config;
         tables.power = notch.powerCurrent;
@@ -665,6 +701,20 @@ private:
     bool disposeDue_ = false;
 };
 
+// Corvane's start-up log names the files it opened in the run's mirror, which is gone after the
+// run: the log the run keeps names the author's own files.
+void unmirrorAudioLog(const VehicleMirror& mirror) {
+    if (mirror.root.empty()) return;
+    const fs::path log = mirror.pluginDirectory / fs::u8path(AudioLogName);
+    std::ifstream in(log, std::ios::binary);
+    if (!in) return;
+    std::ostringstream written;
+    written << in.rdbuf();
+    in.close();
+    const std::string real = unmirror(written.str(), mirror);
+    if (real != written.str()) std::ofstream(log, std::ios::binary | std::ios::trunc) << real;
+}
+
 // Opens and drives the plug-in and writes the results (with summary, the text to print); returns
 // the exit code. The plug-in's end and the mirror's removal are left to end.
 int driveRun(const RunSettings& settings, const Scenario& sc, const std::optional<platform::Path>& pluginDirectory,
@@ -674,6 +724,9 @@ int driveRun(const RunSettings& settings, const Scenario& sc, const std::optiona
     CurrentTables tables;
     try {
         end.session = openRunSession(settings, sc, pluginDirectory, outcome.outDir, tables, end.mirror);
+    } catch (const VehicleConfigError& error) {
+        err << "cabhost: " << error.what() << "\n";
+        return ExitPluginError;
     } catch (const std::exception& error) {
         err << "cabhost: " << unmirror(error.what(), end.mirror) << "\n";
         return ExitBadInput;
@@ -719,8 +772,16 @@ int driveRun(const RunSettings& settings, const Scenario& sc, const std::optiona
     if (shown) err << "\r" << std::string(79, ' ') << "\r" << std::flush;
     end.dispose();
     if (outcome.simulation.interrupted) return ExitInterrupted;
+    unmirrorAudioLog(end.mirror);
     const double wallS = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
-    return writeRunResults(settings, sc, session, end.mirror, runNotes(sc), wallS, outcome, summary, err);
+    std::vector<std::string> notes = runNotes(sc);
+    // The vehicle's own plug-in (Corvane linked in, or a DLL in its plug-in folder) went without these.
+    std::error_code ec;
+    if (pluginDirectory && (!settings.pluginLibrary ||
+                            fs::equivalent(fs::absolute(*settings.pluginLibrary, ec).parent_path(), *pluginDirectory, ec))) {
+        for (const std::string& missing : missingSoundFiles(*pluginDirectory)) notes.push_back("missing sound: " + missing);
+    }
+    return writeRunResults(settings, sc, session, end.mirror, notes, wallS, outcome, summary, err);
 }
 
 }  // namespace

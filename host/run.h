@@ -75,8 +75,10 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
 
 // Exit codes of the command.
 constexpr int ExitOk = 0;
-constexpr int ExitBadInput = 2;           // scenario, vehicle folder, output folder or plug-in file
-constexpr int ExitPluginError = 3;        // the plug-in reported an error (Load, GetPluginVersion, Elapse)
+constexpr int ExitBadInput = 2;  // scenario, vehicle folder, output folder or plug-in file
+// A configuration error in the vehicle's notch files (from Corvane's Load, or read for the train
+// model), or the plug-in reported an error (Load, GetPluginVersion, Elapse).
+constexpr int ExitPluginError = 3;
 constexpr int ExitOutputError = 4;        // results could not be written, or what the run made not removed
 constexpr int ExitExpectationNotMet = 5;  // the run went through, and one of the scenario's expectations was not met
 constexpr int ExitInterrupted = 130;      // Ctrl+C or SIGTERM: the run stopped, cleaned up, wrote no results

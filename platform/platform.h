@@ -75,6 +75,12 @@ std::FILE* openFileForReading(const Path& path);
 
 // ---- Libraries -------------------------------------------------------------------------------
 
+// The libraries this platform's loader takes: Windows DLLs, or the system's own shared objects.
+#ifdef _WIN32
+constexpr bool LoadsWindowsLibraries = true;
+#else
+constexpr bool LoadsWindowsLibraries = false;
+#endif
 using LibraryHandle = void*;
 
 // Null when the library cannot be loaded.

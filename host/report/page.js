@@ -345,7 +345,7 @@
     { key: 'speed', label: 'speed', color: '#1f6fb4', digits: 2, unit: 'km/h', width: 2 },
     { key: 'motorSpeed', label: 'motor speed', color: '#8e5cc2', digits: 2, unit: 'km/h', dash: [6, 4] },
   ]);
-  lineChart('current', 'Current', 'A', 'The host\u2019s current and Corvane\u2019s motor current.', [
+  lineChart('current', 'Current', 'A', hasData('motorCurrent') ? 'The host\u2019s current and Corvane\u2019s motor current.' : 'The host\u2019s current. ' + corvaneOnly, [
     { key: 'current', label: 'host current', color: '#1f6fb4', digits: 0, unit: 'A' },
     { key: 'motorCurrent', label: 'motor current', color: '#d0342c', digits: 0, unit: 'A' },
   ]);
@@ -455,7 +455,8 @@
   (function heatMap() {
     const L = run.levels;
     const c = card(main, 'Sound layers', 'volume over time',
-      'The 41 motor-noise layers and the three air sounds as the software audio engine applied them; hover for the volume and the pitch (frequency ratio).');
+      'The 41 motor-noise layers and the three air sounds as the software audio engine applied them; hover for the volume and the pitch (frequency ratio). ' +
+      'Blue is a negative volume: some of Corvane\u2019s fade lines run below 0 at the edge of their band (layer 17 while braking electrically, for one), and the engine then plays the layer inverted, as loud as the size of the volume.');
     if (!L) {
       c.body.append(el('p', { class: 'missing', text: 'No sound layers in this run: ' + (run.levelsNote || 'none were collected') + '.' }));
       return;
@@ -514,10 +515,12 @@
         ctx.lineTo(left + width, y);
       }
       ctx.stroke();
+      // The line between layer 40 and the air sounds lies wholly in the air sounds' first row, so
+      // that it covers none of layer 40.
       ctx.strokeStyle = '#26303f';
       ctx.lineWidth = 2 * dpr();
       ctx.beginPath();
-      const y41 = Math.round(top + (height * 41) / rows);
+      const y41 = Math.round(top + (height * 41) / rows) + dpr();
       ctx.moveTo(left, y41);
       ctx.lineTo(left + width, y41);
       ctx.stroke();
@@ -572,7 +575,8 @@
     const c = card(main, 'Panel and sound elements', '',
       'The other elements the plug-in wrote that changed during the run, one row each: a panel element coloured by its value (0 in grey), a sound by what the host does with it; hover for the value.');
     const readout = el('div', { class: 'heat-readout', id: 'element-readout', text: E.length ? 'Hover over a row for its value.' : '' });
-    const kept = steady.length ? el('p', { class: 'explain', text: 'Kept one value throughout: ' + steady.map((e) => e.name + ' = ' + e.value).join(', ') + '.' }) : null;
+    const keptValue = (e) => e.name + ' = ' + e.value + (e.first == null ? '' : ' (' + e.first + ' in the first frame)');
+    const kept = steady.length ? el('p', { class: 'explain', text: 'Kept one value throughout: ' + steady.map(keptValue).join(', ') + '.' }) : null;
     if (!E.length) {
       c.body.append(el('p', { class: 'missing', text: 'No other element changed during the run.' }));
       if (kept) c.card.append(kept);
@@ -603,19 +607,25 @@
       E.forEach((e, r) => {
         const y = top + r * rowH + 2 * dpr();
         const h = rowH - 4 * dpr();
+        const playedOnce = [];
         for (let i = 0; i < e.t.length; i++) {
-          const x0 = Math.max(left, u.valToPos(e.t[i], 'x', true));
+          const start = u.valToPos(e.t[i], 'x', true);
+          if (isSound[r] && e.v[i] === 1 && start >= left && start <= left + width) playedOnce.push(start);
+          const x0 = Math.max(left, start);
           const x1 = Math.min(left + width, u.valToPos(endOf(e, i), 'x', true));
           if (x1 <= left || x0 >= left + width || x1 - x0 < 0.1) continue;
           ctx.fillStyle = colourOf(r, e.v[i]);
-          // A one-frame request (a sound played once) stays visible at any zoom.
-          ctx.fillRect(x0, y, Math.max(e.v[i] === 1 && isSound[r] ? 3 * dpr() : dpr(), x1 - x0 - dpr()), h);
+          ctx.fillRect(x0, y, Math.max(dpr(), x1 - x0 - dpr()), h);
           const label = meaning(r, e.v[i]);
           if (x1 - x0 > ctx.measureText(label).width + 8 * dpr()) {
             ctx.fillStyle = light(r, e.v[i]) ? '#3b4350' : '#ffffff';
             ctx.fillText(label, x0 + 4 * dpr(), y + h / 2);
           }
         }
+        // A play-once request lasts one frame: marked over the frames around it, so that it shows
+        // at any zoom, however many frames share a pixel.
+        ctx.fillStyle = SOUND.get(1)[1];
+        for (const x of playedOnce) ctx.fillRect(x - 1.5 * dpr(), y - 2 * dpr(), 3 * dpr(), h + 4 * dpr());
       });
       ctx.restore();
     };

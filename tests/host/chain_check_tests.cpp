@@ -129,4 +129,29 @@ TEST(ChainCheck, AListOfNothingButLibrariesThatAreNoPlugInsMovesNoTrain) {
     EXPECT_EQ(matching(r.warnings, "names no plug-in").size(), 1u);
 }
 
+// A DLL that the loader refused, both ways round and on a host that loads no DLL at all.
+TEST(ChainCheck, ADllOfTheOtherWordSizeNamesTheCabhostThatLoadsIt) {
+    struct Case {
+        uint16_t machine;
+        bool windowsHost, host64;
+        const char* says;
+    } const cases[] = {
+        {cabhost::MachineX86, true, true,
+         "it is a 32-bit DLL and this cabhost.exe is 64-bit; use the 32-bit cabhost.exe (x86\\cabhost.exe)"},
+        {cabhost::MachineX64, true, false,
+         "it is a 64-bit DLL and this cabhost.exe is 32-bit; use the 64-bit cabhost.exe (x64\\cabhost.exe)"},
+        {cabhost::MachineX64, false, true,
+         "it is a 64-bit Windows DLL, which this cabhost cannot load; use the 64-bit cabhost.exe (x64\\cabhost.exe) "
+         "on Windows"},
+        {cabhost::MachineX86, true, false, ""},  // its own word size: something else kept it out
+        {0x01C4, true, true, ""},                // another processor's
+    };
+    for (const Case& c : cases) {
+        cabhost::LibraryImage image;
+        image.isPe = true;
+        image.machine = c.machine;
+        EXPECT_EQ(cabhost::wordSizeAdvice(image, c.windowsHost, c.host64), c.says) << c.machine;
+    }
+}
+
 }  // namespace

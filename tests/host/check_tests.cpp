@@ -43,7 +43,7 @@ TEST(Check, FolderProblems) {
     hosttest::writeFile(dir.path() / "b" / "Notch.txt", "");
     EXPECT_TRUE(anyContains(cabhost::checkVehicleFolder(dir.path()).errors, "several plug-in folders"));
     std::ostringstream out, err;
-    EXPECT_NE(cabhost::checkCommand(dir.path() / "none", out, err), 0);
+    EXPECT_EQ(cabhost::checkCommand(dir.path() / "none", out, err), 1);
 }
 
 TEST(Check, EveryBrokenFileIsNamedWithItsLine) {

@@ -32,6 +32,11 @@ TEST(NewVehicle, PassesTheCheckAndMovesInItsDeparture) {
         settings.chainLibrary = fs::path(SENTREL_LIBRARY);
         std::ostringstream out, err;
         ASSERT_EQ(cabhost::newVehicleCommand(settings, out, err), 0) << err.str();
+        // Named after the vehicle, so that its runs do not replace a sample's results.
+        EXPECT_NE(out.str().find("My Train.toml: a departure scenario, whose runs go to " +
+                                 (fs::path("out") / "My Train").string()),
+                  std::string::npos)
+            << out.str();
 
         std::ostringstream checkOut, checkErr;
         EXPECT_EQ(cabhost::checkCommand(settings.folder, checkOut, checkErr), 0) << checkErr.str();
@@ -46,7 +51,7 @@ TEST(NewVehicle, PassesTheCheckAndMovesInItsDeparture) {
         for (const std::string& w : r.warnings) EXPECT_NE(w.find("detailmodules.txt"), std::string::npos) << w;
 
         cabhost::RunSettings run;
-        run.scenarioFile = settings.folder / "departure.toml";
+        run.scenarioFile = settings.folder / (settings.folder.filename().string() + ".toml");
         run.outDir = dir.path() / "out";
         run.plots = false;
         std::ostringstream runOut, runErr;
@@ -93,7 +98,7 @@ TEST(NewVehicle, RefusesAFolderInUseAndImpossibleNotchCounts) {
     std::ostringstream hint;
     ASSERT_EQ(cabhost::newVehicleCommand(settings, hint, err), 0) << err.str();
     EXPECT_NE(hint.str().find("next: cabhost check \""), std::string::npos) << hint.str();
-    const fs::path scenario = settings.folder / "departure.toml";
+    const fs::path scenario = dir.path() / "My Train\n2" / "My Train\n2.toml";
     EXPECT_NO_THROW(cabhost::parseScenario(hosttest::readFile(scenario), scenario));
     // An empty folder is fine.
     fs::create_directories(dir.path() / "Empty");

@@ -2,6 +2,7 @@
 // gnuplot script.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "host/plots.h"
@@ -96,6 +97,16 @@ TEST(PlotScript, DrawsOnlyWhatTheTraceHolds) {
     names.clear();
     cabhost::plotScript(trace, "/o/trace.csv", "/o", 0, "", names);
     EXPECT_NE(std::find(names.begin(), names.end(), "pulse_mode.png"), names.end());
+}
+
+// The release's version is written in one place: cabhost --version says what the VERSION file says.
+TEST(Version, CabhostSaysTheVersionOfTheVersionFile) {
+    TempDir dir;
+    const std::filesystem::path said = dir.path() / "said";
+    ASSERT_EQ(std::system(("'" CABHOST_EXE "' --version >'" + said.string() + "'").c_str()), 0);
+    std::string version = hosttest::readFile(hosttest::SourceDir / "VERSION");
+    version.erase(version.find_last_not_of("\r\n") + 1);
+    EXPECT_EQ(hosttest::readFile(said), "cabhost " + version + "\n");
 }
 
 }  // namespace

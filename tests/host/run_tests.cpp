@@ -77,7 +77,10 @@ TEST(RunDeparture, WritesTraceSummaryAndLogIntoTheOutputFolderOnly) {
     EXPECT_EQ(hosttest::snapshot(vehicle), before);  // nothing written beside the vehicle, not even the log
     EXPECT_TRUE(fs::exists(dir.path() / "out" / "trace.csv"));
     EXPECT_TRUE(fs::exists(dir.path() / "out" / "summary.txt"));
-    EXPECT_TRUE(fs::exists(dir.path() / "out" / fs::u8path(cabhost::AudioLogName)));
+    // The log names the vehicle's own sound files, not the run's copies of them.
+    const std::string log = hosttest::readFile(dir.path() / "out" / fs::u8path(cabhost::AudioLogName));
+    EXPECT_NE(log.find(fs::absolute(vehicle / "atsmotornoise" / "0.wav").string()), std::string::npos) << log;
+    EXPECT_EQ(log.find(".cabhost-vehicle"), std::string::npos) << log;
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir.path() / "out" / ".cabhost-vehicle")));
     // Everything else in the temporary folder is what the test made.
     std::vector<std::string> top;
@@ -165,6 +168,44 @@ TEST(RunErrors, LoadErrorOfCorvaneIsReportedInItsOwnWords) {
     EXPECT_NE(r.err.find(fs::absolute(vehicle / "plugin" / "notch" / "PowerParams.txt").string()), std::string::npos)
         << r.err;  // the vehicle's own path, not the mirror's
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir.path() / "out" / ".cabhost-vehicle")));
+    // The same mistake found while reading the notch files for the train model of a --plugin run.
+    const Ran p = run(writeScenario(dir.path(), ShortDeparture), dir.path() / "out", fs::path(ELAPSE_ONLY_PLUGIN));
+    EXPECT_EQ(p.outcome.exitCode, cabhost::ExitPluginError) << p.err;
+    EXPECT_NE(p.err.find("PowerParams.txt"), std::string::npos) << p.err;
+}
+
+TEST(RunDeparture, MissingSoundFilesAreNamedInTheSummaryAsCheckNamesThem) {
+    TempDir dir;
+    const fs::path vehicle = hosttest::copySampleVehicle(dir.path());
+    fs::remove(vehicle / "bc.wav");
+    fs::remove(vehicle / "atsmotornoise" / "3.wav");
+    const Ran r = run(writeScenario(dir.path(), ShortDeparture), dir.path() / "out");
+    ASSERT_EQ(r.outcome.exitCode, cabhost::ExitOk) << r.err;
+    EXPECT_NE(r.out.find("note: missing sound: motor-noise layers 3.wav in "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("bc.wav: no brake-cylinder exhaust sound"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("sapHigh.wav:"), std::string::npos) << r.out;
+}
+
+TEST(RunDeparture, TheSummaryNamesTheChainReadFromTheVehiclesList) {
+    TempDir dir;
+    const fs::path vehicle = hosttest::copySampleVehicle(dir.path());
+    hosttest::writeFile(vehicle / "plugin" / "detailmodules.txt", SentrelLibrary.string() + "\nnone.dll\n");
+    const fs::path scenario = dir.path() / "s.toml";
+    hosttest::writeFile(scenario, std::string("vehicle = \"vehicle\"\n") + ShortDeparture);
+    const Ran r = run(scenario, dir.path() / "out");
+    ASSERT_EQ(r.outcome.exitCode, cabhost::ExitOk) << r.err;
+    EXPECT_NE(r.out.find("\nchained (detailmodules.txt): " + SentrelLibrary.string() + "\n  not chained: none.dll: not there\n"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST(RunErrors, ResultThatCannotBeWrittenIsNamedWithStatus4) {
+    TempDir dir;
+    hosttest::copySampleVehicle(dir.path());
+    fs::create_directories(dir.path() / "out" / "trace.csv");
+    const Ran r = run(writeScenario(dir.path(), ShortDeparture), dir.path() / "out");
+    EXPECT_EQ(r.outcome.exitCode, cabhost::ExitOutputError);
+    EXPECT_NE(r.err.find("trace.csv"), std::string::npos) << r.err;
 }
 
 TEST(RunErrors, PluginFilesThatAreNoPlugins) {

@@ -98,12 +98,15 @@ TEST(ReportData, TextNumbersAndNeedlesAsThePageReadsThem) {
         trace.panel.record(before, after, written);
         before = after;
     }
-    // A sound played once and then continued, and then played once again.
+    // A sound played once and then continued, and then played once again; one stopped in the first
+    // frame only and continued from then on.
     std::array<int32_t, 256> soundBefore{}, soundAfter{};
     std::bitset<256> soundWritten;
     soundWritten.set(95);
-    for (int32_t value : {1, 2, 2, 1}) {
+    soundWritten.set(96);
+    for (auto [value, settled] : {std::pair{1, -10000}, {2, 2}, {2, 2}, {1, 2}}) {
         soundAfter[95] = value;
+        soundAfter[96] = settled;
         trace.sound.record(soundBefore, soundAfter, soundWritten);
         soundBefore = soundAfter;
     }
@@ -132,7 +135,9 @@ TEST(ReportData, TextNumbersAndNeedlesAsThePageReadsThem) {
     // The other elements: from the first frame and at every change, or the one value they kept.
     EXPECT_NE(data.find(R"("elements":[{"name":"sound 95","t":[0.02,0.04,0.08],"v":[1,2,1]}])"), std::string::npos)
         << data;
-    EXPECT_NE(data.find(R"("steadyElements":[{"name":"panel 61","value":0}])"), std::string::npos) << data;
+    EXPECT_NE(data.find(R"("steadyElements":[{"name":"panel 61","value":0},{"name":"sound 96","value":2,"first":-10000}])"),
+              std::string::npos)
+        << data;
     // A plug-in library's run: no main circuit, no recording, no levels, and the reasons.
     EXPECT_EQ(data.find("pulseMode"), std::string::npos);
     EXPECT_NE(data.find(R"("events":[{"t":0.04,"text":"power notch 2"}])"), std::string::npos);

@@ -213,7 +213,7 @@ new-vehicle)
   [ $status -eq 0 ] || { show_output; fail "cabhost check found errors in the new vehicle"; }
   grep -q "power: 5 notches" "$work/stdout" || { show_output; fail "check did not read 5 power notches"; }
   grep -q "^missing" "$work/stdout" && { show_output; fail "the new vehicle misses files"; }
-  cabhost run "$work/MyTrain/departure.toml" --plugin "$work/MyTrain/plugin/Corvane.dll" --out "$work/out" --no-plots
+  cabhost run "$work/MyTrain/MyTrain.toml" --plugin "$work/MyTrain/plugin/Corvane.dll" --out "$work/out" --no-plots
   status=$?
   [ $status -eq 0 ] || { show_output; fail "cabhost ended with status $status"; }
   grep -q "^events: 5 of 5 fired" "$work/stdout" || { show_output; fail "not every event fired"; }
