@@ -167,6 +167,8 @@ try {
       // A click on a chart seeks the audio there.
       const clickAt = await page.evaluate(() => {
         const { u } = window.cabhostReport.charts.find((c) => c.name === 'current');
+        // A click lands only inside the window: the chart is brought into view first.
+        u.over.scrollIntoView({ block: 'center' });
         const r = u.over.getBoundingClientRect();
         return { x: r.left + u.valToPos(31.5, 'x'), y: r.top + r.height / 2 };
       });
