@@ -25,6 +25,7 @@ struct RunSettings {
     bool progress = false;  // progress lines on standard error
     bool plots = true;
     bool realtime = false;  // frames paced to the wall clock, with a live status line on a terminal
+    std::optional<platform::Path> compareDir;  // an earlier run's output folder, drawn beside this run
 };
 
 // What one run produced, in memory.

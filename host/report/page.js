@@ -686,6 +686,7 @@
     seek,
     position: () => position,
     view: () => ({ ...view }),
+    setView,
     heatRows: run.levels ? run.levels.rows.length : 0,
   };
 })();
