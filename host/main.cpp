@@ -45,7 +45,7 @@ int cabhostMain(std::vector<std::string> args, const platform::Path& argument0) 
             ->required();
 
         std::vector<std::string> scenarios;
-        std::string outDir, plugin, junit;
+        std::string outDir, plugin, junit, compare;
         bool noPlots = false;
         CLI::App* run = app.add_subcommand(
             "run",
@@ -55,6 +55,8 @@ int cabhostMain(std::vector<std::string> args, const platform::Path& argument0) 
                         "the scenario file (TOML); several, or a folder of them, run two at a time with a line each")
             ->required();
         run->add_option("--junit", junit, "also write the outcome of each scenario as a JUnit XML file");
+        run->add_option("--compare", compare,
+                        "an earlier run's output folder: the report and the summary show this run beside it");
         run->add_option("--out", outDir, "the output folder (default: out/<scenario name>)");
         run->add_option("--plugin", plugin,
                         "a plug-in library to drive through its exports instead of Corvane linked in");
@@ -99,8 +101,8 @@ int cabhostMain(std::vector<std::string> args, const platform::Path& argument0) 
                 std::cerr << "cabhost: " << error.what() << "\n";
                 return cabhost::ExitBadInput;
             }
-            if (realtime) {
-                std::cerr << "cabhost: --realtime takes one scenario\n";
+            if (realtime || !compare.empty()) {
+                std::cerr << "cabhost: " << (realtime ? "--realtime" : "--compare") << " takes one scenario\n";
                 return cabhost::ExitBadInput;
             }
             if (!outDir.empty()) batch.outDir = argumentPath(outDir);
@@ -117,6 +119,7 @@ int cabhostMain(std::vector<std::string> args, const platform::Path& argument0) 
         settings.progress = platform::hostStderrIsTerminal();
         settings.plots = !noPlots;
         settings.realtime = realtime;
+        if (!compare.empty()) settings.compareDir = argumentPath(compare);
         platform::hostCatchInterrupts();
         return cabhost::runCommand(settings, std::cout, std::cerr).exitCode;
     } catch (const std::exception& error) {

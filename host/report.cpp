@@ -279,26 +279,41 @@ HeatGrid heatGrid(const SoundLevels& levels) {
     return grid;
 }
 
-std::string reportData(const ReportInput& in) {
-    const Trace& t = *in.trace;
-    std::string out = "{";
-    appendKey(out, "title");
-    appendString(out, in.title);
-    out += ',';
-    appendKey(out, "summary");
-    appendString(out, in.summary);
-    out += ',';
+namespace {
 
+// The points of a chart: every row of a run, or every n-th of a long one.
+std::vector<size_t> chartRows(const Trace& t) {
     const size_t rows = t.rows.size();
     const size_t stride = rows > MaxChartPoints ? (rows + MaxChartPoints - 1) / MaxChartPoints : 1;
-    appendKey(out, "t");
-    out += '[';
-    for (size_t i = 0; i < rows; i += stride) {
-        if (i) out += ',';
-        appendNumber(out, (t.rows[i].state.time - in.startMs) / 1000.0, 3);
-    }
-    out += "],";
+    std::vector<size_t> points;
+    for (size_t i = 0; i < rows; i += stride) points.push_back(i);
+    return points;
+}
 
+// For each time of this run's chart points, the row of the earlier run that held at that time (both
+// counted from their own start), or none before its first frame or after its last.
+std::vector<size_t> heldRows(const Trace& t, int32_t startMs, const std::vector<size_t>& points, const Trace& before,
+                             int32_t beforeStartMs) {
+    std::vector<size_t> held;
+    const auto at = [](const Trace& trace, size_t row, int32_t start) {
+        return trace.rows[row].state.time - int64_t{start};
+    };
+    const int64_t lastInterval =
+        before.rows.size() > 1 ? at(before, before.rows.size() - 1, 0) - at(before, before.rows.size() - 2, 0) : 0;
+    size_t j = 0;
+    for (const size_t i : points) {
+        const int64_t now = at(t, i, startMs);
+        while (j + 1 < before.rows.size() && at(before, j + 1, beforeStartMs) <= now) ++j;
+        const bool inside = !before.rows.empty() && now >= at(before, 0, beforeStartMs) &&
+                            now <= at(before, before.rows.size() - 1, beforeStartMs) + lastInterval;
+        held.push_back(inside ? j : SIZE_MAX);
+    }
+    return held;
+}
+
+// "series": every column at the given rows (SIZE_MAX: no value there), and the needles, replayed
+// from the panel's changes.
+void appendSeries(std::string& out, const Trace& t, const std::vector<size_t>& at, const std::vector<Gauge>& gauges) {
     appendKey(out, "series");
     out += '{';
     bool first = true;
@@ -307,33 +322,42 @@ std::string reportData(const ReportInput& in) {
         first = false;
         appendKey(out, c.key);
         out += '[';
-        for (size_t i = 0; i < rows; i += stride) {
-            if (i) out += ',';
-            appendNumber(out, c.value(t.rows[i]), c.decimals);
+        for (size_t p = 0; p < at.size(); ++p) {
+            if (p) out += ',';
+            if (at[p] == SIZE_MAX) {
+                out += "null";
+            } else {
+                appendNumber(out, c.value(t.rows[at[p]]), c.decimals);
+            }
         }
         out += ']';
     }
-    // The needles, replayed from the panel's changes.
-    const std::vector<Gauge> gauges = gaugesOf(t);
-    std::vector<std::string> panelColumns(gauges.size());
     std::array<int32_t, 256> panel = t.panel.start;
-    for (size_t i = 0; i < rows; ++i) {
-        if (i < t.panel.changes.size()) {
-            for (auto [index, value] : t.panel.changes[i]) panel[index] = value;
-        }
-        if (i % stride != 0) continue;
-        for (size_t g = 0; g < gauges.size(); ++g) {
-            if (i) panelColumns[g] += ',';
-            panelColumns[g] += std::to_string(panel[gauges[g].panel]);
-        }
-    }
-    for (size_t g = 0; g < gauges.size(); ++g) {
+    size_t replayed = 0;
+    for (const Gauge& g : gauges) {
+        if (!t.panel.written[g.panel]) continue;
         out += ',';
-        appendKey(out, "panel" + std::to_string(gauges[g].panel));
-        out += '[' + panelColumns[g] + ']';
+        appendKey(out, "panel" + std::to_string(g.panel));
+        out += '[';
+        panel = t.panel.start;
+        replayed = 0;
+        for (size_t p = 0; p < at.size(); ++p) {
+            if (p) out += ',';
+            if (at[p] == SIZE_MAX) {
+                out += "null";
+                continue;
+            }
+            for (; replayed <= at[p] && replayed < t.panel.changes.size(); ++replayed) {
+                for (auto [index, value] : t.panel.changes[replayed]) panel[index] = value;
+            }
+            out += std::to_string(panel[g.panel]);
+        }
+        out += ']';
     }
-    out += "},";
+    out += '}';
+}
 
+void appendGauges(std::string& out, const std::vector<Gauge>& gauges) {
     appendKey(out, "gauges");
     out += '[';
     for (size_t g = 0; g < gauges.size(); ++g) {
@@ -354,24 +378,26 @@ std::string reportData(const ReportInput& in) {
         appendString(out, gauge.unit);
         out += '}';
     }
-    out += "],";
+    out += ']';
+}
 
-    appendElements(out, t, in.startMs, gauges);
-    out += ',';
-
+void appendEvents(std::string& out, const std::vector<ReportEvent>& events) {
     appendKey(out, "events");
     out += '[';
-    for (size_t i = 0; i < in.events.size(); ++i) {
+    for (size_t i = 0; i < events.size(); ++i) {
         out += i ? ",{" : "{";
         appendKey(out, "t");
-        appendNumber(out, in.events[i].timeS, 3);
+        appendNumber(out, events[i].timeS, 3);
         out += ',';
         appendKey(out, "text");
-        appendString(out, in.events[i].text);
+        appendString(out, events[i].text);
         out += '}';
     }
-    out += "],";
+    out += ']';
+}
 
+void appendAudio(std::string& out, const ReportInput& in) {
+    const Trace& t = *in.trace;
     appendKey(out, "audio");
     if (in.audioFile && !t.rows.empty()) {
         // The recording starts with the first frame: each frame renders the time up to the next.
@@ -389,7 +415,6 @@ std::string reportData(const ReportInput& in) {
     appendKey(out, "audioNote");
     appendString(out, in.audioNote);
     out += ',';
-
     appendKey(out, "levels");
     const SoundLevels* levels = in.levels;
     if (levels && levels->active && !levels->timeS.empty() && levels->volume.size() >= SoundLevelRows) {
@@ -402,8 +427,167 @@ std::string reportData(const ReportInput& in) {
     out += ',';
     appendKey(out, "levelsNote");
     appendString(out, levels ? levels->note : std::string("this run collected no sound levels"));
+}
+
+// Each expectation with its outcome, and where it looks on the time axis: a moment ("t") or a
+// window ("from", "to").
+void appendExpectations(std::string& out, const std::vector<ExpectationResult>& results) {
+    appendKey(out, "expectations");
+    out += '[';
+    for (size_t i = 0; i < results.size(); ++i) {
+        const ExpectationResult& r = results[i];
+        const Expectation& e = r.expectation;
+        out += i ? ",{" : "{";
+        out += "\"line\":" + std::to_string(e.line) + ",\"met\":" + (r.met ? "true" : "false") + ',';
+        appendKey(out, "label");
+        appendString(out, e.label);
+        out += ',';
+        appendKey(out, "expected");
+        appendString(out, r.expected);
+        out += ',';
+        appendKey(out, "happened");
+        appendString(out, r.happened);
+        switch (e.kind) {
+            case ExpectKind::SpeedAt:
+            case ExpectKind::PanelAt:
+                out += ",\"t\":";
+                appendNumber(out, e.atS, 3);
+                break;
+            case ExpectKind::ReachSpeed:
+                out += ",\"from\":";
+                appendNumber(out, e.min, 3);
+                out += ",\"to\":";
+                appendNumber(out, e.max, 3);
+                break;
+            case ExpectKind::PanelOver:
+                out += ",\"from\":";
+                appendNumber(out, e.fromS, 3);
+                out += ",\"to\":";
+                appendNumber(out, e.toS, 3);
+                break;
+            case ExpectKind::ModeReached:
+            case ExpectKind::PluginBrake:
+            case ExpectKind::SoundStarted:
+                out += ",\"t\":";
+                appendNumber(out, e.byS, 3);
+                break;
+        }
+        out += '}';
+    }
+    out += ']';
+}
+
+// The earlier run: its chart series on this run's time axis, the figures before and after, and the
+// difference of the sound layers.
+void appendComparison(std::string& out, const ReportInput& in, const std::vector<size_t>& points,
+                      const std::vector<Gauge>& gauges) {
+    appendKey(out, "compare");
+    const Comparison* c = in.comparison;
+    if (!c || c->before.rows.empty()) {
+        out += "null";
+        return;
+    }
+    out += '{';
+    appendKey(out, "label");
+    appendString(out, c->label);
+    out += ',';
+    appendSeries(out, c->before, heldRows(*in.trace, in.startMs, points, c->before, c->beforeStartMs), gauges);
+    out += ",\"figures\":[";
+    for (size_t i = 0; i < c->figures.size(); ++i) {
+        const FigureChange& f = c->figures[i];
+        out += i ? ",{" : "{";
+        appendKey(out, "name");
+        appendString(out, f.name);
+        out += ',';
+        appendKey(out, "unit");
+        appendString(out, f.unit);
+        out += ",\"decimals\":" + std::to_string(f.decimals) + ",\"before\":";
+        appendNumber(out, f.before.value_or(NAN), 6);
+        out += ",\"after\":";
+        appendNumber(out, f.after.value_or(NAN), 6);
+        out += '}';
+    }
+    out += "],\"notes\":[";
+    for (size_t i = 0; i < c->notes.size(); ++i) {
+        if (i) out += ',';
+        appendString(out, c->notes[i]);
+    }
+    out += "],\"layers\":";
+    const LayerDifference& d = c->layers;
+    if (d.columns == 0) {
+        out += "null";
+    } else {
+        out += "{\"startS\":";
+        appendNumber(out, d.startS, 4);
+        out += ",\"cellS\":";
+        appendNumber(out, d.cellS, 6);
+        out += ",\"difference\":[";
+        for (int row = 0; row < SoundLevelRows; ++row) {
+            out += row ? ",[" : "[";
+            for (size_t k = 0; k < d.columns; ++k) {
+                if (k) out += ',';
+                appendNumber(out, d.difference[row * d.columns + k], 3);
+            }
+            out += ']';
+        }
+        out += "],\"changes\":[";
+        for (size_t i = 0; i < c->layerChanges.size(); ++i) {
+            const LayerChange& l = c->layerChanges[i];
+            out += i ? ",{" : "{";
+            out += "\"row\":" + std::to_string(l.row) + ",\"difference\":";
+            appendNumber(out, l.difference, 3);
+            out += ",\"from\":";
+            appendNumber(out, l.fromS, 2);
+            out += ",\"to\":";
+            appendNumber(out, l.toS, 2);
+            out += '}';
+        }
+        out += "]}";
+    }
+    out += '}';
+}
+
+}  // namespace
+
+std::string reportData(const ReportInput& in) {
+    const Trace& t = *in.trace;
+    std::string out = "{";
+    appendKey(out, "title");
+    appendString(out, in.title);
+    out += ',';
+    appendKey(out, "summary");
+    appendString(out, in.summary);
+    out += ',';
+    const std::vector<size_t> points = chartRows(t);
+    appendKey(out, "t");
+    out += '[';
+    for (size_t p = 0; p < points.size(); ++p) {
+        if (p) out += ',';
+        appendNumber(out, (t.rows[points[p]].state.time - in.startMs) / 1000.0, 3);
+    }
+    out += "],";
+    const std::vector<Gauge> gauges = gaugesOf(t);
+    appendSeries(out, t, points, gauges);
+    out += ',';
+    appendGauges(out, gauges);
+    out += ',';
+    appendElements(out, t, in.startMs, gauges);
+    out += ',';
+    appendEvents(out, in.events);
+    out += ',';
+    appendAudio(out, in);
+    out += ',';
+    appendExpectations(out, in.expectations ? *in.expectations : std::vector<ExpectationResult>{});
+    out += ',';
+    appendComparison(out, in, points, gauges);
     out += '}';
     return out;
+}
+
+std::vector<std::pair<int, std::string>> needlePanels(const Trace& t) {
+    std::vector<std::pair<int, std::string>> panels;
+    for (const Gauge& g : gaugesOf(t)) panels.emplace_back(g.panel, g.name);
+    return panels;
 }
 
 std::string reportHtml(const ReportInput& in) {
@@ -453,10 +637,11 @@ bool writeReport(const platform::Path& file, const ReportInput& input, std::stri
     return true;
 }
 
-bool writeRunReport(const platform::Path& file, const Scenario& sc, const Simulation& sim, int32_t startMs,
+bool writeRunReport(const platform::Path& file, const Scenario& sc, const RunOutcome& outcome, int32_t startMs,
                     const std::string& summary, bool withRecording, std::string& error) {
+    const Simulation& sim = outcome.simulation;
     ReportInput in;
-    in.title = sc.title.empty() ? platform::pathToUtf8(sc.file.filename()) : sc.title;
+    in.title = scenarioTitle(sc);
     in.summary = summary;
     in.trace = &sim.trace;
     in.startMs = startMs;
@@ -470,6 +655,8 @@ bool writeRunReport(const platform::Path& file, const Scenario& sc, const Simula
     } else {
         in.audioNote = sim.audio.note.empty() ? "this run has no recording" : sim.audio.note;
     }
+    in.expectations = &outcome.expectations;
+    if (outcome.comparison) in.comparison = &*outcome.comparison;
     return writeReport(file, in, error);
 }
 

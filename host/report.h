@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "host/compare.h"
+#include "host/expectations.h"
 #include "host/sound_levels.h"
 #include "host/trace.h"
 #include "platform/platform.h"
@@ -28,6 +30,8 @@ struct ReportInput {
     const SoundLevels* levels = nullptr;
     std::optional<std::string> audioFile;  // a recording beside the report
     std::string audioNote;                 // why there is none, when there is none
+    const std::vector<ExpectationResult>* expectations = nullptr;
+    const Comparison* comparison = nullptr;  // the earlier run, drawn beside this one
 };
 
 // The heat map's even time grid over a run's sound levels. Each cell shows, per row, the frame of
@@ -48,10 +52,14 @@ std::string reportHtml(const ReportInput& input);
 bool writeReport(const platform::Path& file, const ReportInput& input, std::string& error);
 
 struct Scenario;
-struct Simulation;
-// The report of a run: its fired events, its sound levels, and the recording when one was written.
-bool writeRunReport(const platform::Path& file, const Scenario& scenario, const Simulation& simulation, int32_t startMs,
+struct RunOutcome;
+// The report of a run: its fired events, its sound levels, the recording when one was written, its
+// expectations, and the earlier run it was compared with.
+bool writeRunReport(const platform::Path& file, const Scenario& scenario, const RunOutcome& outcome, int32_t startMs,
                     const std::string& summary, bool withRecording, std::string& error);
+
+// The panel elements that the needles use and the plug-in wrote, with the gauge's name.
+std::vector<std::pair<int, std::string>> needlePanels(const Trace& trace);
 
 // The heat map's time grid: at most this many columns, so a long run stays a small page.
 constexpr size_t MaxHeatColumns = 1500;

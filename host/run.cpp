@@ -391,7 +391,7 @@ std::string summaryText(const Scenario& sc, const PluginSession& session, const 
                         int32_t t0) {
     std::ostringstream s;
     const Trace& t = sim.trace;
-    s << "scenario: " << (sc.title.empty() ? platform::pathToUtf8(sc.file.filename()) : sc.title) << "\n";
+    s << "scenario: " << scenarioTitle(sc) << "\n";
     s << "plug-in: " << session.name << "\n";
     if (sc.chain) {
         s << "chained:";
@@ -561,10 +561,10 @@ bool startPlugin(const RunSettings& settings, const Scenario& sc, PluginSession&
         return false;
     }
     // The plug-in ran from the mirror when there is one, else (a DLL) from its own folder.
-    describeChain(sc,
-                  !mirror.root.empty() ? fs::path(mirror.pluginDirectory)
-                                       : fs::absolute(*settings.pluginLibrary).parent_path(),
-                  session);
+    describeChain(
+        sc,
+        !mirror.root.empty() ? fs::path(mirror.pluginDirectory) : fs::absolute(*settings.pluginLibrary).parent_path(),
+        session);
     if (session.linked) {
         const config::NotchConfig& notch = linkedCorvane().config;
         tables.power = notch.powerCurrent;
@@ -633,9 +633,22 @@ int writeRunResults(const RunSettings& settings, const Scenario& sc, PluginSessi
         if (!plots.note.empty()) notes.push_back(plots.note);
     }
 
+    if (sim.levels.active) {
+        if (writeSoundLevelsCsv(sim.levels, outcome.outDir / "levels.csv", writeError)) {
+            outcome.files.push_back("levels.csv");
+        } else {
+            err << "cabhost: " << writeError << "\n";
+            code = ExitOutputError;
+        }
+    }
+
     summary = summaryText(sc, session, sim, wallS, startMs);
     outcome.expectations = checkExpectations(sc.expectations, sim.trace, startMs);
     summary += expectationsText(outcome.expectations);
+    if (outcome.comparison) {
+        compareRuns(*outcome.comparison, sim.trace, startMs, sim.levels, scenarioTitle(sc));
+        summary += comparisonText(*outcome.comparison);
+    }
     const auto unmet = std::count_if(outcome.expectations.begin(), outcome.expectations.end(),
                                      [](const ExpectationResult& r) { return !r.met; });
     if (unmet > 0) {
@@ -646,7 +659,7 @@ int writeRunResults(const RunSettings& settings, const Scenario& sc, PluginSessi
     for (const std::string& n : notes) summary += "note: " + n + "\n";
     if (code != ExitOutputError) {
         const bool recorded = std::count(outcome.files.begin(), outcome.files.end(), "corvane.wav") > 0;
-        if (writeRunReport(outcome.outDir / "report.html", sc, sim, startMs, summary, recorded, writeError)) {
+        if (writeRunReport(outcome.outDir / "report.html", sc, outcome, startMs, summary, recorded, writeError)) {
             outcome.files.push_back("report.html");
         } else {
             err << "cabhost: " << writeError << "\n";
@@ -777,9 +790,11 @@ int driveRun(const RunSettings& settings, const Scenario& sc, const std::optiona
     std::vector<std::string> notes = runNotes(sc);
     // The vehicle's own plug-in (Corvane linked in, or a DLL in its plug-in folder) went without these.
     std::error_code ec;
-    if (pluginDirectory && (!settings.pluginLibrary ||
-                            fs::equivalent(fs::absolute(*settings.pluginLibrary, ec).parent_path(), *pluginDirectory, ec))) {
-        for (const std::string& missing : missingSoundFiles(*pluginDirectory)) notes.push_back("missing sound: " + missing);
+    if (pluginDirectory &&
+        (!settings.pluginLibrary ||
+         fs::equivalent(fs::absolute(*settings.pluginLibrary, ec).parent_path(), *pluginDirectory, ec))) {
+        for (const std::string& missing : missingSoundFiles(*pluginDirectory))
+            notes.push_back("missing sound: " + missing);
     }
     return writeRunResults(settings, sc, session, end.mirror, notes, wallS, outcome, summary, err);
 }
@@ -794,6 +809,17 @@ RunOutcome runCommand(const RunSettings& settings, std::ostream& out, std::ostre
     if (!readRunInputs(settings, err, sc, pluginDirectory)) {
         outcome.exitCode = ExitBadInput;
         return outcome;
+    }
+
+    // The earlier run is read before this one's results may replace it in the same folder.
+    if (settings.compareDir) {
+        std::string compareError;
+        outcome.comparison.emplace();
+        if (!loadComparison(*settings.compareDir, *outcome.comparison, compareError)) {
+            err << "cabhost: " << compareError << "\n";
+            outcome.exitCode = ExitBadInput;
+            return outcome;
+        }
     }
 
     outcome.outDir = settings.outDir ? *settings.outDir : platform::Path("out") / sc.file.stem();

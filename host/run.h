@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/audio_capture.h"
+#include "host/compare.h"
 #include "host/plugin_driver.h"
 #include "host/scenario.h"
 #include "host/sound_levels.h"
@@ -24,7 +25,7 @@ struct RunSettings {
     std::optional<platform::Path> pluginLibrary;
     bool progress = false;  // progress lines on standard error
     bool plots = true;
-    bool realtime = false;  // frames paced to the wall clock, with a live status line on a terminal
+    bool realtime = false;                     // frames paced to the wall clock, with a live status line on a terminal
     std::optional<platform::Path> compareDir;  // an earlier run's output folder, drawn beside this run
 };
 
@@ -69,6 +70,7 @@ struct RunOutcome {
     Simulation simulation;
     std::vector<std::string> files;  // written into outDir
     std::vector<ExpectationResult> expectations;
+    std::optional<Comparison> comparison;  // with the earlier run that --compare named
 };
 
 // The whole command: messages go to out (summary) and err (errors, progress).

@@ -531,4 +531,8 @@ std::string triggerText(const Event& e) {
     return t.str();
 }
 
+std::string scenarioTitle(const Scenario& sc) {
+    return sc.title.empty() ? platform::pathToUtf8(sc.file.filename()) : sc.title;
+}
+
 }  // namespace cabhost

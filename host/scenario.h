@@ -92,5 +92,7 @@ Scenario parseScenario(std::string_view text, const platform::Path& file);
 std::vector<host::VehicleState> loadReplay(const platform::Path& file);
 
 std::string triggerText(const Event& event);
+// The scenario's title, or its file's name when it has none.
+std::string scenarioTitle(const Scenario& scenario);
 
 }  // namespace cabhost

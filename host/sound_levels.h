@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "sound/motor_layers.h"
 
 namespace cabhost {
@@ -29,5 +30,12 @@ struct SoundLevels {
 void startSoundLevels(SoundLevels& levels, bool linked);
 // After each frame's Elapse, whose commit applied the frame's requests.
 void recordSoundLevels(SoundLevels& levels, double timeS);
+
+// levels.csv: the volumes frame by frame (time_s, then one column per row; empty where a voice does
+// not sound), so that a later run can be compared with this one. False with the reason in error.
+bool writeSoundLevelsCsv(const SoundLevels& levels, const platform::Path& file, std::string& error);
+bool readSoundLevelsCsv(const platform::Path& file, SoundLevels& levels, std::string& error);
+// The column name of a row: "layer_<n>" or the air sound's name.
+std::string soundLevelColumn(int row);
 
 }  // namespace cabhost

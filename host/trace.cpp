@@ -1,9 +1,12 @@
 #include "host/trace.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <string_view>
+#include <tuple>
 
 #include "platform/host.h"
 
@@ -128,6 +131,134 @@ bool writeTraceCsv(const Trace& t, const platform::Path& file, std::string& erro
     }
     if (std::fclose(closer.release()) != 0) {
         error = "cannot finish writing " + platform::pathToUtf8(file);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+std::vector<std::string_view> splitFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    size_t start = 0;
+    while (true) {
+        const size_t comma = line.find(',', start);
+        fields.push_back(line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+        if (comma == std::string_view::npos) return fields;
+        start = comma + 1;
+    }
+}
+
+template <typename T>
+bool parseField(std::string_view field, T& value) {
+    const auto result = std::from_chars(field.data(), field.data() + field.size(), value);
+    return result.ec == std::errc() && result.ptr == field.data() + field.size();
+}
+
+}  // namespace
+
+bool readTraceCsv(const platform::Path& file, Trace& t, std::string& error) {
+    const std::string name = platform::pathToUtf8(file);
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        error = "cannot open " + name;
+        return false;
+    }
+    t = Trace{};
+    std::string headerLine, line;
+    std::getline(in, headerLine);
+    if (!headerLine.empty() && headerLine.back() == '\r') headerLine.pop_back();
+    const std::vector<std::string_view> header = splitFields(headerLine);
+    const auto columnOf = [&](std::string_view key) {
+        const auto found = std::find(header.begin(), header.end(), key);
+        return found == header.end() ? -1 : static_cast<int>(found - header.begin());
+    };
+    for (const char* key : FixedColumns) {
+        if (columnOf(key) < 0) {
+            error = name + ":1: not a trace written by cabhost: the header has no column " + key;
+            return false;
+        }
+    }
+    t.hasCorvane = columnOf(CorvaneColumns[0]) >= 0;
+    std::vector<std::pair<int, int>> panelColumns, soundColumns;  // (column, element)
+    for (size_t c = 0; c < header.size(); ++c) {
+        for (auto [prefix, list, log] : {std::tuple{std::string_view("panel_"), &panelColumns, &t.panel},
+                                         std::tuple{std::string_view("sound_"), &soundColumns, &t.sound}}) {
+            int element = 0;
+            if (header[c].substr(0, prefix.size()) == prefix && parseField(header[c].substr(prefix.size()), element) &&
+                element >= 0 && element < 256) {
+                list->emplace_back(static_cast<int>(c), element);
+                log->written.set(element);
+            }
+        }
+    }
+    std::array<int32_t, 256> panel{}, sound{};
+    int64_t lineNumber = 1;
+    while (std::getline(in, line)) {
+        ++lineNumber;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        const std::vector<std::string_view> fields = splitFields(line);
+        bool ok = fields.size() == header.size();
+        const auto number = [&](std::string_view key, auto& value) {
+            if (ok) ok = parseField(fields[columnOf(key)], value);
+        };
+        TraceRow r;
+        host::VehicleState& s = r.state;
+        int32_t doors = 0;
+        number("time_ms", s.time);
+        number("location_m", s.location);
+        number("speed_kmh", s.speed);
+        number("driver_reverser", r.driverReverser);
+        number("driver_power", r.driverPower);
+        number("driver_brake", r.driverBrake);
+        number("doors_closed", doors);
+        number("out_reverser", r.out.reverser);
+        number("out_power", r.out.power);
+        number("out_brake", r.out.brake);
+        number("current_a", s.current);
+        number("bc_kpa", s.bcPressure);
+        number("mr_kpa", s.mrPressure);
+        number("er_kpa", s.erPressure);
+        number("bp_kpa", s.bpPressure);
+        number("sap_kpa", s.sapPressure);
+        r.doorsClosed = doors != 0;
+        if (t.hasCorvane) {
+            CorvaneView& c = r.corvane;
+            int32_t hold = 0;
+            number("pulse_mode", c.pulseMode);
+            number("voltage_ratio", c.voltageRatio);
+            number("motor_speed_kmh", c.motorSpeed);
+            number("motor_current_a", c.motorCurrent);
+            number("line_voltage_v", c.lineVoltage);
+            number("effective_notch", c.effectiveNotch);
+            number("hold_flag", hold);
+            number("displayed_sap_kpa", c.displayedSap);
+            c.holdFlag = hold != 0;
+        }
+        std::array<int32_t, 256> panelNow = panel, soundNow = sound;
+        for (auto& [columns, values] : {std::pair{&panelColumns, &panelNow}, std::pair{&soundColumns, &soundNow}}) {
+            for (auto [column, element] : *columns) {
+                if (ok) ok = parseField(fields[column], (*values)[element]);
+            }
+        }
+        if (!ok) {
+            error = name + ":" + std::to_string(lineNumber) + ": not a row of a trace written by cabhost";
+            return false;
+        }
+        if (t.rows.empty()) panel = panelNow, sound = soundNow;
+        t.panel.record(panel, panelNow, {});
+        t.sound.record(sound, soundNow, {});
+        panel = panelNow;
+        sound = soundNow;
+        t.rows.push_back(r);
+        if (t.rows.size() > 1'000'000) {
+            error = name + ":" + std::to_string(lineNumber) + ": more rows than a run holds";
+            return false;
+        }
+    }
+    if (t.rows.empty()) {
+        error = name + ": the trace holds no rows";
         return false;
     }
     return true;

@@ -44,5 +44,8 @@ struct Trace {
 std::vector<std::string> traceColumns(const Trace& trace);
 // Writes the CSV; false with the reason in error.
 bool writeTraceCsv(const Trace& trace, const platform::Path& file, std::string& error);
+// Reads a trace that cabhost wrote back into memory (every column it knows; others are ignored).
+// False with the reason, naming the file and line, in error.
+bool readTraceCsv(const platform::Path& file, Trace& trace, std::string& error);
 
 }  // namespace cabhost

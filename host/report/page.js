@@ -33,6 +33,12 @@
   const trim = (v) => String(+v.toFixed(6));
   const fixed = (d, unit) => (u, v) => (v == null ? '–' : v.toFixed(d) + (unit ? ' ' + unit : ''));
   const hasData = (key) => Array.isArray(S[key]) && S[key].some((v) => v != null);
+  // The earlier run that --compare named: its series lie on this run's time axis.
+  const before = run.compare;
+  const B = before ? before.series : {};
+  const hasEarlier = (key) => Array.isArray(B[key]) && B[key].some((v) => v != null);
+  // The earlier run's line beside this run's: the same colour, faded and dotted.
+  const earlier = (def) => ({ ...def, label: 'earlier: ' + def.label, color: def.color + '80', dash: [2, 3], width: 1.3, show: def.show });
   const clamp = (v, lo, hi) => Math.min(hi, Math.max(lo, v));
 
   // ---- Page frame: the bar with the player, the summary --------------------------------------------
@@ -74,6 +80,55 @@
   }
   summary.append(eventsBox);
   main.append(summary);
+
+  const numberText = (v, f) => (v == null ? '–' : v.toFixed(f.decimals) + (f.unit ? ' ' + f.unit : ''));
+  function changeText(f) {
+    if (f.before == null || f.after == null) return f.after == null ? 'only the earlier run' : 'only this run';
+    if (f.before.toFixed(f.decimals) === f.after.toFixed(f.decimals)) return 'same';
+    const d = +f.after.toFixed(f.decimals) - +f.before.toFixed(f.decimals);
+    const sign = d > 0 ? '+' : '−';
+    const percent = Math.abs(f.before) > 1e-9 ? (100 * Math.abs(d)) / Math.abs(f.before) : 0;
+    return sign + Math.abs(d).toFixed(f.decimals) + (f.unit ? ' ' + f.unit : '') + (percent >= 0.5 ? ' (' + sign + percent.toFixed(0) + ' %)' : '');
+  }
+
+  // This run against the earlier one, figure by figure.
+  (function comparisonTable() {
+    if (!before) return;
+    const c = el('section', { class: 'card', id: 'comparison' });
+    c.append(el('h2', { text: 'Compared with ' + before.label }));
+    c.append(el('p', { class: 'explain', text: 'On every chart the earlier run is drawn in the same colour, faded and dotted, named "earlier: …" in the legend.' }));
+    for (const note of before.notes) c.append(el('p', { class: 'note', text: note.charAt(0).toUpperCase() + note.slice(1) + '.' }));
+    const table = el('table', { class: 'figures' });
+    table.append(el('tr', {}, el('th', { text: 'figure' }), el('th', { text: 'before' }), el('th', { text: 'after' }), el('th', { text: 'change' })));
+    for (const f of before.figures) {
+      const change = changeText(f);
+      table.append(el('tr', { class: change === 'same' ? 'same' : 'changed' }, el('td', { text: f.name }), el('td', { class: 'number', text: numberText(f.before, f) }), el('td', { class: 'number', text: numberText(f.after, f) }), el('td', { class: 'number', text: change })));
+    }
+    c.append(table);
+    main.append(c);
+  })();
+
+  // What the scenario expects of the run; each is marked on the charts (green met, red not).
+  const expectations = run.expectations || [];
+  (function expectationTable() {
+    if (!expectations.length) return;
+    const met = expectations.filter((e) => e.met).length;
+    const c = el('section', { class: 'card', id: 'expectations' });
+    c.append(el('h2', { text: 'Expectations: ' + met + ' of ' + expectations.length + ' met' }));
+    const table = el('table', { class: 'figures' });
+    table.append(el('tr', {}, el('th', { text: '' }), el('th', { text: 'line' }), el('th', { text: 'expected' }), el('th', { text: 'happened' })));
+    for (const e of expectations) {
+      const row = el('tr', { class: e.met ? 'met' : 'unmet' }, el('td', { text: e.met ? 'met' : 'NOT MET' }), el('td', { text: String(e.line) }), el('td', { text: (e.label ? e.label + ': ' : '') + e.expected }), el('td', { text: e.happened }));
+      const at = e.t != null ? e.t : e.from;
+      if (at != null) {
+        row.title = 'move the recording here';
+        row.addEventListener('click', () => seek(at));
+      }
+      table.append(row);
+    }
+    c.append(table);
+    main.append(c);
+  })();
 
   function card(parent, title, unit, explain) {
     const c = el('section', { class: 'card' });
@@ -139,6 +194,38 @@
     ctx.restore();
   }
 
+  function drawExpectations(u) {
+    if (!expectations.length) return;
+    const ctx = u.ctx;
+    const { left, top, width, height } = u.bbox;
+    ctx.save();
+    ctx.beginPath();
+    ctx.rect(left, top, width, height);
+    ctx.clip();
+    for (const e of expectations) {
+      const colour = e.met ? '46, 158, 68' : '208, 52, 44';
+      if (e.t != null) {
+        const x = Math.round(u.valToPos(e.t, 'x', true)) + 0.5;
+        ctx.strokeStyle = 'rgba(' + colour + ', 0.8)';
+        ctx.lineWidth = 2 * dpr();
+        ctx.beginPath();
+        ctx.moveTo(x, top);
+        ctx.lineTo(x, top + height);
+        ctx.stroke();
+      } else if (e.from != null && e.to != null) {
+        const x0 = u.valToPos(e.from, 'x', true);
+        const x1 = u.valToPos(e.to, 'x', true);
+        // A window: its two edges, and a light wash between them.
+        ctx.fillStyle = 'rgba(' + colour + ', 0.05)';
+        ctx.fillRect(x0, top, Math.max(dpr(), x1 - x0), height);
+        ctx.fillStyle = 'rgba(' + colour + ', 0.6)';
+        ctx.fillRect(x0, top, dpr(), height);
+        ctx.fillRect(x1 - dpr(), top, dpr(), height);
+      }
+    }
+    ctx.restore();
+  }
+
   function placePlayhead(u) {
     const head = u.root.querySelector('.playhead');
     if (!head) return;
@@ -195,7 +282,7 @@
               if (key === 'x' && !syncing) followZoom(self);
             },
           ],
-          draw: [...(o.draw || []), drawEvents],
+          draw: [...(o.draw || []), drawEvents, drawExpectations],
           setCursor: o.setCursor ? [o.setCursor] : [],
         },
         plugins: [playheadPlugin()],
@@ -335,7 +422,10 @@
       c.body.append(el('p', { class: 'missing', text: (opts && opts.missing) || 'Nothing to show in this run.' }));
       return null;
     }
-    return makeChart(name, c.body, (opts && opts.height) || 220, present.map(timeSeries), [times, ...present.map((d) => S[d.key])], opts);
+    const then = present.filter((d) => hasEarlier(d.key));
+    const series = [...present.map(timeSeries), ...then.map((d) => timeSeries(earlier(d)))];
+    const data = [times, ...present.map((d) => S[d.key]), ...then.map((d) => B[d.key])];
+    return makeChart(name, c.body, (opts && opts.height) || 220, series, data, opts);
   }
 
   const corvaneOnly = 'Only Corvane linked in (a run without --plugin) shows its main circuit.';
@@ -365,15 +455,21 @@
       c.body.append(el('p', { class: 'missing', text: corvaneOnly }));
       return;
     }
-    const seen = new Set(S.pulseMode.filter((v) => v != null));
+    const earlierModes = hasEarlier('pulseMode') ? B.pulseMode : [];
+    const seen = new Set([...S.pulseMode, ...earlierModes].filter((v) => v != null));
     const extra = [...seen].filter((v) => !ladder.includes(v)).sort((a, b) => a - b);
     const cats = [...extra, ...ladder.filter((v) => seen.has(v))];
     const index = new Map(cats.map((v, i) => [v, i]));
     const name = (v) => String(v);
-    const ys = S.pulseMode.map((v) => (v == null ? null : index.get(v)));
-    makeChart('mode', c.body, Math.max(140, 40 + 18 * cats.length), [
-      timeSeries({ label: 'pulseMode', color: '#5a3ea8', stepped: true, width: 2, value: (u, v) => (v == null ? '–' : name(cats[v])) }),
-    ], [times, ys], {
+    const steps = (values) => values.map((v) => (v == null ? null : index.get(v)));
+    const mode = { label: 'pulseMode', color: '#5a3ea8', stepped: true, width: 2, value: (u, v) => (v == null ? '–' : name(cats[v])) };
+    const series = [timeSeries(mode)];
+    const data = [times, steps(S.pulseMode)];
+    if (earlierModes.length) {
+      series.push(timeSeries(earlier(mode)));
+      data.push(steps(earlierModes));
+    }
+    makeChart('mode', c.body, Math.max(140, 40 + 18 * cats.length), series, data, {
       scales: { y: { auto: false, range: [-0.5, cats.length - 0.5] } },
       axes: [leftAxis('', { splits: () => cats.map((_, i) => i), values: (u, splits) => splits.map((i) => name(cats[i])) }), blankRightAxis()],
     });
@@ -409,8 +505,13 @@
       const key = 'panel' + g.panel;
       const physical = g.physical && hasData(g.physical);
       const c = cards[i];
-      const series = [timeSeries({ key, label: 'panel ' + g.panel, color: '#26303f', digits: 0, width: 2 })];
+      const needle = { key, label: 'panel ' + g.panel, color: '#26303f', digits: 0, width: 2 };
+      const series = [timeSeries(needle)];
       const data = [times, S[key]];
+      if (hasEarlier(key)) {
+        series.push(timeSeries(earlier(needle)));
+        data.push(B[key]);
+      }
       const axes = [leftAxis('panel value')];
       if (physical) {
         series.push(timeSeries({ label: g.physicalLabel, color: '#e8912d', digits: 1, unit: g.unit, scale: 'phys', dash: [6, 4] }));
@@ -566,6 +667,83 @@
     c.body.append(heatReadout);
   })();
 
+  // Which layers sound differently from the earlier run: red where this run is louder, blue where
+  // it is quieter, by how much.
+  (function layerDifference() {
+    const D = before && before.layers;
+    if (!D) return;
+    const names = run.levels ? run.levels.rows : D.difference.map((_, r) => String(r));
+    const who = (r) => (r < 41 ? 'layer ' + names[r] : names[r]);
+    const c = card(main, 'Sound layers against the earlier run', 'this run − earlier run',
+      'Red where a layer is louder in this run, blue where it is quieter; white where the two sound alike. Hover for the difference.');
+    const list = D.changes.length
+      ? D.changes.map((l) => who(l.row) + ' ' + (l.difference > 0 ? 'louder' : 'quieter') + ' by up to ' + Math.abs(l.difference).toFixed(2) + ' from ' + l.from.toFixed(1) + ' s to ' + l.to.toFixed(1) + ' s')
+      : ['Every layer sounds as in the earlier run.'];
+    const details = el('details', {}, el('summary', { text: D.changes.length ? new Set(D.changes.map((l) => l.row)).size + ' layers sound differently: when, and by how much' : list[0] }));
+    if (D.changes.length) details.append(el('ul', { class: 'layer-changes' }, ...list.map((text) => el('li', { text }))));
+    c.card.append(details);
+    const rows = D.difference.length;
+    const cols = rows ? D.difference[0].length : 0;
+    const image = document.createElement('canvas');
+    image.width = Math.max(1, cols);
+    image.height = Math.max(1, rows);
+    const ictx = image.getContext('2d');
+    const pixels = ictx.createImageData(image.width, image.height);
+    for (let r = 0; r < rows; r++) {
+      for (let k = 0; k < cols; k++) {
+        const d = clamp(D.difference[r][k] || 0, -1, 1);
+        const a = Math.abs(d) < 0.05 ? 0 : Math.abs(d);
+        const p = 4 * (r * cols + k);
+        const rgb = d > 0 ? [255, 255 - 200 * a, 255 - 210 * a] : [255 - 210 * a, 255 - 150 * a, 255];
+        pixels.data.set([...rgb.map(Math.round), 255], p);
+      }
+    }
+    ictx.putImageData(pixels, 0, 0);
+    const endS = D.startS + cols * D.cellS;
+    const draw = (u) => {
+      const { left, top, width, height } = u.bbox;
+      const x0 = u.valToPos(D.startS, 'x', true);
+      const x1 = u.valToPos(endS, 'x', true);
+      u.ctx.save();
+      u.ctx.beginPath();
+      u.ctx.rect(left, top, width, height);
+      u.ctx.clip();
+      u.ctx.imageSmoothingEnabled = false;
+      u.ctx.drawImage(image, 0, 0, cols, rows, x0, top, x1 - x0, height);
+      u.ctx.restore();
+    };
+    const readout = el('div', { class: 'heat-readout', id: 'difference-readout', text: 'Hover over a row for the difference.' });
+    const onCursor = (u) => {
+      const { left, top } = u.cursor;
+      if (left == null || left < 0 || top == null || top < 0) return;
+      const r = Math.floor((top / (u.bbox.height / dpr())) * rows);
+      const t = u.posToVal(left, 'x');
+      const k = Math.floor((t - D.startS) / D.cellS);
+      if (r < 0 || r >= rows || k < 0 || k >= cols) return;
+      const d = D.difference[r][k];
+      readout.textContent = who(r) + ' at ' + t.toFixed(2) + ' s: ' + (Math.abs(d) < 0.05 ? 'as in the earlier run' : (d > 0 ? 'louder' : 'quieter') + ' by ' + Math.abs(d).toFixed(2));
+    };
+    const labelled = [0, 5, 10, 15, 20, 25, 30, 35, 40, 41, 42, 43].filter((r) => r < rows);
+    const xs = [];
+    for (let k = 0; k < cols; k++) xs.push(D.startS + k * D.cellS);
+    makeChart('layerDifference', c.body, rows * 8 + 40, [{ label: 'difference', scale: 'y', show: false }], [xs, xs.map(() => null)], {
+      legend: false,
+      scales: { y: { auto: false, range: [0, rows] } },
+      axes: [
+        leftAxis('layer', {
+          grid: { show: false },
+          font: '11px system-ui, sans-serif',
+          splits: () => labelled.map((r) => rows - r - 0.5),
+          values: (u, splits) => splits.map((y) => names[Math.round(rows - y - 0.5)]),
+        }),
+        blankRightAxis(),
+      ],
+      draw: [draw],
+      setCursor: onCursor,
+    });
+    c.body.append(readout);
+  })();
+
   // ---- The other panel and sound elements, value by value -----------------------------------------
 
   (function elementChart() {
@@ -688,5 +866,6 @@
     view: () => ({ ...view }),
     setView,
     heatRows: run.levels ? run.levels.rows.length : 0,
+    compared: !!before,
   };
 })();

@@ -2,8 +2,9 @@
 # The run report in headless Chromium (browser_test.mjs does the checking).
 #
 #   browser-test.sh demo SOURCE_DIR CABHOST
-#       runs the demo as scripts/demo does (the sample departure into SOURCE_DIR/out/demo), checks
-#       its report and leaves a screenshot as out/demo/report.png
+#       runs the demo as scripts/demo does (two runs of the sample departure, the second into
+#       SOURCE_DIR/out/demo compared with the first), checks its report and leaves a screenshot as
+#       out/demo/report.png
 #   browser-test.sh run WORK CABHOST SCENARIO [--plugin LIB]
 #       any run without a recording, its report checked (into WORK/out)
 #   browser-test.sh library WORK NATIVE_LIBS [WINDOWS_LIBS]
@@ -37,12 +38,11 @@ shift
 case "$mode" in
 demo)
   src=$1 cabhost=$2
-  mkdir -p "$src/out/demo"
-  (cd "$src" && "$cabhost" run samples/scenarios/departure.toml --out out/demo) >/dev/null || {
+  (cd "$src" && scripts/demo-runs "$cabhost") >/dev/null || {
     echo "FAIL: the demo run failed"
     exit 1
   }
-  exec node "$here/browser_test.mjs" "$src/out/demo/report.html" --levels --audio --screenshot "$src/out/demo/report.png"
+  exec node "$here/browser_test.mjs" "$src/out/demo/report.html" --levels --audio --compare --screenshot "$src/out/demo/report.png"
   ;;
 run)
   work=$1 cabhost=$2

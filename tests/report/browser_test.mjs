@@ -2,10 +2,12 @@
 // request off the machine, every chart drawn, the heat map's rows, one zoom for all charts, and a
 // cursor that follows the recording both ways (seeking the audio moves it; a click seeks the audio).
 //
-//   node browser_test.mjs REPORT [--levels] [--audio] [--screenshot FILE]
+//   node browser_test.mjs REPORT [--levels] [--audio] [--compare] [--screenshot FILE]
 //
 // --levels: the run is Corvane linked in, so the heat map must have the 41 layers and 3 air sounds;
-// otherwise the page must say why it has none. --audio: the run has a recording.
+// otherwise the page must say why it has none. --audio: the run has a recording. --compare: the run
+// was compared with an earlier one (a faster departure): its lines, its table and the layers that
+// sound differently must show. Expectations in the run's data must show as a table and as marks.
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
@@ -16,6 +18,7 @@ const args = process.argv.slice(2);
 const report = path.resolve(args[0]);
 const expectLevels = args.includes('--levels');
 const expectAudio = args.includes('--audio');
+const expectCompare = args.includes('--compare');
 const shotAt = args.indexOf('--screenshot');
 const screenshot = shotAt >= 0 ? path.resolve(args[shotAt + 1]) : null;
 
@@ -71,7 +74,7 @@ try {
   );
   for (const c of charts) {
     if (c.points === 0 || c.width < 100 || c.height < 50) fail('chart ' + c.name + ' is empty or collapsed');
-    const drawnOnly = ['timeline', 'soundLayers', 'elements'].includes(c.name);
+    const drawnOnly = ['timeline', 'soundLayers', 'elements', 'layerDifference'].includes(c.name);
     if (!drawnOnly && !c.values) fail('chart ' + c.name + ' has no values');
     if (c.colours < 3) fail('chart ' + c.name + ' draws nothing (' + c.colours + ' colours)');
     if (c.name === 'soundLayers' && c.warm < 0.02) fail('the heat map shows no sounding layer');
@@ -116,9 +119,45 @@ try {
     if (!/No sound layers in this run: .{20,}/.test(heat.text)) fail('the page does not say why it has no sound layers');
   }
 
+  // The earlier run beside this one, and the scenario's expectations.
+  const extra = await page.evaluate(() => {
+    const data = JSON.parse(document.getElementById('run-data').textContent);
+    const chart = (name) => window.cabhostReport.charts.find((c) => c.name === name);
+    const labels = (name) => (chart(name) ? chart(name).u.series.map((s) => s.label) : []);
+    const speed = chart('speed');
+    const earlierSpeed = speed ? speed.u.series.findIndex((s) => s.label === 'earlier: speed') : -1;
+    const rows = [...document.querySelectorAll('#comparison tr')].map((r) => [...r.cells].map((c) => c.textContent));
+    return {
+      expectations: data.expectations.length,
+      expectationRows: document.querySelectorAll('#expectations tr.met, #expectations tr.unmet').length,
+      speedLabels: labels('speed'),
+      modeLabels: labels('mode'),
+      earlierSpeed: earlierSpeed > 0 ? speed.u.data[earlierSpeed].filter((v) => v != null).length : 0,
+      sixty: rows.find((r) => r[0] === 'time to 60 km/h'),
+      layerChanges: document.querySelectorAll('ul.layer-changes li').length,
+      difference: !!chart('layerDifference'),
+      gaugeEarlier: labels('panel26').includes('earlier: panel 26'),
+    };
+  });
+  if (extra.expectations && extra.expectationRows !== extra.expectations) fail('the expectations table has ' + extra.expectationRows + ' of ' + extra.expectations + ' rows');
+  if (expectCompare) {
+    if (!(extra.earlierSpeed > 100)) fail('the speed chart does not draw the earlier run: ' + extra.speedLabels);
+    if (!extra.modeLabels.includes('earlier: pulseMode')) fail('the mode chart does not draw the earlier run');
+    if (!extra.gaugeEarlier) fail('the ammeter chart does not draw the earlier run');
+    // The tuned run reaches 60 km/h sooner: the table says by how much.
+    if (!extra.sixty || !/^−\d+\.\d\d s \(−\d+ %\)$/.test(extra.sixty[3])) fail('the table does not show the change of the time to 60 km/h: ' + extra.sixty);
+    if (!extra.difference || extra.layerChanges < 1) fail('the layers that sound differently are not shown');
+  } else if (extra.speedLabels.some((l) => l.startsWith('earlier'))) {
+    fail('an earlier run drawn in a run without one');
+  }
+
   // One zoom: a drag across the speed chart narrows every chart to the same range.
   const over = await page.$('.uplot .u-over');
-  const box = await (await page.evaluateHandle(() => window.cabhostReport.charts.find((c) => c.name === 'speed').u.over)).boundingBox();
+  const box = await (await page.evaluateHandle(() => {
+    const over = window.cabhostReport.charts.find((c) => c.name === 'speed').u.over;
+    over.scrollIntoView({ block: 'center' });
+    return over;
+  })).boundingBox();
   await page.mouse.move(box.x + box.width * 0.3, box.y + box.height / 2);
   await page.mouse.down();
   await page.mouse.move(box.x + box.width * 0.6, box.y + box.height / 2, { steps: 5 });

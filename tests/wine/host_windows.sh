@@ -24,6 +24,8 @@
 #                           --plugin and linked in
 #          batch            a folder of two scenarios with expectations, one not met: a line each,
 #                           a total, status 5 and a JUnit file
+#          tuning           the short departure, then again with a stronger power curve and
+#                           --compare on the first: the summary and the report show the change
 #          interrupt        SIGINT (Ctrl+C) during a --realtime run: status 130, no mirror left
 #          long-path        a vehicle folder and an output folder past Windows' path length: check
 #                           and run name the limit
@@ -275,6 +277,27 @@ batch)
     grep -q "^total: 1 of 2 scenarios passed$" "$work/stdout" || { show_output; fail "not a line each and a total"; }
   grep -q '<failure message="expectations: 0 of 1 met">' "$work/j.xml" || fail "the JUnit file names no failure"
   echo "batch ($runner): $(tail -1 "$work/stdout")"
+  ;;
+tuning)
+  # An author's tuning step: the first 20 s of the departure, then again with a power curve 15 %
+  # stronger and --compare on the first: the train gets to 10 km/h sooner, and the summary and the
+  # report say so.
+  cp -r "$source_dir/samples/vehicle" "$work/vehicle"
+  sed -e 's|^vehicle = .*|vehicle = "vehicle"|' -e 's|^duration_s = .*|duration_s = 20.0|' \
+    -e "s|^chain = .*|chain = ['$(host_path "$libs/$sentrel")']|" \
+    "$source_dir/samples/scenarios/departure.toml" >"$work/departure.toml"
+  cabhost "$fixed_host" run "$work/departure.toml" --out "$work/before" --no-plots || { show_output; fail "the first run failed"; }
+  curve=$work/vehicle/plugin/notch/PowerCurrent.csv
+  awk -F, -v OFS=, '/^[0-9]/ { for (i = 2; i <= NF; i++) $i = sprintf("%.0f", $i * 1.15) } { print }' "$curve" >"$work/curve"
+  cp "$work/curve" "$curve"
+  cabhost "$fixed_host" run "$work/departure.toml" --out "$work/after" --no-plots --compare "$(host_path "$work/before")"
+  status=$?
+  [ $status -eq 0 ] || { show_output; fail "cabhost ended with status $status"; }
+  [ -s "$work/before/levels.csv" ] || fail "the first run wrote no levels.csv"
+  grep -Eq '^  time to 10 km/h +[0-9.]+ s +[0-9.]+ s +-[0-9.]+ s \(-[0-9]+ %\)$' "$work/stdout" ||
+    { show_output; fail "the summary does not show the earlier time to 10 km/h"; }
+  grep -q '"compare":{"label":' "$work/after/report.html" || fail "the report holds no earlier run"
+  echo "tuning ($runner): $(grep 'time to 10 km/h' "$work/stdout")"
   ;;
 interrupt)
   # Ctrl+C (SIGINT, which Wine hands to the console's handler) while the frames run: the run stops
