@@ -291,7 +291,11 @@ std::string scenario(const NewVehicleSettings& settings, const std::string& name
          "[[event]]\ntime = 2.5\nlabel = \"power notch "
       << power << "\"\npower = " << power
       << "\n\n"
-         "[[event]]\nspeed_above = 60.0\nlabel = \"power off at 60 km/h\"\npower = 0\n";
+         "[[event]]\nspeed_above = 60.0\nlabel = \"power off at 60 km/h\"\npower = 0\n\n"
+         "# What the departure must show, checked after the frames: a run that misses one names it and\n"
+         "# ends with status 5. Tighten the bounds as the vehicle takes shape, and they keep it so.\n"
+         "[[expect]]\nlabel = \"standing while the brake is on\"\nspeed_kmh = [0, 0.5]\nat_s = 2.0\n\n"
+         "[[expect]]\nlabel = \"60 km/h within 60 s\"\nreach_kmh = 60\nwithin_s = [0, 60]\n";
     return s.str();
 }
 
@@ -403,7 +407,8 @@ int newVehicleCommand(const NewVehicleSettings& settings, std::ostream& out, std
         << "  NeedleTable/: linear needle tables (placeholders)\n"
         << "  atsmotornoise/0.wav to 40.wav, bc.wav, sap.wav, sapHigh.wav: placeholder sounds\n"
         << "  plugin/detailmodules.txt: chains Sentrel.dll, which passes the driver's handles on\n"
-        << "  " << scenarioFile(name) << ": a departure scenario, whose runs go to " << text(fs::path("out") / scenarioPath.stem()) << "\n";
+        << "  " << scenarioFile(name) << ": a departure scenario, whose runs go to "
+        << text(fs::path("out") / scenarioPath.stem()) << "\n";
     if (settings.pluginCopies.empty()) {
         out << "copy Corvane.dll and Sentrel.dll (both of your simulator's word size) into " << text(plugin) << "\n";
     } else {
@@ -416,10 +421,10 @@ int newVehicleCommand(const NewVehicleSettings& settings, std::ostream& out, std
         out << "      cabhost run " << commandArgument(scenarioPath) << "\n";
     } else if (!settings.pluginCopies.empty()) {
         out << "      cabhost run " << commandArgument(scenarioPath) << " --plugin "
-            << commandArgument(plugin / "Corvane.dll")
-            << "\n";
+            << commandArgument(plugin / "Corvane.dll") << "\n";
     } else {
-        out << "      then run " << scenarioFile(name) << " with --plugin and Corvane's DLL, or name a native Sentrel library "
+        out << "      then run " << scenarioFile(name)
+            << " with --plugin and Corvane's DLL, or name a native Sentrel library "
                "in its chain\n";
     }
     return 0;

@@ -61,9 +61,11 @@ TEST(NewVehicle, PassesTheCheckAndMovesInItsDeparture) {
         ASSERT_FALSE(trace.rows.empty());
         float top = 0.0f;
         for (const cabhost::TraceRow& row : trace.rows) top = std::max(top, std::fabs(row.state.speed));
-        // The power goes off at 60 km/h; every event of the departure fires.
+        // The power goes off at 60 km/h; every event of the departure fires, and it meets what it
+        // expects of itself.
         EXPECT_GT(top, 60.0f) << runOut.str();
         EXPECT_EQ(outcome.simulation.firedEvents.size(), 5u) << runOut.str();
+        EXPECT_NE(runOut.str().find("expectations: 2 of 2 met"), std::string::npos) << runOut.str();
     }
 }
 
