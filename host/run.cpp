@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
+#include <memory>
 #include <sstream>
 
 #include "corvane/plugin.h"
@@ -165,19 +166,99 @@ TraceRow traceRow(const PluginSession& session, const host::VehicleState& state,
 
 }  // namespace
 
+namespace {
+
+// Where a run's frames come from, each in one place: the scenario's clock driving the train model,
+// or the states of a recorded run.
+class FrameSource {
+public:
+    virtual ~FrameSource() = default;
+    // The host clock that the run's seconds count from, and how many seconds it lasts at most.
+    int32_t startMs() const { return startMs_; }
+    double totalS() const { return totalS_; }
+    // The vehicle state of the next frame; false when the run is over.
+    virtual bool next(host::VehicleState& state) = 0;
+    // After a frame's Elapse: the frame's share of the recording (the time up to the next frame)
+    // and whatever the handles the plug-in returned change before it.
+    virtual void advance(const host::Handles& out, const HostInputs& inputs, AudioCapture& audio) = 0;
+
+protected:
+    int32_t startMs_ = 0;
+    double totalS_ = 0.0;
+};
+
+class ModelFrames final : public FrameSource {
+public:
+    ModelFrames(const Scenario& sc, const CurrentTables& tables) : sc_(sc), tables_(tables), clock_(sc.clock) {
+        startMs_ = timeMs_ = sc.clock.startTimeMs;
+        totalS_ = sc.durationS;
+        train_.locationM = sc.startLocationM;
+        train_.speedKmh = sc.startSpeedKmh;
+        train_.bpKpa = train_.erKpa = sc.model.bpChargedKpa;
+        train_.mrKpa = (sc.model.mrCutInKpa + sc.model.mrCutOutKpa) / 2.0;
+        intervalMs_ = clock_.nextIntervalMs();
+    }
+    bool next(host::VehicleState& state) override {
+        const int64_t next = static_cast<int64_t>(timeMs_) + intervalMs_;
+        if (next > INT32_MAX || (next - startMs_) > std::llround(totalS_ * 1000.0)) return false;
+        timeMs_ = static_cast<int32_t>(next);
+        state = vehicleState(train_, timeMs_);
+        return true;
+    }
+    void advance(const host::Handles& out, const HostInputs& inputs, AudioCapture& audio) override {
+        intervalMs_ = clock_.nextIntervalMs();
+        captureAudio(audio, intervalMs_);
+        TrainInputs applied;
+        applied.handles = out;
+        applied.doorsClosed = inputs.doorsClosed;
+        applied.driverBrake = inputs.brake;
+        applied.brakeNotches = sc_.spec.brakeNotches;
+        stepTrain(sc_.model, tables_, train_, applied, intervalMs_ / 1000.0);
+    }
+
+private:
+    const Scenario& sc_;
+    const CurrentTables& tables_;
+    Clock clock_;
+    TrainState train_;
+    int32_t timeMs_ = 0, intervalMs_ = 0;
+};
+
+class ReplayFrames final : public FrameSource {
+public:
+    explicit ReplayFrames(const Scenario& sc) : states_(loadReplay(*sc.replay)) {
+        startMs_ = states_.front().time;  // a replay holds at least one state
+        totalS_ = std::min(sc.durationS > 0.0 ? sc.durationS : 1e18, (states_.back().time - startMs_) / 1000.0);
+    }
+    bool next(host::VehicleState& state) override {
+        if (index_ >= states_.size()) return false;
+        state = states_[index_++];
+        return (state.time - startMs_) / 1000.0 <= totalS_ + 1e-9;
+    }
+    void advance(const host::Handles&, const HostInputs&, AudioCapture& audio) override {
+        if (index_ < states_.size()) captureAudio(audio, states_[index_].time - states_[index_ - 1].time);
+    }
+
+private:
+    std::vector<host::VehicleState> states_;
+    size_t index_ = 0;
+};
+
+}  // namespace
+
 Simulation simulate(const Scenario& sc, PluginSession& session, const CurrentTables& tables, const ProgressFn& progress,
                     const FrameFn& afterFrame) {
     Simulation sim;
     sim.trace.hasCorvane = session.linked;
     std::array<int32_t, 256> panel{}, sound{};
-
-    std::vector<host::VehicleState> replay;
-    if (sc.replay) replay = loadReplay(*sc.replay);
-    const int32_t startMs = replay.empty() ? sc.clock.startTimeMs : replay.front().time;
-    const double durationS = sc.durationS;
-    const double totalS = replay.empty()
-                              ? durationS
-                              : std::min(durationS > 0.0 ? durationS : 1e18, (replay.back().time - startMs) / 1000.0);
+    std::unique_ptr<FrameSource> frames;
+    if (sc.replay) {
+        frames = std::make_unique<ReplayFrames>(sc);
+    } else {
+        frames = std::make_unique<ModelFrames>(sc, tables);
+    }
+    const int32_t startMs = frames->startMs();
+    const double totalS = frames->totalS();
     if (session.linked) {
         startAudioCapture(sim.audio);
     } else {
@@ -185,20 +266,9 @@ Simulation simulate(const Scenario& sc, PluginSession& session, const CurrentTab
     }
     startSoundLevels(sim.levels, session.linked);
 
-    TrainState train;
-    train.locationM = sc.startLocationM;
-    train.speedKmh = sc.startSpeedKmh;
-    train.bpKpa = train.erKpa = sc.model.bpChargedKpa;
-    train.mrKpa = (sc.model.mrCutInKpa + sc.model.mrCutOutKpa) / 2.0;
-
     HostInputs inputs;
-    Clock clock(sc.clock);
     size_t nextEvent = 0;
     double lastFiredS = 0.0;
-    int32_t timeMs = startMs;
-    int32_t intervalMs = replay.empty() ? clock.nextIntervalMs() : 0;
-    size_t replayIndex = 0;
-
     for (;;) {
         // Between frames, so that an interrupted run still ends through Dispose and the cleanup.
         if (platform::hostInterrupted()) {
@@ -206,42 +276,19 @@ Simulation simulate(const Scenario& sc, PluginSession& session, const CurrentTab
             break;
         }
         host::VehicleState state{};
-        if (replay.empty()) {
-            const int64_t next = static_cast<int64_t>(timeMs) + intervalMs;
-            if (next > INT32_MAX || (next - startMs) > std::llround(totalS * 1000.0)) break;
-            timeMs = static_cast<int32_t>(next);
-            state = vehicleState(train, timeMs);
-        } else {
-            if (replayIndex >= replay.size()) break;
-            state = replay[replayIndex++];
-            if ((state.time - startMs) / 1000.0 > totalS + 1e-9) break;
-            timeMs = state.time;
-        }
-        const double nowS = (timeMs - startMs) / 1000.0;
+        if (!frames->next(state)) break;
+        const double nowS = (state.time - startMs) / 1000.0;
 
         fireDueEvents(sc, session, state, nowS, inputs, nextEvent, lastFiredS, sim);
         host::Handles out{};
         const std::optional<std::string> error = elapseAndRecordArrays(session, state, panel, sound, out, sim);
         sim.trace.rows.push_back(traceRow(session, state, inputs, out));
         recordSoundLevels(sim.levels, nowS);
-
         if (error) {
             sim.error = *error;
             break;
         }
-
-        if (replay.empty()) {
-            intervalMs = clock.nextIntervalMs();
-            captureAudio(sim.audio, intervalMs);
-            TrainInputs applied;
-            applied.handles = out;
-            applied.doorsClosed = inputs.doorsClosed;
-            applied.driverBrake = inputs.brake;
-            applied.brakeNotches = sc.spec.brakeNotches;
-            stepTrain(sc.model, tables, train, applied, intervalMs / 1000.0);
-        } else if (replayIndex < replay.size()) {
-            captureAudio(sim.audio, replay[replayIndex].time - timeMs);
-        }
+        frames->advance(out, inputs, sim.audio);
         if (progress) progress(nowS, totalS);
         if (afterFrame) afterFrame(sim.trace.rows.back(), nowS, totalS);
     }
