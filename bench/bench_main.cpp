@@ -100,6 +100,10 @@ void printTable(const TableReporter& r, std::optional<double> instructionsPerFra
         {"Load / libsndfile, side by side (median of ratios)", r.counter(load, "ratio"), "%.2f", "≤ 1.3", true, 1.3});
     rows.push_back({"cabhost render of the departure, times real time",
                     r.counter("CabhostRenderDeparture", "x_real_time"), "%.0f×", "≥ 200×", false, 200.0});
+    rows.push_back({"cabhost run of the departure, plain (mean)", r.counter("CabhostRunCompare", "plain_ms"), "%.0f ms",
+                    "", true, 0.0});
+    rows.push_back({"cabhost run --compare / plain run (median of ratios)", r.counter("CabhostRunCompare", "ratio"),
+                    "%.2f", "≤ 1.2", true, 1.2});
 
     std::printf("\n");
     for (const std::string& line : bench::machineLines(BUILD_DESCRIPTION)) std::printf("%s  \n", line.c_str());

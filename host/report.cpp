@@ -10,6 +10,7 @@
 
 #include "host/report_assets.h"
 #include "host/run.h"
+#include "sound/motor_layers.h"
 
 namespace cabhost {
 namespace {
@@ -577,6 +578,10 @@ std::string reportData(const ReportInput& in) {
     out += ',';
     appendAudio(out, in);
     out += ',';
+    // The mode chart's ladder: every mode Corvane knows, and 100 (no current) between power and brake.
+    out += "\"modes\":[" + std::to_string(sound::NoCurrentMode);
+    for (const int32_t mode : sound::PulseModes) out += "," + std::to_string(mode);
+    out += "],";
     appendExpectations(out, in.expectations ? *in.expectations : std::vector<ExpectationResult>{});
     out += ',';
     appendComparison(out, in, points, gauges);

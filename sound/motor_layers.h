@@ -103,29 +103,23 @@ struct Row {
     Gain gain;
 };
 
-// The modes that a row can name, numbered 0 to ModeCount − 1; -1 for 100 and anything unknown.
-constexpr int ModeCount = 17;
+// The main circuit's modes (pulseMode) that a row can name, power modes in the order a rising
+// voltage ratio passes through them, then the brake modes; 100 (no current) keys no layer. This is
+// the one list of the modes: the host's report takes its mode chart from it.
+constexpr std::array<int32_t, 17> PulseModes = {1, 2, 3, 5, 9, 15, 27, 45, 99, 101, 102, 103, 105, 109, 115, 127, 145};
+constexpr int ModeCount = static_cast<int>(PulseModes.size());
+constexpr int32_t NoCurrentMode = 100;
+
+// Each mode's number 0 to ModeCount − 1, looked up in one step on the per-frame path.
+constexpr auto ModeIndexTable = [] {
+    std::array<int8_t, PulseModes.back() + 1> table{};
+    table.fill(-1);
+    for (int i = 0; i < ModeCount; ++i) table[PulseModes[i]] = static_cast<int8_t>(i);
+    return table;
+}();
+// -1 for 100 and anything unknown.
 constexpr int modeIndex(int32_t mode) {
-    switch (mode) {
-        case 1: return 0;
-        case 2: return 1;
-        case 3: return 2;
-        case 5: return 3;
-        case 9: return 4;
-        case 15: return 5;
-        case 27: return 6;
-        case 45: return 7;
-        case 99: return 8;
-        case 101: return 9;
-        case 102: return 10;
-        case 103: return 11;
-        case 105: return 12;
-        case 109: return 13;
-        case 115: return 14;
-        case 127: return 15;
-        case 145: return 16;
-        default: return -1;
-    }
+    return mode >= 0 && mode < static_cast<int32_t>(ModeIndexTable.size()) ? ModeIndexTable[mode] : -1;
 }
 
 // The modes as bits of a set.

@@ -446,10 +446,10 @@
     { key: 'outBrake', label: 'returned brake', color: '#b03a1e', digits: 0, stepped: true, width: 2 },
   ], { axes: [leftAxis('notch', { incrs: [1, 2, 5, 10] }), blankRightAxis()] });
 
-  // The main-circuit mode as named steps: power modes above "no current", brake modes below, each
-  // ladder in the order a rising voltage ratio passes through it.
+  // The main-circuit mode as named steps: power modes above "no current" (100), brake modes below;
+  // by number, each ladder is in the order a rising voltage ratio passes through it.
   (function modeChart() {
-    const ladder = [145, 127, 115, 109, 105, 103, 102, 101, 100, 99, 45, 27, 15, 9, 5, 3, 2, 1];
+    const ladder = [...run.modes].sort((a, b) => b - a);
     const c = card(main, 'Main-circuit mode', 'pulseMode', 'Power modes above 100 (no current), brake modes below, each in the order a rising voltage ratio passes through them.');
     if (!hasData('pulseMode')) {
       c.body.append(el('p', { class: 'missing', text: corvaneOnly }));

@@ -19,6 +19,7 @@
 #include "corvane/plugin.h"
 #include "interface/indices.h"
 #include "sound/audio_log.h"
+#include "sound/motor_layers.h"
 
 namespace {
 
@@ -56,9 +57,7 @@ class CorvaneRun : public ::testing::Test {
 protected:
     void SetUp() override { resetProcessWide(); }
     void TearDown() override { resetProcessWide(); }
-    static void resetProcessWide() {
-        platform::releaseAllKeys();
-    }
+    static void resetProcessWide() { platform::releaseAllKeys(); }
 
     static std::unique_ptr<frame::Plugin> freshPlugin() {
         auto p = std::make_unique<frame::Plugin>();
@@ -282,6 +281,20 @@ TEST(Guide, IndexAndKeyTablesListExactlyWhatThePlugInsUse) {
     EXPECT_EQ(guideIndices("Sound indices Sentrel writes"), expand(frame::SentrelSoundIndices));
     EXPECT_EQ(guideIndices("Keys Corvane handles"), expand(frame::CorvaneKeys));
     EXPECT_EQ(guideIndices("Keys Sentrel handles"), expand(frame::SentrelKeys));
+}
+
+TEST(Guide, ModeTablesListEveryModeCorvaneKnows) {
+    std::set<int32_t> listed;
+    bool inSection = false;
+    for (const std::string& line : guideLines()) {
+        if (line.starts_with("#")) {
+            if (inSection) break;
+            inSection = trimmed(line.substr(line.find_first_not_of('#'))) == "The main circuit's modes";
+        } else if (inSection && line.starts_with("| ") && line.size() > 2 && std::isdigit(line[2])) {
+            listed.insert(std::stoi(cells(line)[0]));
+        }
+    }
+    EXPECT_EQ(listed, std::set<int32_t>(sound::PulseModes.begin(), sound::PulseModes.end()));
 }
 
 TEST(Guide, BeaconDistancesAreTheCheckSpeedsOverSevenPointTwoAndPickTheirOwnCheckSpeed) {
