@@ -624,9 +624,14 @@ std::string reportHtml(const ReportInput& in) {
     page += reportData(in);
     page += "</script>\n<script>\n";
     page += assets::uplotScript();
-    page += "\n</script>\n<script>\n";
-    page += assets::pageScript();
-    page += "</script>\n</body>\n</html>\n";
+    // The page's own script, in its parts, in one function of its own.
+    page += "\n</script>\n<script>\n(function () {\n'use strict';\n";
+    for (const std::string_view part : {assets::pageFrameScript(), assets::pageTablesScript(),
+                                        assets::pageChartsScript(), assets::pageSoundScript(), assets::pageScript()}) {
+        page += part;
+        page += '\n';
+    }
+    page += "})();\n</script>\n</body>\n</html>\n";
     return page;
 }
 

@@ -10,6 +10,12 @@ namespace cabhost::assets {
 std::string_view uplotScript();   // uPlot's minified browser build
 std::string_view uplotStyle();    // its style sheet
 std::string_view uplotLicence();  // its licence text, shipped inside every page
+// The page's own script in its parts, run in this order: the frame and chart machinery, the tables,
+// the charts of the trace, the sound, and the part that draws them all.
+std::string_view pageFrameScript();
+std::string_view pageTablesScript();
+std::string_view pageChartsScript();
+std::string_view pageSoundScript();
 std::string_view pageScript();
 std::string_view pageStyle();
 
