@@ -100,29 +100,27 @@ void record(AudioCall call, uint32_t voiceId, uint32_t operationSet, float value
     if (world.recording) world.records.push_back({call, voiceId, operationSet, value});
 }
 
-// What apply does, but nothing is recorded.
-inline void applyUnrecorded(const PendingRequest& request) {
+// What a request changes in its voice: a start, a stop, a volume or a frequency ratio; false for
+// any other call.
+inline bool change(const PendingRequest& request) {
     AudioSourceVoiceObject* v = request.voice;
     switch (request.call) {
-        case AudioCall::SetVolume: v->volume = request.value; break;
-        case AudioCall::SetFrequencyRatio: v->frequencyRatio = request.value; break;
-        case AudioCall::Start: v->started = true; break;
-        case AudioCall::Stop: v->started = false; break;
-        default: break;
+        case AudioCall::Start: v->started = true; return true;
+        case AudioCall::Stop: v->started = false; return true;
+        case AudioCall::SetVolume: v->volume = request.value; return true;
+        case AudioCall::SetFrequencyRatio: v->frequencyRatio = request.value; return true;
+        default: return false;
     }
 }
 
-// Applies a request now: start, stop, volume or frequency ratio.
+// The commit's step while no test records the requests.
+inline void applyUnrecorded(const PendingRequest& request) {
+    change(request);
+}
+
+// Applies a request now, recorded for the tests that watch the requests take effect.
 void apply(const PendingRequest& request) {
-    AudioSourceVoiceObject* v = request.voice;
-    switch (request.call) {
-        case AudioCall::Start: v->started = true; break;
-        case AudioCall::Stop: v->started = false; break;
-        case AudioCall::SetVolume: v->volume = request.value; break;
-        case AudioCall::SetFrequencyRatio: v->frequencyRatio = request.value; break;
-        default: return;
-    }
-    record(request.call, v->id, request.operationSet, request.value);
+    if (change(request)) record(request.call, request.voice->id, request.operationSet, request.value);
 }
 
 // Room for this many waiting requests per voice: a volume, a ratio, a start and a stop in a frame.
