@@ -34,35 +34,29 @@ function drawTimeline(page) {
     8,
   );
   const lanes = Math.max(1, ...placed.map((p) => p.lane + 1));
-  const draw = (u) => {
-    const ctx = u.ctx;
-    const { left, top, width, height } = u.bbox;
-    const laneH = height / lanes;
-    ctx.save();
-    ctx.beginPath();
-    ctx.rect(left, top, width, height);
-    ctx.clip();
-    ctx.font = 12 * dpr() + 'px system-ui, sans-serif';
-    ctx.textBaseline = 'middle';
-    const xs = run.events.map((e) => u.valToPos(e.t, 'x', true) - left);
-    const spots = placeLabels(xs, run.events.map((e) => ctx.measureText(e.text).width + 14 * dpr()), width, lanes);
-    run.events.forEach((e, i) => {
-      const x = xs[i] + left;
-      const { lane, leftward } = spots[i];
-      const y = top + laneH * (lane + 0.5);
-      ctx.fillStyle = '#26303f';
-      ctx.beginPath();
-      ctx.moveTo(x, y - 5 * dpr());
-      ctx.lineTo(x + 5 * dpr(), y);
-      ctx.lineTo(x, y + 5 * dpr());
-      ctx.closePath();
-      ctx.fill();
-      ctx.fillStyle = '#1d2430';
-      ctx.textAlign = leftward ? 'right' : 'left';
-      ctx.fillText(e.text, leftward ? x - 3 * dpr() : x + 7 * dpr(), y);
+  const draw = (u) =>
+    inPlot(u, (ctx, { left, top, width, height }) => {
+      const laneH = height / lanes;
+      ctx.font = 12 * dpr() + 'px system-ui, sans-serif';
+      ctx.textBaseline = 'middle';
+      const xs = run.events.map((e) => u.valToPos(e.t, 'x', true) - left);
+      const spots = placeLabels(xs, run.events.map((e) => ctx.measureText(e.text).width + 14 * dpr()), width, lanes);
+      run.events.forEach((e, i) => {
+        const x = xs[i] + left;
+        const { lane, leftward } = spots[i];
+        const y = top + laneH * (lane + 0.5);
+        ctx.fillStyle = '#26303f';
+        ctx.beginPath();
+        ctx.moveTo(x, y - 5 * dpr());
+        ctx.lineTo(x + 5 * dpr(), y);
+        ctx.lineTo(x, y + 5 * dpr());
+        ctx.closePath();
+        ctx.fill();
+        ctx.fillStyle = '#1d2430';
+        ctx.textAlign = leftward ? 'right' : 'left';
+        ctx.fillText(e.text, leftward ? x - 3 * dpr() : x + 7 * dpr(), y);
+      });
     });
-    ctx.restore();
-  };
   makeChart('timeline', c.body, 36 + 20 * lanes, [{ label: 'event', scale: 'y', show: false }], [times, times.map(() => null)], {
     legend: false,
     scales: { y: { auto: false, range: [0, 1] } },
@@ -211,41 +205,35 @@ function drawElements(page) {
   const light = (r, v) => v === 0 ? !isSound[r] : (isSound[r] && (v === 2 || v === -10000));
   const rows = E.length;
   const endOf = (e, i) => (i + 1 < e.t.length ? e.t[i + 1] : fullMax);
-  const draw = (u) => {
-    const ctx = u.ctx;
-    const { left, top, width, height } = u.bbox;
-    const rowH = height / rows;
-    ctx.save();
-    ctx.beginPath();
-    ctx.rect(left, top, width, height);
-    ctx.clip();
-    ctx.font = 11 * dpr() + 'px system-ui, sans-serif';
-    ctx.textBaseline = 'middle';
-    E.forEach((e, r) => {
-      const y = top + r * rowH + 2 * dpr();
-      const h = rowH - 4 * dpr();
-      const playedOnce = [];
-      for (let i = 0; i < e.t.length; i++) {
-        const start = u.valToPos(e.t[i], 'x', true);
-        if (isSound[r] && e.v[i] === 1 && start >= left && start <= left + width) playedOnce.push(start);
-        const x0 = Math.max(left, start);
-        const x1 = Math.min(left + width, u.valToPos(endOf(e, i), 'x', true));
-        if (x1 <= left || x0 >= left + width || x1 - x0 < 0.1) continue;
-        ctx.fillStyle = colourOf(r, e.v[i]);
-        ctx.fillRect(x0, y, Math.max(dpr(), x1 - x0 - dpr()), h);
-        const label = meaning(r, e.v[i]);
-        if (x1 - x0 > ctx.measureText(label).width + 8 * dpr()) {
-          ctx.fillStyle = light(r, e.v[i]) ? '#3b4350' : '#ffffff';
-          ctx.fillText(label, x0 + 4 * dpr(), y + h / 2);
+  const draw = (u) =>
+    inPlot(u, (ctx, { left, top, width, height }) => {
+      const rowH = height / rows;
+      ctx.font = 11 * dpr() + 'px system-ui, sans-serif';
+      ctx.textBaseline = 'middle';
+      E.forEach((e, r) => {
+        const y = top + r * rowH + 2 * dpr();
+        const h = rowH - 4 * dpr();
+        const playedOnce = [];
+        for (let i = 0; i < e.t.length; i++) {
+          const start = u.valToPos(e.t[i], 'x', true);
+          if (isSound[r] && e.v[i] === 1 && start >= left && start <= left + width) playedOnce.push(start);
+          const x0 = Math.max(left, start);
+          const x1 = Math.min(left + width, u.valToPos(endOf(e, i), 'x', true));
+          if (x1 <= left || x0 >= left + width || x1 - x0 < 0.1) continue;
+          ctx.fillStyle = colourOf(r, e.v[i]);
+          ctx.fillRect(x0, y, Math.max(dpr(), x1 - x0 - dpr()), h);
+          const label = meaning(r, e.v[i]);
+          if (x1 - x0 > ctx.measureText(label).width + 8 * dpr()) {
+            ctx.fillStyle = light(r, e.v[i]) ? '#3b4350' : '#ffffff';
+            ctx.fillText(label, x0 + 4 * dpr(), y + h / 2);
+          }
         }
-      }
-      // A play-once request lasts one frame: marked over the frames around it, so that it shows
-      // at any zoom, however many frames share a pixel.
-      ctx.fillStyle = SOUND.get(1)[1];
-      for (const x of playedOnce) ctx.fillRect(x - 1.5 * dpr(), y - 2 * dpr(), 3 * dpr(), h + 4 * dpr());
+        // A play-once request lasts one frame: marked over the frames around it, so that it shows
+        // at any zoom, however many frames share a pixel.
+        ctx.fillStyle = SOUND.get(1)[1];
+        for (const x of playedOnce) ctx.fillRect(x - 1.5 * dpr(), y - 2 * dpr(), 3 * dpr(), h + 4 * dpr());
+      });
     });
-    ctx.restore();
-  };
   const onCursor = (u) => {
     const { left, top } = u.cursor;
     if (left == null || left < 0 || top == null || top < 0) return;

@@ -19,6 +19,18 @@ const trim = (v) => String(+v.toFixed(6));
 const fixed = (d, unit) => (u, v) => (v == null ? '–' : v.toFixed(d) + (unit ? ' ' + unit : ''));
 const clamp = (v, lo, hi) => Math.min(hi, Math.max(lo, v));
 
+// Draws fn(ctx, box) on a chart's canvas, clipped to its plot area.
+function inPlot(u, fn) {
+  const ctx = u.ctx;
+  const box = u.bbox;
+  ctx.save();
+  ctx.beginPath();
+  ctx.rect(box.left, box.top, box.width, box.height);
+  ctx.clip();
+  fn(ctx, box);
+  ctx.restore();
+}
+
 function card(parent, title, unit, explain) {
   const c = el('section', { class: 'card' });
   const h = el('h2', {}, title);
@@ -111,55 +123,45 @@ function createPage(run) {
 
   function drawEvents(u) {
     if (!run.events.length) return;
-    const ctx = u.ctx;
-    const { left, top, width, height } = u.bbox;
-    ctx.save();
-    ctx.beginPath();
-    ctx.rect(left, top, width, height);
-    ctx.clip();
-    ctx.strokeStyle = 'rgba(70, 80, 100, 0.5)';
-    ctx.lineWidth = dpr();
-    ctx.setLineDash([4 * dpr(), 4 * dpr()]);
-    ctx.beginPath();
-    for (const e of run.events) {
-      const x = Math.round(u.valToPos(e.t, 'x', true)) + 0.5;
-      ctx.moveTo(x, top);
-      ctx.lineTo(x, top + height);
-    }
-    ctx.stroke();
-    ctx.restore();
+    inPlot(u, (ctx, { top, height }) => {
+      ctx.strokeStyle = 'rgba(70, 80, 100, 0.5)';
+      ctx.lineWidth = dpr();
+      ctx.setLineDash([4 * dpr(), 4 * dpr()]);
+      ctx.beginPath();
+      for (const e of run.events) {
+        const x = Math.round(u.valToPos(e.t, 'x', true)) + 0.5;
+        ctx.moveTo(x, top);
+        ctx.lineTo(x, top + height);
+      }
+      ctx.stroke();
+    });
   }
 
   function drawExpectations(u) {
     if (!expectations.length) return;
-    const ctx = u.ctx;
-    const { left, top, width, height } = u.bbox;
-    ctx.save();
-    ctx.beginPath();
-    ctx.rect(left, top, width, height);
-    ctx.clip();
-    for (const e of expectations) {
-      const colour = e.met ? '46, 158, 68' : '208, 52, 44';
-      if (e.t != null) {
-        const x = Math.round(u.valToPos(e.t, 'x', true)) + 0.5;
-        ctx.strokeStyle = 'rgba(' + colour + ', 0.8)';
-        ctx.lineWidth = 2 * dpr();
-        ctx.beginPath();
-        ctx.moveTo(x, top);
-        ctx.lineTo(x, top + height);
-        ctx.stroke();
-      } else if (e.from != null && e.to != null) {
-        const x0 = u.valToPos(e.from, 'x', true);
-        const x1 = u.valToPos(e.to, 'x', true);
-        // A window: its two edges, and a light wash between them.
-        ctx.fillStyle = 'rgba(' + colour + ', 0.05)';
-        ctx.fillRect(x0, top, Math.max(dpr(), x1 - x0), height);
-        ctx.fillStyle = 'rgba(' + colour + ', 0.6)';
-        ctx.fillRect(x0, top, dpr(), height);
-        ctx.fillRect(x1 - dpr(), top, dpr(), height);
+    inPlot(u, (ctx, { top, height }) => {
+      for (const e of expectations) {
+        const colour = e.met ? '46, 158, 68' : '208, 52, 44';
+        if (e.t != null) {
+          const x = Math.round(u.valToPos(e.t, 'x', true)) + 0.5;
+          ctx.strokeStyle = 'rgba(' + colour + ', 0.8)';
+          ctx.lineWidth = 2 * dpr();
+          ctx.beginPath();
+          ctx.moveTo(x, top);
+          ctx.lineTo(x, top + height);
+          ctx.stroke();
+        } else if (e.from != null && e.to != null) {
+          const x0 = u.valToPos(e.from, 'x', true);
+          const x1 = u.valToPos(e.to, 'x', true);
+          // A window: its two edges, and a light wash between them.
+          ctx.fillStyle = 'rgba(' + colour + ', 0.05)';
+          ctx.fillRect(x0, top, Math.max(dpr(), x1 - x0), height);
+          ctx.fillStyle = 'rgba(' + colour + ', 0.6)';
+          ctx.fillRect(x0, top, dpr(), height);
+          ctx.fillRect(x1 - dpr(), top, dpr(), height);
+        }
       }
-    }
-    ctx.restore();
+    });
   }
 
   function placePlayhead(u) {

@@ -28,9 +28,65 @@ function colour(v) {
   return RAMP[RAMP.length - 1][1];
 }
 
+// A chart of the sound rows (layers 0 to 40 from the top, then the air sounds) over even time cells:
+// each cell in the colour colourOf(row, cell) gives it, the rows named on the left. over(ctx, box)
+// draws on top; readRow(row, cell) is the read-out's text for the cell under the pointer.
+function layerGrid(page, name, parent, rowHeight, grid, colourOf, over, readRow) {
+  const { makeChart, leftAxis, blankRightAxis, dpr } = page;
+  const { names, startS, cellS, cols } = grid;
+  const rows = names.length;
+  const image = document.createElement('canvas');
+  image.width = Math.max(1, cols);
+  image.height = Math.max(1, rows);
+  const ictx = image.getContext('2d');
+  const pixels = ictx.createImageData(image.width, image.height);
+  for (let r = 0; r < rows; r++) {
+    for (let k = 0; k < cols; k++) pixels.data.set([...colourOf(r, k), 255], 4 * (r * cols + k));
+  }
+  ictx.putImageData(pixels, 0, 0);
+  const draw = (u) =>
+    inPlot(u, (ctx, box) => {
+      const x0 = u.valToPos(startS, 'x', true);
+      const x1 = u.valToPos(startS + cols * cellS, 'x', true);
+      ctx.imageSmoothingEnabled = false;
+      ctx.drawImage(image, 0, 0, cols, rows, x0, box.top, x1 - x0, box.height);
+      if (over) over(ctx, box);
+    });
+  const readout = el('div', { class: 'heat-readout', id: grid.readoutId, text: grid.hint });
+  const onCursor = (u) => {
+    const { left, top } = u.cursor;
+    if (left == null || left < 0 || top == null || top < 0) return;
+    const r = Math.floor((top / (u.bbox.height / dpr())) * rows);
+    const t = u.posToVal(left, 'x');
+    const k = Math.floor((t - startS) / cellS);
+    if (r < 0 || r >= rows || k < 0 || k >= cols) return;
+    readout.textContent = (r < 41 ? 'layer ' + names[r] : names[r]) + ' at ' + t.toFixed(2) + ' s: ' + readRow(r, k);
+  };
+  // Row r's centre sits at rows − r − 0.5.
+  const labelled = [0, 5, 10, 15, 20, 25, 30, 35, 40, 41, 42, 43].filter((r) => r < rows);
+  const xs = [];
+  for (let k = 0; k < cols; k++) xs.push(startS + k * cellS);
+  makeChart(name, parent, rows * rowHeight + 40, [{ label: name, scale: 'y', show: false }], [xs, xs.map(() => null)], {
+    legend: false,
+    scales: { y: { auto: false, range: [0, rows] } },
+    axes: [
+      leftAxis('layer', {
+        grid: { show: false },
+        font: '11px system-ui, sans-serif',
+        splits: () => labelled.map((r) => rows - r - 0.5),
+        values: (u, splits) => splits.map((y) => names[Math.round(rows - y - 0.5)]),
+      }),
+      blankRightAxis(),
+    ],
+    draw: [draw],
+    setCursor: onCursor,
+  });
+  parent.append(readout);
+}
+
 // The 41 motor-noise layers and the three air sounds, volume over time.
 function drawHeatMap(page) {
-  const { run, main, card, makeChart, leftAxis, blankRightAxis, dpr } = page;
+  const { run, main, card, dpr } = page;
   const L = run.levels;
   const c = card(main, 'Sound layers', 'volume over time',
     'The 41 motor-noise layers and the three air sounds as the software audio engine applied them; hover for the volume and the pitch (frequency ratio). ' +
@@ -52,42 +108,12 @@ function drawHeatMap(page) {
   c.heading.append(el('span', { class: 'scale-bar' }, 'volume 0', scale, '1', negative, 'negative'));
 
   const rows = L.rows.length;
-  const cols = L.volume[0].length;
-  const image = document.createElement('canvas');
-  image.width = cols;
-  image.height = rows;
-  const ictx = image.getContext('2d');
-  const pixels = ictx.createImageData(cols, rows);
-  for (let r = 0; r < rows; r++) {
-    for (let k = 0; k < cols; k++) {
-      const [red, green, blue] = colour(L.volume[r][k]);
-      const p = 4 * (r * cols + k);
-      pixels.data[p] = red;
-      pixels.data[p + 1] = green;
-      pixels.data[p + 2] = blue;
-      pixels.data[p + 3] = 255;
-    }
-  }
-  ictx.putImageData(pixels, 0, 0);
-  const endS = L.startS + cols * L.cellS;
-
-  const draw = (u) => {
-    const ctx = u.ctx;
-    const { left, top, width, height } = u.bbox;
-    const x0 = u.valToPos(L.startS, 'x', true);
-    const x1 = u.valToPos(endS, 'x', true);
-    ctx.save();
-    ctx.beginPath();
-    ctx.rect(left, top, width, height);
-    ctx.clip();
-    ctx.imageSmoothingEnabled = false;
-    ctx.drawImage(image, 0, 0, cols, rows, x0, top, x1 - x0, height);
+  const separators = (ctx, { left, top, width, height }) => {
     // Lines between the motor-noise layers and the air sounds, and every fifth layer.
     ctx.strokeStyle = 'rgba(255, 255, 255, 0.9)';
     ctx.lineWidth = dpr();
     ctx.beginPath();
-    for (let r = 5; r < rows; r += 5) {
-      if (r >= 41) break;
+    for (let r = 5; r < rows && r < 41; r += 5) {
       const y = Math.round(top + (height * r) / rows) + 0.5;
       ctx.moveTo(left, y);
       ctx.lineTo(left + width, y);
@@ -102,52 +128,18 @@ function drawHeatMap(page) {
     ctx.moveTo(left, y41);
     ctx.lineTo(left + width, y41);
     ctx.stroke();
-    ctx.restore();
   };
-
-  const heatReadout = el('div', { class: 'heat-readout', id: 'heat-readout', text: 'Hover over a row for its volume and pitch.' });
-  const onCursor = (u) => {
-    const { left, top } = u.cursor;
-    if (left == null || left < 0 || top == null || top < 0) return;
-    const h = u.bbox.height / dpr();
-    const r = Math.floor((top / h) * rows);
-    const t = u.posToVal(left, 'x');
-    const k = Math.floor((t - L.startS) / L.cellS);
-    if (r < 0 || r >= rows || k < 0 || k >= cols) return;
+  const grid = { names: L.rows, startS: L.startS, cellS: L.cellS, cols: L.volume[0].length, readoutId: 'heat-readout', hint: 'Hover over a row for its volume and pitch.' };
+  layerGrid(page, 'soundLayers', c.body, 11, grid, (r, k) => colour(L.volume[r][k]), separators, (r, k) => {
     const v = L.volume[r][k];
-    const f = L.ratio[r][k];
-    const who = r < 41 ? 'layer ' + L.rows[r] : L.rows[r];
-    heatReadout.textContent =
-      who + ' at ' + t.toFixed(2) + ' s: ' +
-      (v == null ? 'not sounding' : 'volume ' + v.toFixed(3) + ', pitch ' + f.toFixed(3) + ' × recorded (frequency ratio)');
-  };
-
-  // Rows top to bottom: layers 0 to 40, then the air sounds; row r's centre sits at rows − r − 0.5.
-  const labelled = [0, 5, 10, 15, 20, 25, 30, 35, 40, 41, 42, 43].filter((r) => r < rows);
-  const xs = [];
-  for (let k = 0; k < cols; k++) xs.push(L.startS + k * L.cellS);
-  makeChart('soundLayers', c.body, rows * 11 + 40, [{ label: 'layers', scale: 'y', show: false }], [xs, xs.map(() => null)], {
-    legend: false,
-    scales: { y: { auto: false, range: [0, rows] } },
-    axes: [
-      leftAxis('layer', {
-        grid: { show: false },
-        font: '11px system-ui, sans-serif',
-        splits: () => labelled.map((r) => rows - r - 0.5),
-        values: (u, splits) => splits.map((y) => L.rows[Math.round(rows - y - 0.5)]),
-      }),
-      blankRightAxis(),
-    ],
-    draw: [draw],
-    setCursor: onCursor,
+    return v == null ? 'not sounding' : 'volume ' + v.toFixed(3) + ', pitch ' + L.ratio[r][k].toFixed(3) + ' × recorded (frequency ratio)';
   });
-  c.body.append(heatReadout);
 }
 
 // Which layers sound differently from the earlier run: red where this run is louder, blue where
 // it is quieter, by how much.
 function drawLayerDifference(page) {
-  const { run, before, main, card, makeChart, leftAxis, blankRightAxis, dpr } = page;
+  const { run, before, main, card } = page;
   const D = before && before.layers;
   if (!D) return;
   const names = run.levels ? run.levels.rows : D.difference.map((_, r) => String(r));
@@ -160,64 +152,16 @@ function drawLayerDifference(page) {
   const details = el('details', {}, el('summary', { text: D.changes.length ? new Set(D.changes.map((l) => l.row)).size + ' layers sound differently: when, and by how much' : list[0] }));
   if (D.changes.length) details.append(el('ul', { class: 'layer-changes' }, ...list.map((text) => el('li', { text }))));
   c.card.append(details);
-  const rows = D.difference.length;
-  const cols = rows ? D.difference[0].length : 0;
-  const image = document.createElement('canvas');
-  image.width = Math.max(1, cols);
-  image.height = Math.max(1, rows);
-  const ictx = image.getContext('2d');
-  const pixels = ictx.createImageData(image.width, image.height);
-  for (let r = 0; r < rows; r++) {
-    for (let k = 0; k < cols; k++) {
-      const d = clamp(D.difference[r][k] || 0, -1, 1);
-      const a = Math.abs(d) < 0.05 ? 0 : Math.abs(d);
-      const p = 4 * (r * cols + k);
-      const rgb = d > 0 ? [255, 255 - 200 * a, 255 - 210 * a] : [255 - 210 * a, 255 - 150 * a, 255];
-      pixels.data.set([...rgb.map(Math.round), 255], p);
-    }
-  }
-  ictx.putImageData(pixels, 0, 0);
-  const endS = D.startS + cols * D.cellS;
-  const draw = (u) => {
-    const { left, top, width, height } = u.bbox;
-    const x0 = u.valToPos(D.startS, 'x', true);
-    const x1 = u.valToPos(endS, 'x', true);
-    u.ctx.save();
-    u.ctx.beginPath();
-    u.ctx.rect(left, top, width, height);
-    u.ctx.clip();
-    u.ctx.imageSmoothingEnabled = false;
-    u.ctx.drawImage(image, 0, 0, cols, rows, x0, top, x1 - x0, height);
-    u.ctx.restore();
+  const alike = (d) => Math.abs(d) < 0.05;
+  const colourOf = (r, k) => {
+    const d = clamp(D.difference[r][k] || 0, -1, 1);
+    const a = alike(d) ? 0 : Math.abs(d);
+    return (d > 0 ? [255, 255 - 200 * a, 255 - 210 * a] : [255 - 210 * a, 255 - 150 * a, 255]).map(Math.round);
   };
-  const readout = el('div', { class: 'heat-readout', id: 'difference-readout', text: 'Hover over a row for the difference.' });
-  const onCursor = (u) => {
-    const { left, top } = u.cursor;
-    if (left == null || left < 0 || top == null || top < 0) return;
-    const r = Math.floor((top / (u.bbox.height / dpr())) * rows);
-    const t = u.posToVal(left, 'x');
-    const k = Math.floor((t - D.startS) / D.cellS);
-    if (r < 0 || r >= rows || k < 0 || k >= cols) return;
+  const cols = D.difference.length ? D.difference[0].length : 0;
+  const grid = { names, startS: D.startS, cellS: D.cellS, cols, readoutId: 'difference-readout', hint: 'Hover over a row for the difference.' };
+  layerGrid(page, 'layerDifference', c.body, 8, grid, colourOf, null, (r, k) => {
     const d = D.difference[r][k];
-    readout.textContent = who(r) + ' at ' + t.toFixed(2) + ' s: ' + (Math.abs(d) < 0.05 ? 'as in the earlier run' : (d > 0 ? 'louder' : 'quieter') + ' by ' + Math.abs(d).toFixed(2));
-  };
-  const labelled = [0, 5, 10, 15, 20, 25, 30, 35, 40, 41, 42, 43].filter((r) => r < rows);
-  const xs = [];
-  for (let k = 0; k < cols; k++) xs.push(D.startS + k * D.cellS);
-  makeChart('layerDifference', c.body, rows * 8 + 40, [{ label: 'difference', scale: 'y', show: false }], [xs, xs.map(() => null)], {
-    legend: false,
-    scales: { y: { auto: false, range: [0, rows] } },
-    axes: [
-      leftAxis('layer', {
-        grid: { show: false },
-        font: '11px system-ui, sans-serif',
-        splits: () => labelled.map((r) => rows - r - 0.5),
-        values: (u, splits) => splits.map((y) => names[Math.round(rows - y - 0.5)]),
-      }),
-      blankRightAxis(),
-    ],
-    draw: [draw],
-    setCursor: onCursor,
+    return alike(d) ? 'as in the earlier run' : (d > 0 ? 'louder' : 'quieter') + ' by ' + Math.abs(d).toFixed(2);
   });
-  c.body.append(readout);
 }
