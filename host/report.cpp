@@ -448,30 +448,24 @@ void appendExpectations(std::string& out, const std::vector<ExpectationResult>& 
         out += ',';
         appendKey(out, "happened");
         appendString(out, r.happened);
+        const auto moment = [&](double t) {
+            out += ",\"t\":";
+            appendNumber(out, t, 3);
+        };
+        const auto window = [&](double from, double to) {
+            out += ",\"from\":";
+            appendNumber(out, from, 3);
+            out += ",\"to\":";
+            appendNumber(out, to, 3);
+        };
         switch (e.kind) {
             case ExpectKind::SpeedAt:
-            case ExpectKind::PanelAt:
-                out += ",\"t\":";
-                appendNumber(out, e.atS, 3);
-                break;
-            case ExpectKind::ReachSpeed:
-                out += ",\"from\":";
-                appendNumber(out, e.min, 3);
-                out += ",\"to\":";
-                appendNumber(out, e.max, 3);
-                break;
-            case ExpectKind::PanelOver:
-                out += ",\"from\":";
-                appendNumber(out, e.fromS, 3);
-                out += ",\"to\":";
-                appendNumber(out, e.toS, 3);
-                break;
+            case ExpectKind::PanelAt: moment(e.atS); break;
+            case ExpectKind::ReachSpeed: window(e.min, e.max); break;
+            case ExpectKind::PanelOver: window(e.fromS, e.toS); break;
             case ExpectKind::ModeReached:
             case ExpectKind::PluginBrake:
-            case ExpectKind::SoundStarted:
-                out += ",\"t\":";
-                appendNumber(out, e.byS, 3);
-                break;
+            case ExpectKind::SoundStarted: moment(e.byS); break;
         }
         out += '}';
     }

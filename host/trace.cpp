@@ -173,13 +173,19 @@ bool readTraceCsv(const platform::Path& file, Trace& t, std::string& error) {
         const auto found = std::find(header.begin(), header.end(), key);
         return found == header.end() ? -1 : static_cast<int>(found - header.begin());
     };
-    for (const char* key : FixedColumns) {
-        if (columnOf(key) < 0) {
-            error = name + ":1: not a trace written by cabhost: the header has no column " + key;
+    t.hasCorvane = columnOf(CorvaneColumns[0]) >= 0;
+    std::vector<int> columnAt;
+    for (const char* key : FixedColumns) columnAt.push_back(columnOf(key));
+    if (t.hasCorvane) {
+        for (const char* key : CorvaneColumns) columnAt.push_back(columnOf(key));
+    }
+    for (size_t k = 0; k < columnAt.size(); ++k) {
+        if (columnAt[k] < 0) {
+            error = name + ":1: not a trace written by cabhost: the header has no column " +
+                    (k < std::size(FixedColumns) ? FixedColumns[k] : CorvaneColumns[k - std::size(FixedColumns)]);
             return false;
         }
     }
-    t.hasCorvane = columnOf(CorvaneColumns[0]) >= 0;
     std::vector<std::pair<int, int>> panelColumns, soundColumns;  // (column, element)
     for (size_t c = 0; c < header.size(); ++c) {
         for (auto [prefix, list, log] : {std::tuple{std::string_view("panel_"), &panelColumns, &t.panel},
@@ -200,40 +206,28 @@ bool readTraceCsv(const platform::Path& file, Trace& t, std::string& error) {
         if (line.empty()) continue;
         const std::vector<std::string_view> fields = splitFields(line);
         bool ok = fields.size() == header.size();
-        const auto number = [&](std::string_view key, auto& value) {
-            if (ok) ok = parseField(fields[columnOf(key)], value);
-        };
+        // The fixed columns, then Corvane's, in the order they are written.
+        size_t next = 0;
+        const auto number = [&](auto& value) { ok = ok && parseField(fields[columnAt[next++]], value); };
         TraceRow r;
         host::VehicleState& s = r.state;
-        int32_t doors = 0;
-        number("time_ms", s.time);
-        number("location_m", s.location);
-        number("speed_kmh", s.speed);
-        number("driver_reverser", r.driverReverser);
-        number("driver_power", r.driverPower);
-        number("driver_brake", r.driverBrake);
-        number("doors_closed", doors);
-        number("out_reverser", r.out.reverser);
-        number("out_power", r.out.power);
-        number("out_brake", r.out.brake);
-        number("current_a", s.current);
-        number("bc_kpa", s.bcPressure);
-        number("mr_kpa", s.mrPressure);
-        number("er_kpa", s.erPressure);
-        number("bp_kpa", s.bpPressure);
-        number("sap_kpa", s.sapPressure);
+        int32_t doors = 0, hold = 0;
+        number(s.time);
+        number(s.location);
+        number(s.speed);
+        for (int32_t* v :
+             {&r.driverReverser, &r.driverPower, &r.driverBrake, &doors, &r.out.reverser, &r.out.power, &r.out.brake})
+            number(*v);
+        for (float* v : {&s.current, &s.bcPressure, &s.mrPressure, &s.erPressure, &s.bpPressure, &s.sapPressure})
+            number(*v);
         r.doorsClosed = doors != 0;
         if (t.hasCorvane) {
             CorvaneView& c = r.corvane;
-            int32_t hold = 0;
-            number("pulse_mode", c.pulseMode);
-            number("voltage_ratio", c.voltageRatio);
-            number("motor_speed_kmh", c.motorSpeed);
-            number("motor_current_a", c.motorCurrent);
-            number("line_voltage_v", c.lineVoltage);
-            number("effective_notch", c.effectiveNotch);
-            number("hold_flag", hold);
-            number("displayed_sap_kpa", c.displayedSap);
+            number(c.pulseMode);
+            for (float* v : {&c.voltageRatio, &c.motorSpeed, &c.motorCurrent, &c.lineVoltage}) number(*v);
+            number(c.effectiveNotch);
+            number(hold);
+            number(c.displayedSap);
             c.holdFlag = hold != 0;
         }
         std::array<int32_t, 256> panelNow = panel, soundNow = sound;
