@@ -11,6 +11,8 @@
 namespace cabhost {
 namespace {
 
+constexpr int MaxFigureSpeedKmh = 1000;
+
 double secondsOf(const TraceRow& row, int32_t startMs) {
     return (row.state.time - startMs) / 1000.0;
 }
@@ -28,7 +30,8 @@ void speedFigures(const Trace& t, int32_t startMs, std::vector<Figure>& figures)
     }
     const double topKmh = std::fabs(t.rows[top].state.speed);
     size_t row = 0;
-    for (int kmh = 10; kmh <= topKmh; kmh += 10) {
+    // Up to the top speed, and never more rows than a train's speeds can fill.
+    for (int kmh = 10; kmh <= topKmh && kmh <= MaxFigureSpeedKmh; kmh += 10) {
         while (std::fabs(t.rows[row].state.speed) < kmh) ++row;
         figures.push_back({"time to " + std::to_string(kmh) + " km/h", "s", 2, secondsOf(t.rows[row], startMs)});
     }

@@ -144,6 +144,8 @@ bool readSoundLevelsCsv(const platform::Path& file, SoundLevels& levels, std::st
             }
             levels.volume.push_back(v);
         }
+        // Times run forward, as the frames did.
+        ok = ok && std::isfinite(timeS) && (levels.timeS.empty() || timeS >= levels.timeS.back());
         if (!ok || p != end || levels.timeS.size() >= MaxFrames) {
             error = name + ":" + std::to_string(lineNumber) + ": not a row of sound levels written by cabhost";
             levels = {};

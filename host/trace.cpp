@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -236,6 +237,8 @@ bool readTraceCsv(const platform::Path& file, Trace& t, std::string& error) {
                 if (ok) ok = parseField(fields[column], (*values)[element]);
             }
         }
+        // A state beyond the numbers a run can hold (infinity, not a number) is no state of a run.
+        ok = ok && std::isfinite(s.location) && std::isfinite(s.speed);
         if (!ok) {
             error = name + ":" + std::to_string(lineNumber) + ": not a row of a trace written by cabhost";
             return false;

@@ -100,11 +100,18 @@ TEST(CompareFiles, TraceAndLevelsReadBackAsWritten) {
     EXPECT_TRUE(std::isnan(read.volume[5]));
     EXPECT_EQ(read.volume[6], 0.25f);
 
-    // A row cut short is named with its line; a folder without a run says what --compare needs.
+    // A row cut short, or with a speed no run has, is named with its line; a folder without a run
+    // says what --compare needs.
     std::string csv = hosttest::readFile(dir.path() / "a.csv");
-    hosttest::writeFile(dir.path() / "c.csv", csv.substr(0, csv.find('\n', csv.find('\n') + 1) - 3) + "\n");
+    const size_t row2 = csv.find('\n') + 1, row3 = csv.find('\n', row2) + 1;
+    hosttest::writeFile(dir.path() / "c.csv", csv.substr(0, row3 - 3) + "\n");
     EXPECT_FALSE(cabhost::readTraceCsv(dir.path() / "c.csv", back, error));
     EXPECT_NE(error.find("c.csv:2: "), std::string::npos) << error;
+    std::string infinite = csv.substr(0, row3);
+    infinite.replace(infinite.find(',', infinite.find(',', row2) + 1) + 1, 3, "inf");  // speed_kmh
+    hosttest::writeFile(dir.path() / "d.csv", infinite);
+    EXPECT_FALSE(cabhost::readTraceCsv(dir.path() / "d.csv", back, error));
+    EXPECT_NE(error.find("d.csv:2: "), std::string::npos) << error;
     cabhost::Comparison c;
     EXPECT_FALSE(cabhost::loadComparison(dir.path() / "none", c, error));
     EXPECT_EQ(error.rfind("--compare needs an earlier run's output folder: cannot open ", 0), 0u) << error;
