@@ -12,5 +12,6 @@ std::string_view uplotStyle();    // its style sheet
 std::string_view uplotLicence();  // its licence text, shipped inside every page
 std::string_view pageScript();
 std::string_view pageStyle();
+std::string_view watchScript();  // added to the report that `cabhost watch` serves
 
 }  // namespace cabhost::assets
