@@ -43,6 +43,14 @@ std::string reloadScript(uint64_t runId) {
            std::string(assets::watchScript()) + "</script>\n";
 }
 
+// A page in place of the report, which reloads itself as the report does.
+std::string statusPage(const std::string& heading, const std::string& text, const std::string& said, uint64_t runId) {
+    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>cabhost watch: " +
+           heading + "</title>\n</head>\n<body>\n<h1>" + heading + "</h1>\n<p>" + text + "</p>\n" +
+           (said.empty() ? "" : "<pre id=\"run-error\">" + htmlEscaped(said) + "</pre>\n") + reloadScript(runId) +
+           "</body>\n</html>\n";
+}
+
 std::string contentType(const std::string& name) {
     const std::string ext = platform::pathToUtf8(fs::u8path(name).extension());
     if (ext == ".html") return "text/html; charset=utf-8";
@@ -121,7 +129,8 @@ platform::HttpReply answer(const Shown& shown, const fs::path& outDir, const std
     if (*name == "report.html") {
         if (shown.error) return {200, "text/html; charset=utf-8", errorPage(*shown.error, shown.runId)};
         if (shown.page) return {200, "text/html; charset=utf-8", *shown.page};
-        return {503, "text/plain; charset=utf-8", "the first run has not finished\n"};
+        return {200, "text/html; charset=utf-8",
+                statusPage("The first run is under way", "This page shows its report once it has finished.", "", 0)};
     }
     std::optional<std::string> body = readWholeFile(outDir / fs::u8path(*name));
     if (!body) return {404, "text/plain; charset=utf-8", "no such file in the run's output folder\n"};
@@ -156,10 +165,10 @@ std::string watchedPage(const std::string& page, uint64_t runId) {
 }
 
 std::string errorPage(const std::string& message, uint64_t runId) {
-    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>cabhost watch: the run "
-           "failed</title>\n</head>\n<body>\n<h1>The run failed</h1>\n<p>The report comes back when the next run "
-           "goes through; this page reloads itself after a saved change.</p>\n<pre id=\"run-error\">" +
-           htmlEscaped(message) + "</pre>\n" + reloadScript(runId) + "</body>\n</html>\n";
+    return statusPage("The run failed",
+                      "The report comes back when the next run goes through; this page reloads itself after a saved "
+                      "change.",
+                      message, runId);
 }
 
 FileStamps stampFiles(const std::vector<platform::Path>& roots, const std::vector<platform::Path>& leftOut) {
