@@ -185,7 +185,10 @@ FileStamps stampFiles(const std::vector<platform::Path>& roots, const std::vecto
         std::error_code ec;
         const fs::file_status status = fs::status(root, ec);
         if (fs::is_regular_file(status)) stamp(root);
-        if (!fs::is_directory(status)) continue;
+        // An output folder that is the vehicle folder itself: what the runs write is not a save.
+        if (!fs::is_directory(status) || std::find(skipped.begin(), skipped.end(), comparable(root)) != skipped.end()) {
+            continue;
+        }
         fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec), end;
         for (; !ec && it != end; it.increment(ec)) {
             std::error_code type;
