@@ -308,6 +308,9 @@ watch)
   [ "$runner" = native ] && host=$build_dir/host/cabhost
   cabhost "$host" watch "$work/departure.toml" --out "$work/out" &
   runner_pid=$!
+  # The program itself, not the shell that started it; on a failure it must not outlive the test.
+  watching() { pgrep -f "cabhost(\.exe)? watch .*$(basename "$work")"; }
+  trap 'kill -KILL $(watching) 2>/dev/null' EXIT
   said() { cat "$work/stdout"* 2>/dev/null | tr -d '\r'; }
   for _ in $(seq 600); do said | grep -q '^cabhost: run 1 ' && break; sleep 0.2; done
   base=$(said | grep -o 'http://127\.0\.0\.1:[0-9]*')
@@ -325,8 +328,7 @@ watch)
   for p in '/../departure.toml' '/..%5cdeparture.toml' '/%2e%2e/departure.toml' '/C:%5cwindows%5cwin.ini' '/Z:/etc/hostname'; do
     [ "$(get "$p")" = 404 ] || fail "$p was served"
   done
-  # The program itself, not the shell that started it.
-  program=$(pgrep -f "cabhost(\.exe)? watch .*$(basename "$work")") || fail "no running cabhost to interrupt"
+  program=$(watching) || fail "no running cabhost to interrupt"
   kill -INT $program
   wait $runner_pid
   status=$?
