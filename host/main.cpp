@@ -11,6 +11,7 @@
 #include "host/check.h"
 #include "host/new_vehicle.h"
 #include "host/run.h"
+#include "host/watch.h"
 #include "platform/host.h"
 
 namespace {
@@ -66,6 +67,17 @@ int cabhostMain(std::vector<std::string> args, const platform::Path& argument0) 
                       "pace the frames to the wall clock, so a plug-in DLL's own sound is heard live, with a "
                       "status line (speed, notch, mode)");
 
+        std::string watchScenario, watchOut, watchPlugin;
+        CLI::App* watch = app.add_subcommand(
+            "watch",
+            "Runs a scenario and serves its report on this computer only (the address is printed); runs it "
+            "again when a file of the vehicle or the scenario is saved, the page reloading itself with the "
+            "previous run beside the new one. Ctrl+C ends it");
+        watch->add_option("SCENARIO", watchScenario, "the scenario file (TOML)")->required();
+        watch->add_option("--out", watchOut, "the output folder (default: out/<scenario name>)");
+        watch->add_option("--plugin", watchPlugin,
+                          "a plug-in library to drive through its exports instead of Corvane linked in");
+
         std::string newFolder;
         cabhost::NewVehicleSettings fresh;
         CLI::App* create = app.add_subcommand(
@@ -88,6 +100,14 @@ int cabhostMain(std::vector<std::string> args, const platform::Path& argument0) 
             fresh.folder = argumentPath(newFolder);
             cabhost::findLibrariesBeside(ownExecutable(argument0), fresh);
             return cabhost::newVehicleCommand(fresh, std::cout, std::cerr);
+        }
+
+        if (watch->parsed()) {
+            cabhost::WatchSettings settings;
+            settings.scenarioFile = argumentPath(watchScenario);
+            if (!watchOut.empty()) settings.outDir = argumentPath(watchOut);
+            if (!watchPlugin.empty()) settings.pluginLibrary = argumentPath(watchPlugin);
+            return cabhost::watchCommand(settings, std::cout, std::cerr);
         }
 
         std::vector<platform::Path> named;

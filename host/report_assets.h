@@ -18,5 +18,6 @@ std::string_view pageChartsScript();
 std::string_view pageSoundScript();
 std::string_view pageScript();
 std::string_view pageStyle();
+std::string_view watchScript();  // added to the report that `cabhost watch` serves
 
 }  // namespace cabhost::assets

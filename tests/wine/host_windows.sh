@@ -27,6 +27,10 @@
 #          tuning           the short departure, then again with a stronger power curve and
 #                           --compare on the first: the summary and the report show the change
 #          interrupt        SIGINT (Ctrl+C) during a --realtime run: status 130, no mirror left
+#          watch            cabhost watch (the release host) on a vehicle copy: the report served on
+#                           127.0.0.1, a saved table reruns, a faulty one puts its file and line on
+#                           the page, nothing outside the output folder is served, Ctrl+C ends it
+#                           with status 130
 #          long-path        a vehicle folder and an output folder past Windows' path length: check
 #                           and run name the limit
 #          package          scripts/package into WORK, then the guide's first hour inside it with
@@ -318,6 +322,42 @@ interrupt)
   [ -e "$work/out/.cabhost-vehicle" ] && fail "the mirror was left in the output folder"
   [ -e "$work/out/trace.csv" ] && fail "results were written after the interruption"
   echo "interrupt ($runner): status $status"
+  ;;
+watch)
+  cp -r "$source_dir/samples/vehicle" "$work/vehicle"
+  sed -e 's|^vehicle = .*|vehicle = "vehicle"|' -e '/^chain = /d' -e 's|^duration_s = .*|duration_s = 10.0|' \
+    "$source_dir/samples/scenarios/departure.toml" >"$work/departure.toml"
+  host=$source_dir/dist/windows-$runner/cabhost.exe
+  [ "$runner" = native ] && host=$build_dir/host/cabhost
+  cabhost "$host" watch "$work/departure.toml" --out "$work/out" &
+  runner_pid=$!
+  # The program itself, not the shell that started it; on a failure it must not outlive the test.
+  watching() { pgrep -f "cabhost(\.exe)? watch .*$(basename "$work")"; }
+  trap 'kill -KILL $(watching) 2>/dev/null' EXIT
+  said() { cat "$work/stdout"* 2>/dev/null | tr -d '\r'; }
+  for _ in $(seq 600); do said | grep -q '^cabhost: run 1 ' && break; sleep 0.2; done
+  base=$(said | grep -o 'http://127\.0\.0\.1:[0-9]*')
+  [ -n "$base" ] || { said; fail "no address printed"; }
+  get() { curl -s --path-as-is -o "$work/page" -w '%{http_code}' "$base$1"; }
+  # until_run N: the server hands out run N within 60 s.
+  until_run() { for _ in $(seq 300); do [ "$(curl -s "$base/run-id")" = "$1" ] && return 0; sleep 0.2; done; return 1; }
+  [ "$(get /report.html)" = 200 ] && grep -q cabhostWatchRun "$work/page" || fail "the report is not served"
+  echo "; saved" >>"$work/vehicle/plugin/notch/PowerParams.txt"
+  until_run 2 || fail "a saved change did not rerun"
+  sed -i '0,/^0,/s/^0,/0,abc/' "$work/vehicle/plugin/notch/PowerCurrent.csv"
+  until_run 3 || fail "a faulty table did not rerun"
+  get /report.html >/dev/null
+  grep -q 'PowerCurrent.csv&quot; line [0-9]*:' "$work/page" || { cat "$work/page"; fail "the page does not show the error's file and line"; }
+  for p in '/../departure.toml' '/..%5cdeparture.toml' '/%2e%2e/departure.toml' '/C:%5cwindows%5cwin.ini' '/Z:/etc/hostname'; do
+    [ "$(get "$p")" = 404 ] || fail "$p was served"
+  done
+  program=$(watching) || fail "no running cabhost to interrupt"
+  kill -INT $program
+  wait $runner_pid
+  status=$?
+  [ $status -eq 130 ] || { show_output; fail "cabhost watch ended with status $status, expected 130"; }
+  [ -e "$work/out/.cabhost-vehicle" ] && fail "the mirror was left in the output folder"
+  echo "watch ($runner): three runs served, status $status"
   ;;
 long-path)
   # Windows opens no path past 259 characters: a vehicle folder or an output folder that long is
