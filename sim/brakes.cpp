@@ -23,6 +23,7 @@ void loadBrakes(frame::Plugin&) {
 }
 
 void emergencyLatchStep(frame::Plugin& p, FrameContext& f) {
+    if (!p.input.ebLatch) return;
     const int32_t n = p.input.serviceNotches;
     host::Handles& out = f.out;
     BrakeState& b = p.sim.brakes;

@@ -25,7 +25,7 @@ struct BrakeState {
 };
 
 void loadBrakes(frame::Plugin& plugin);
-// Last of the output handle rules, while the emergency latch is on.
+// After the output handle rules; acts only while the emergency latch is on.
 void emergencyLatchStep(frame::Plugin& plugin, FrameContext& frame);
 // After the output handle rules.
 void releaseSequencingStep(frame::Plugin& plugin, FrameContext& frame);

@@ -48,10 +48,10 @@ void beginOperationSet(FrameState& fs, FrameContext& f) {
 
 // The chained plug-ins take the driver's handles; the brake handle passes only when the keyboard
 // gate lets it through.
-void chainedPluginsStep(frame::Plugin& p, FrameContext& f) {
+void chainedPluginsStep(frame::Plugin& p, FrameContext& f, KeyboardReader readKeyboard) {
     const frame::InputState& in = p.input;
     chain::Gates gates;
-    gates.brake = brakeGate(p.sim.keyboard, in.serviceNotches, in.driverHandles.brake);
+    gates.brake = brakeGate(p.sim.keyboard, readKeyboard, in.serviceNotches, in.driverHandles.brake);
     f.out = chain::stepChainedPlugins(p.chain, f.state, f.panel, f.sound, in.driverHandles.power,
                                       in.driverHandles.brake, in.driverHandles.reverser, gates);
 }
@@ -65,9 +65,9 @@ void emergencyLatchSounds(frame::SoundTriggers& tr, int32_t* sound) {
     sound[EmergencyLatchReleased] = tr.ebOff224.consume();
 }
 
-void learningAndClockStep(frame::Plugin& p, FrameContext& f) {
-    learningStep(p, f);
-    p.sim.frame.previousTime = f.state.time;
+// The time step of the next frame is measured from here.
+void clockStep(FrameState& fs, const FrameContext& f) {
+    fs.previousTime = f.state.time;
 }
 
 // The switches and handles of the cab, the brake pipe charging and the doors and speed events.
@@ -103,7 +103,6 @@ void finalHandlesStep(frame::Plugin& p, FrameContext& f) {
     f.panel[PowerNotchSent] = f.out.power;
     f.panel[BrakeNotchSent] = f.out.brake;
     f.panel[ElectricBrakeHolds] = p.sim.brakes.holdFlag ? 1 : 0;
-    cylinderExhaustMuteStep(p, f);
 }
 
 void negativeNotchFlashStep(frame::Plugin& p, FrameContext& f) {
@@ -123,7 +122,6 @@ void indicatorLampsStep(frame::Plugin& p, FrameContext& f) {
     using namespace frame::PanelIndex;
     const frame::InputState& in = p.input;
     int32_t* panel = f.panel;
-    regenerationMatchStep(p, f);
     panel[RegenerationMatchLamp] =
         ((p.sim.mode.pulseMode == 1 && p.sim.traction.repowerTimer > 750) || in.regenerationMatch) ? 1 : 0;
     panel[AlwaysOnFirst] = 1;
@@ -134,12 +132,8 @@ void indicatorLampsStep(frame::Plugin& p, FrameContext& f) {
     panel[SwitchesFiveAndSix] = (in.toggle5 && in.toggle6) ? 1 : 0;
 }
 
-// The needles, the switch lamp and the needle adjustment display.
-void gaugesStep(frame::Plugin& p, FrameContext& f) {
-    needlesStep(p, f);
-    modeStepTimerAdvance(p, f);
-    f.panel[frame::PanelIndex::SwitchTwelve] = p.input.toggle12 ? 1 : 0;
-    adjustmentDisplayStep(p, f);
+void switchTwelveLampStep(const frame::InputState& in, FrameContext& f) {
+    f.panel[frame::PanelIndex::SwitchTwelve] = in.toggle12 ? 1 : 0;
 }
 
 sound::MotorNoiseInputs motorNoiseInputs(const frame::Plugin& p, const FrameContext& frame) {
@@ -158,8 +152,12 @@ sound::MotorNoiseInputs motorNoiseInputs(const frame::Plugin& p, const FrameCont
     return in;
 }
 
-// Last before the commit: one volume and one frequency-ratio request per loaded layer, in the frame's set.
-void motorNoiseStep(frame::Plugin& p, const FrameContext& f) {
+// Last before the commit: the rewinds the mode machine named, then one volume and one
+// frequency-ratio request per loaded layer, in the frame's set.
+void motorNoiseStep(frame::Plugin& p, const FrameContext& f, LayerRewinds rewinds) {
+    for (int layer = 0; layer < sound::MotorNoiseLayers; ++layer) {
+        if (rewinds.contains(layer)) sound::rewindMotorLayer(p.audio, layer);
+    }
     sound::applyMotorNoise(p.audio.motorNoise, sound::motorNoiseLevels(motorNoiseInputs(p, f)), f.operationSet);
 }
 
@@ -173,7 +171,6 @@ void previousValuesStep(frame::Plugin& p, FrameContext& f) {
     storePreviousBrakeValues(p, f);
     fs.previousAbsoluteSpeed = fs.absoluteSpeed;
     p.sim.instruments.previousLineVoltage = p.sim.instruments.lineVoltage;
-    noiseSharesStep(p, f);
 }
 
 }  // namespace
@@ -226,34 +223,43 @@ void outputHandleRules(frame::Plugin& p, FrameContext& f) {
     if (in.powerLimitMode == 0 && out.power > 2) out.power = 2;
     if (in.powerLimitMode == 1 && out.power > 3) out.power = 3;
     out.auxCommand = 0;
-    if (in.ebLatch) emergencyLatchStep(p, f);
 }
 
-host::Handles elapse(frame::Plugin& p, const host::VehicleState& state, int32_t* panel, int32_t* sound) {
+host::Handles elapse(frame::Plugin& p, const host::VehicleState& state, int32_t* panel, int32_t* sound,
+                     const FrameKeys& keys) {
     FrameContext f{state, p.config, panel, sound};
     // The pause key first: a paused engine restarts before this frame's requests.
-    sound::beginAudioFrame(p.audio);
+    sound::beginAudioFrame(p.audio, keys.pauseDown);
     beginOperationSet(p.sim.frame, f);
     motionStep(p.sim.frame, f);
-    chainedPluginsStep(p, f);
+    chainedPluginsStep(p, f, keys.readKeyboard);
     outputHandleRules(p, f);
+    emergencyLatchStep(p, f);
     releaseSequencingStep(p, f);
     emergencyLatchSounds(p.input.triggers, sound);
-    learningAndClockStep(p, f);
+    learningStep(p, f);
+    clockStep(p.sim.frame, f);
     regenNoLoadCurrentStep(p, f);
     cabSoundsStep(p, f);
     tractionStep(p, f);
     blendingStep(p, f);
     displayedSapStep(p, f);
     finalHandlesStep(p, f);
+    cylinderExhaustMuteStep(p, f);
     motorCurrentStep(p, f);
-    modeMachineStep(p, f);
+    const LayerRewinds rewinds = modeMachineStep(p, f);
     negativeNotchFlashStep(p, f);
     lineVoltageStep(p, f);
+    regenerationMatchStep(p, f);
     indicatorLampsStep(p, f);
-    gaugesStep(p, f);
+    // The ammeter reads the mode step timer before it moves on.
+    needlesStep(p, f);
+    modeStepTimerAdvance(p, f);
+    switchTwelveLampStep(p.input, f);
+    adjustmentDisplayStep(p, f);
     previousValuesStep(p, f);
-    motorNoiseStep(p, f);
+    noiseSharesStep(p, f);
+    motorNoiseStep(p, f, rewinds);
     // One commit for every audio change of the frame.
     sound::endAudioFrame(p.audio, f.operationSet);
     return f.out;

@@ -43,10 +43,11 @@ struct SimState {
 void loadStartValues(frame::Plugin& plugin);
 // Absolute speed, time step and acceleration.
 void motionStep(FrameState& frameState, FrameContext& frame);
-// After the chained plug-ins: the reverser and power rules on the chained plug-ins' result, then the emergency latch.
+// After the chained plug-ins: the reverser and power rules on the chained plug-ins' result.
 void outputHandleRules(frame::Plugin& plugin, FrameContext& frame);
 // With the indicator lamps: the lamp condition of the regeneration-match lamp.
 void regenerationMatchStep(frame::Plugin& plugin, FrameContext& frame);
-host::Handles elapse(frame::Plugin& plugin, const host::VehicleState& state, int32_t* panel, int32_t* sound);
+host::Handles elapse(frame::Plugin& plugin, const host::VehicleState& state, int32_t* panel, int32_t* sound,
+                     const FrameKeys& keys);
 
 }  // namespace sim

@@ -4,7 +4,6 @@
 #include "sim/mode_machine.h"
 
 #include "sim/plugin_state.h"
-#include "sound/motor_noise.h"
 
 namespace sim {
 namespace {
@@ -39,7 +38,7 @@ struct Inputs {
     int32_t driverPower;
 };
 
-void powerLadder(ModeState& m, sound::AudioState& audio, const TractionState& t, const Inputs& in) {
+void powerLadder(ModeState& m, LayerRewinds& rewinds, const TractionState& t, const Inputs& in) {
     const float r = in.ratio;
     const int32_t p = in.power;
     const float l = in.loadCurrent;
@@ -56,19 +55,19 @@ void powerLadder(ModeState& m, sound::AudioState& audio, const TractionState& t,
     } else if (mode > 99) {
         mode = 99;
     }
-    if (r > 0.16496044f && lowerTo(mode, 45)) sound::rewindMotorLayer(audio, 3);
+    if (r > 0.16496044f && lowerTo(mode, 45)) rewinds.add(3);
     if (r > 0.18348081f && lowerTo(mode, 27)) {
         m.modeStepTimer = 0;
-        sound::rewindMotorLayer(audio, 4);
+        rewinds.add(4);
     }
     if (r > 0.31872252f && lowerTo(mode, 15)) {
         m.modeStepTimer = 0;
-        sound::rewindMotorLayer(audio, 6);
+        rewinds.add(6);
     }
-    if (r > 0.5246001f && lowerTo(mode, 9)) sound::rewindMotorLayer(audio, 8);
+    if (r > 0.5246001f && lowerTo(mode, 9)) rewinds.add(8);
     if (r > 0.7993905f && lowerTo(mode, 5)) {
-        sound::rewindMotorLayer(audio, 10);
-        sound::rewindMotorLayer(audio, 11);
+        rewinds.add(10);
+        rewinds.add(11);
     }
     if (r > 0.924726f) lowerTo(mode, 3);
     if (r > 0.9531526f && t.effectiveNotch >= 2 && mode > 2 && m.modeTimerPower > 250 && in.driverPower != 0) mode = 2;
@@ -146,7 +145,8 @@ void loadModeMachine(frame::Plugin& p) {
     m.fieldRamp = 0.0f;
 }
 
-void modeMachineStep(frame::Plugin& p, FrameContext& f) {
+LayerRewinds modeMachineStep(frame::Plugin& p, FrameContext& f) {
+    LayerRewinds rewinds;
     ModeState& m = p.sim.mode;
     const TractionState& t = p.sim.traction;
     const float current = f.state.current;
@@ -154,7 +154,7 @@ void modeMachineStep(frame::Plugin& p, FrameContext& f) {
     if (current > 0.0f) {
         m.modeTimerPower = addWrapping(m.modeTimerPower, f.timeStep);
         m.modeTimerBrake = 0;
-        powerLadder(m, p.audio, t, in);
+        powerLadder(m, rewinds, t, in);
     } else if (current < 0.0f) {
         m.modeTimerBrake = addWrapping(m.modeTimerBrake, f.timeStep);
         m.modeTimerPower = 0;
@@ -169,6 +169,7 @@ void modeMachineStep(frame::Plugin& p, FrameContext& f) {
         m.modeTimerPower = 0;
         m.modeTimerBrake = 0;
     }
+    return rewinds;
 }
 
 void modeStepTimerAdvance(frame::Plugin& p, FrameContext& f) {

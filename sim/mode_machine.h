@@ -22,9 +22,18 @@ struct ModeState {
     float powerGain = 0.0f, brakeGain = 0.0f;        // current shares for the motor noise
 };
 
+// The motor-noise layers whose recordings a step down the power ladder starts again, one bit per
+// layer. The mode machine only names them: the motor-noise step rewinds them, in layer order.
+struct LayerRewinds {
+    uint64_t layers = 0;
+
+    void add(int layer) { layers |= uint64_t{1} << layer; }
+    bool contains(int layer) const { return ((layers >> layer) & 1u) != 0; }
+};
+
 void loadModeMachine(frame::Plugin& plugin);
 // After the motor current. The needles read modeStepTimer before modeStepTimerAdvance moves it on.
-void modeMachineStep(frame::Plugin& plugin, FrameContext& frame);
+LayerRewinds modeMachineStep(frame::Plugin& plugin, FrameContext& frame);
 void modeStepTimerAdvance(frame::Plugin& plugin, FrameContext& frame);
 // Last of the previous values.
 void noiseSharesStep(frame::Plugin& plugin, FrameContext& frame);

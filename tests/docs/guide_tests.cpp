@@ -71,7 +71,7 @@ protected:
     static void runFrame(frame::Plugin& p, Arrays& a, int32_t timeMs) {
         host::VehicleState state{};
         state.time = timeMs;
-        frame::elapse(p, state, a.panel.data(), a.sound.data());
+        frame::elapse(p, state, a.panel.data(), a.sound.data(), sim::FrameKeys{});
     }
 };
 
@@ -103,7 +103,7 @@ TEST_F(CorvaneRun, ListedKeysChangeWhatTheCabShowsOrPlaysAndNoOtherKeyDoes) {
         Arrays a;
         runFrame(*p, a, 20);
         if (key >= 0) {
-            frame::keyDown(*p, key);
+            frame::keyDown(*p, key, false);
             frame::keyUp(*p, key);
         }
         runFrame(*p, a, 40);

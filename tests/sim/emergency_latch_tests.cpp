@@ -12,6 +12,7 @@ using simtest::BrakeStepTest;
 class EmergencyLatch : public BrakeStepTest {
 protected:
     host::Handles latch(host::Handles out, float current) {
+        p.input.ebLatch = true;
         step.state.current = current;
         sim::FrameContext f = context(out);
         sim::emergencyLatchStep(p, f);
@@ -94,7 +95,7 @@ TEST_F(ReleaseSequence, DoesNothingWhileTheLatchIsOn) {
 }
 
 TEST_F(ReleaseSequence, TheReleaseSoundsReachTheSoundArrayInTheFrame) {
-    frame::keyDown(p, 9);
+    frame::keyDown(p, 9, false);
     frame::keyUp(p, 9);
     host::VehicleState state{};
     int32_t time = 0;
@@ -103,7 +104,7 @@ TEST_F(ReleaseSequence, TheReleaseSoundsReachTheSoundArrayInTheFrame) {
         state.time = time += 20;
         frame(state);
     }
-    frame::keyDown(p, 9);  // latch off
+    frame::keyDown(p, 9, false);  // latch off
     state.time = time += 20;
     frame(state);
     EXPECT_EQ(sound[228], SoundPlayOnce);

@@ -23,6 +23,7 @@ protected:
         sim::FrameContext f = step.context();
         f.out = chained;
         sim::outputHandleRules(p, f);
+        sim::emergencyLatchStep(p, f);
         return f.out;
     }
 
