@@ -29,7 +29,7 @@ void load(Plugin& p) {
     in.toggle5 = in.toggle6 = in.toggle7 = in.toggle8 = false;
     in.negativePowerActive = false;
     in.powerLimitMode = 2;
-    sim::loadStartValues(p);
+    sim::loadStartValues(p.sim, p.config);
 }
 
 void dispose(Plugin& p) {

@@ -3,7 +3,8 @@
 // and lower thresholds are the hysteresis that keeps the mode from chattering.
 #include "sim/mode_machine.h"
 
-#include "sim/plugin_state.h"
+#include "sim/frame_step.h"
+#include "sim/input_state.h"
 
 namespace sim {
 namespace {
@@ -137,20 +138,18 @@ void brakeLadder(ModeState& m, const TractionState& t, const Inputs& in, const B
 
 }  // namespace
 
-void loadModeMachine(frame::Plugin& p) {
-    ModeState& m = p.sim.mode;
+void loadModeMachine(ModeState& m) {
     m.powerGain = 0.0f;
     m.brakeGain = 0.0f;
     m.mode1Timer = 0;
     m.fieldRamp = 0.0f;
 }
 
-LayerRewinds modeMachineStep(frame::Plugin& p, FrameContext& f) {
+LayerRewinds modeMachineStep(ModeState& m, const TractionState& t, const frame::InputState& input, float lineVoltage,
+                             const FrameContext& f) {
     LayerRewinds rewinds;
-    ModeState& m = p.sim.mode;
-    const TractionState& t = p.sim.traction;
     const float current = f.state.current;
-    const Inputs in{t.voltageRatio, f.out.power, f.out.brake, t.loadCurrent, p.input.driverHandles.power};
+    const Inputs in{t.voltageRatio, f.out.power, f.out.brake, t.loadCurrent, input.driverHandles.power};
     if (current > 0.0f) {
         m.modeTimerPower = addWrapping(m.modeTimerPower, f.timeStep);
         m.modeTimerBrake = 0;
@@ -158,8 +157,7 @@ LayerRewinds modeMachineStep(frame::Plugin& p, FrameContext& f) {
     } else if (current < 0.0f) {
         m.modeTimerBrake = addWrapping(m.modeTimerBrake, f.timeStep);
         m.modeTimerPower = 0;
-        const float lineVoltage = p.sim.instruments.lineVoltage;
-        if (p.input.negativePowerActive) {
+        if (input.negativePowerActive) {
             brakeLadder(m, t, in, NegativePowerLadder, in.power < 0, f.absoluteSpeed, lineVoltage, f.state.sapPressure);
         } else {
             brakeLadder(m, t, in, BrakeNotchLadder, in.brake != 0, f.absoluteSpeed, lineVoltage, f.state.sapPressure);
@@ -172,14 +170,11 @@ LayerRewinds modeMachineStep(frame::Plugin& p, FrameContext& f) {
     return rewinds;
 }
 
-void modeStepTimerAdvance(frame::Plugin& p, FrameContext& f) {
-    ModeState& m = p.sim.mode;
+void modeStepTimerAdvance(ModeState& m, const FrameContext& f) {
     m.modeStepTimer = addWrapping(m.modeStepTimer, f.timeStep);
 }
 
-void noiseSharesStep(frame::Plugin& p, FrameContext& f) {
-    ModeState& m = p.sim.mode;
-    const TractionState& t = p.sim.traction;
+void noiseSharesStep(ModeState& m, const TractionState& t, const frame::DriverHandles& driver, const FrameContext& f) {
     const float current = f.state.current;
     const float l = t.loadCurrent;
     m.powerGain = current > 0.0f ? clampUnit(l / 12.0f) : 0.0f;
@@ -189,8 +184,8 @@ void noiseSharesStep(frame::Plugin& p, FrameContext& f) {
             : 0.0f;
     m.mode1Timer = m.pulseMode == 1 ? addWrapping(m.mode1Timer, f.timeStep) : 0;
 
-    const int32_t driverPower = p.input.driverHandles.power;
-    const int32_t driverBrake = p.input.driverHandles.brake;
+    const int32_t driverPower = driver.power;
+    const int32_t driverBrake = driver.brake;
     const bool fullVoltage = t.voltageRatio == 1.0f;
     float ramp = 1.0f;
     if (m.pulseMode == 2 && fullVoltage) {

@@ -6,10 +6,14 @@
 #include "sim/frame_context.h"
 
 namespace frame {
-struct Plugin;
-}
+struct DriverHandles;
+struct InputState;
+}  // namespace frame
 
 namespace sim {
+
+struct InstrumentState;
+struct TractionState;
 
 struct ModeState {
     // 1, 2, 3, 5, 9, 15, 27, 45, 99 while the current is positive; 100 without current;
@@ -31,11 +35,14 @@ struct LayerRewinds {
     bool contains(int layer) const { return ((layers >> layer) & 1u) != 0; }
 };
 
-void loadModeMachine(frame::Plugin& plugin);
-// After the motor current. The needles read modeStepTimer before modeStepTimerAdvance moves it on.
-LayerRewinds modeMachineStep(frame::Plugin& plugin, FrameContext& frame);
-void modeStepTimerAdvance(frame::Plugin& plugin, FrameContext& frame);
-// Last of the previous values.
-void noiseSharesStep(frame::Plugin& plugin, FrameContext& frame);
+void loadModeMachine(ModeState& mode);
+// After the motor current. The line voltage is the previous frame's.
+LayerRewinds modeMachineStep(ModeState& mode, const TractionState& traction, const frame::InputState& input,
+                             float lineVoltage, const FrameContext& frame);
+// After the needles: the ammeter reads modeStepTimer before it moves on.
+void modeStepTimerAdvance(ModeState& mode, const FrameContext& frame);
+// After the previous values: the current shares and the field ramp of the motor noise.
+void noiseSharesStep(ModeState& mode, const TractionState& traction, const frame::DriverHandles& driver,
+                     const FrameContext& frame);
 
 }  // namespace sim

@@ -15,7 +15,7 @@ protected:
         p.input.ebLatch = true;
         step.state.current = current;
         sim::FrameContext f = context(out);
-        sim::emergencyLatchStep(p, f);
+        sim::emergencyLatchStep(p.sim.brakes, p.input, f);
         return f.out;
     }
 };
@@ -47,7 +47,7 @@ protected:
     void frameWithCylinder(float bc, int32_t timeStepMs = 20) {
         step.state.bcPressure = bc;
         sim::FrameContext f = context({}, timeStepMs);
-        sim::releaseSequencingStep(p, f);
+        sim::releaseSequencingStep(p.sim.brakes, p.input, p.sim.frame, f);
         p.sim.frame.previousBcPressure = bc;
     }
     void armed() {

@@ -169,20 +169,6 @@ TEST_F(KeyboardGate, WithElevenNotchesOrFewerNothingIsHeldOrRead) {
     EXPECT_FALSE(forwarded());
 }
 
-TEST(KeySet, KeysLandInTheirWordAndBit) {
-    sim::KeySet keys;
-    EXPECT_FALSE(keys.any());
-    keys.set(0);
-    keys.set(63);
-    keys.set(64);
-    keys.set(255);
-    EXPECT_EQ(keys.words[0], (uint64_t{1} << 63) | 1u);
-    EXPECT_EQ(keys.words[1], 1u);
-    EXPECT_EQ(keys.words[2], 0u);
-    EXPECT_EQ(keys.words[3], uint64_t{1} << 63);
-    EXPECT_TRUE(keys.any());
-}
-
 TEST(KeyboardGateDirect, TheHighBitOfAKeyStateIsWhatCounts) {
     platform::releaseAllKeys();
     platform::setKeyboardReadFails(false);
