@@ -148,16 +148,6 @@ sound::MotorNoiseInputs motorNoiseInputs(const ModeState& m, const TractionState
     return in;
 }
 
-// Last before the commit: the rewinds the mode machine named, then one volume and one
-// frequency-ratio request per loaded layer, in the frame's set.
-void motorNoiseStep(sound::AudioState& audio, LayerRewinds rewinds, const sound::MotorNoiseInputs& in,
-                    const FrameContext& f) {
-    for (int layer = 0; layer < sound::MotorNoiseLayers; ++layer) {
-        if (rewinds.contains(layer)) sound::rewindMotorLayer(audio, layer);
-    }
-    sound::applyMotorNoise(audio.motorNoise, sound::motorNoiseLevels(in), f.operationSet);
-}
-
 // What the next frame compares against.
 void previousValuesStep(FrameState& fs, BrakeState& b, InstrumentState& ins, const FrameContext& f) {
     fs.previousOutputBrake = f.out.brake;
@@ -253,8 +243,9 @@ host::Handles elapse(frame::Plugin& p, const host::VehicleState& state, int32_t*
     adjustmentDisplayStep(in, f);
     previousValuesStep(sim.frame, sim.brakes, sim.instruments, f);
     noiseSharesStep(sim.mode, sim.traction, in.driverHandles, f);
-    motorNoiseStep(p.audio, rewinds,
-                   motorNoiseInputs(sim.mode, sim.traction, sim.instruments, in.negativePowerActive, f), f);
+    sound::motorNoiseStep(p.audio, rewinds.layers,
+                          motorNoiseInputs(sim.mode, sim.traction, sim.instruments, in.negativePowerActive, f),
+                          f.operationSet);
     // One commit for every audio change of the frame.
     sound::endAudioFrame(p.audio, f.operationSet);
     return f.out;

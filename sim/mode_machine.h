@@ -32,7 +32,6 @@ struct LayerRewinds {
     uint64_t layers = 0;
 
     void add(int layer) { layers |= uint64_t{1} << layer; }
-    bool contains(int layer) const { return ((layers >> layer) & 1u) != 0; }
 };
 
 void loadModeMachine(ModeState& mode);
