@@ -54,12 +54,6 @@ void collectWritten(const Arrays& a, int32_t sentinel, IndexSet& panel, IndexSet
 
 class CorvaneRun : public ::testing::Test {
 protected:
-    void SetUp() override { resetProcessWide(); }
-    void TearDown() override { resetProcessWide(); }
-    static void resetProcessWide() {
-        platform::releaseAllKeys();
-    }
-
     static std::unique_ptr<frame::Plugin> freshPlugin() {
         auto p = std::make_unique<frame::Plugin>();
         frame::setVehicleSpec(*p, host::VehicleSpec{8, 0, 0, 0, 4});

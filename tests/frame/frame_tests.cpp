@@ -19,11 +19,9 @@ using host::SoundStop;
 class FrameTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::releaseAllKeys();
         host::VehicleSpec spec{8, 0, 0, 0, 4};
         frame::setVehicleSpec(p, spec);
     }
-    void TearDown() override { platform::releaseAllKeys(); }
 
     // One frame at the given time; returns the handles.
     host::Handles frameAt(int32_t time, float speed = 0.0f) {

@@ -52,7 +52,6 @@ struct Train {
         fs::copy_file(PASS_PLUGIN, root / "plugin/pass.so");
         std::ofstream(root / "plugin/detailmodules.txt") << "pass.so\n";
         if (sounds) fs::copy(fs::path(SAMPLE_VEHICLE_DIR) / "atsmotornoise", root / "atsmotornoise");
-        platform::releaseAllKeys();
         frame::libraryAttach(p, root / "plugin/libCorvane.so");
         frame::load(p);
         frame::setVehicleSpec(p, host::VehicleSpec{8, 0, 0, 0, cars});
