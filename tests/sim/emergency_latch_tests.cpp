@@ -94,15 +94,18 @@ TEST_F(ReleaseSequence, DoesNothingWhileTheLatchIsOn) {
     EXPECT_TRUE(p.sim.brakes.ebReleaseArmed);
 }
 
-TEST_F(ReleaseSequence, TheReleaseSoundsReachTheSoundArrayInTheFrame) {
+TEST_F(ReleaseSequence, InTheFrameTheLatchFollowsTheHandleRulesAndItsReleaseSoundsReachTheSoundArray) {
     frame::keyDown(p, 9, false);
     frame::keyUp(p, 9);
+    frame::doorClose(p);
+    frame::setReverser(p, 1);
     host::VehicleState state{};
     int32_t time = 0;
     state.bcPressure = 400.0f;
+    state.sapPressure = 400.0f;  // no low-pressure rule drops the reverser: only the latch does
     for (int i = 0; i < 3; ++i) {
         state.time = time += 20;
-        frame(state);
+        EXPECT_EQ(frame(state).reverser, 0);  // the latch acts on the handle rules' result
     }
     frame::keyDown(p, 9, false);  // latch off
     state.time = time += 20;
