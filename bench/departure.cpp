@@ -115,7 +115,7 @@ void applyInputs(const DepartureFrame& before, const DepartureFrame& now) {
             }
         }
         if (now.reverser != before.reverser) frame::setReverser(p, now.reverser);
-        if (now.brake != before.brake) frame::setBrake(p, now.brake);
+        if (now.brake != before.brake) frame::setBrake(p, now.brake, frame::PlatformKeyboard);
         if (now.power != before.power) frame::setPower(p, now.power);
     });
 }
@@ -123,7 +123,7 @@ void applyInputs(const DepartureFrame& before, const DepartureFrame& now) {
 // Kept out of line so that the instruction count can collect exactly this function's calls.
 __attribute__((noinline)) host::Handles corvaneElapse(const host::VehicleState& state, int32_t* panel, int32_t* sound) {
     host::Handles out{};
-    frame::quiet([&] { out = frame::elapse(corvane(), state, panel, sound); });
+    frame::quiet([&] { out = frame::elapse(corvane(), state, panel, sound, frame::platformFrameKeys()); });
     return out;
 }
 

@@ -51,8 +51,10 @@ PLUGIN_EXPORT void PLUGIN_CALL Initialize(int32_t value) {
 
 PLUGIN_EXPORT Handles PLUGIN_CALL Elapse(VehicleState state, int32_t* panel, int32_t* sound) {
     Handles out{};
-    frame::quiet(
-        [&] { out = frame::elapse(plugin(), state, panel ? panel : spareArrays[0], sound ? sound : spareArrays[1]); });
+    frame::quiet([&] {
+        out = frame::elapse(plugin(), state, panel ? panel : spareArrays[0], sound ? sound : spareArrays[1],
+                            frame::platformFrameKeys());
+    });
     return out;
 }
 
@@ -61,7 +63,7 @@ PLUGIN_EXPORT void PLUGIN_CALL SetPower(int32_t power) {
 }
 
 PLUGIN_EXPORT void PLUGIN_CALL SetBrake(int32_t brake) {
-    frame::quiet([&] { frame::setBrake(plugin(), brake); });
+    frame::quiet([&] { frame::setBrake(plugin(), brake, frame::PlatformKeyboard); });
 }
 
 PLUGIN_EXPORT void PLUGIN_CALL SetReverser(int32_t reverser) {
@@ -69,7 +71,7 @@ PLUGIN_EXPORT void PLUGIN_CALL SetReverser(int32_t reverser) {
 }
 
 PLUGIN_EXPORT void PLUGIN_CALL KeyDown(int32_t key) {
-    frame::quiet([&] { frame::keyDown(plugin(), key); });
+    frame::quiet([&] { frame::keyDown(plugin(), key, frame::platformShiftDown()); });
 }
 
 PLUGIN_EXPORT void PLUGIN_CALL KeyUp(int32_t key) {

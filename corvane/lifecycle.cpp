@@ -29,7 +29,7 @@ void load(Plugin& p) {
     in.toggle5 = in.toggle6 = in.toggle7 = in.toggle8 = false;
     in.negativePowerActive = false;
     in.powerLimitMode = 2;
-    sim::loadStartValues(p);
+    sim::loadStartValues(p.sim, p.config);
 }
 
 void dispose(Plugin& p) {
@@ -63,8 +63,9 @@ void initialize(Plugin& p, int32_t value) {
     p.input.peakCurrent = 0.0f;
 }
 
-host::Handles elapse(Plugin& p, const host::VehicleState& state, int32_t* panel, int32_t* sound) {
-    return sim::elapse(p, state, panel, sound);
+host::Handles elapse(Plugin& p, const host::VehicleState& state, int32_t* panel, int32_t* sound,
+                     const sim::FrameKeys& keys) {
+    return sim::elapse(p, state, panel, sound, keys);
 }
 
 void setPower(Plugin& p, int32_t power) {
@@ -82,11 +83,11 @@ void setPower(Plugin& p, int32_t power) {
     }
 }
 
-void setBrake(Plugin& p, int32_t brake) {
+void setBrake(Plugin& p, int32_t brake, sim::KeyboardReader readKeyboard) {
     InputState& in = p.input;
     const int32_t n = in.serviceNotches;
     const int32_t old = in.driverHandles.brake;
-    if (n >= 12) sim::captureBrakeKeys(p.sim.keyboard, n, old, brake);
+    if (n >= 12) sim::captureBrakeKeys(p.sim.keyboard, readKeyboard, n, old, brake);
     if (brake == 0) {
         in.triggers.brakeReleased243.requestPlay();
     } else if (brake == 1) {
@@ -126,13 +127,9 @@ int32_t adjustedBy(int32_t value, int32_t step) {
     return static_cast<int32_t>(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
 }
 
-bool shiftHeld() {
-    return platform::isKeyDown(platform::VirtualKeyShift);
-}
-
 }  // namespace
 
-void keyDown(Plugin& p, int32_t key) {
+void keyDown(Plugin& p, int32_t key, bool shiftDown) {
     chain::forwardKeyDown(p.chain, key);
     InputState& in = p.input;
     switch (key) {
@@ -143,7 +140,7 @@ void keyDown(Plugin& p, int32_t key) {
             }
             break;
         case KeyIndex::Switch5:
-            if (shiftHeld()) break;
+            if (shiftDown) break;
             if (!in.keyLatch5) {
                 in.keyLatch5 = true;
                 toggleWithSound(in, in.toggle5);
@@ -152,7 +149,7 @@ void keyDown(Plugin& p, int32_t key) {
                 in.adjustValue = adjustedBy(in.adjustValue, in.adjustTarget == 5 ? 100 : 10);
             break;
         case KeyIndex::Switch6:
-            if (shiftHeld()) break;
+            if (shiftDown) break;
             if (!in.keyLatch6) {
                 in.keyLatch6 = true;
                 in.toggle6 = !in.toggle6;
@@ -257,6 +254,14 @@ void setSignal(Plugin& p, int32_t signal) {
 
 void setBeaconData(Plugin& p, const host::BeaconData& beacon) {
     chain::forwardSetBeaconData(p.chain, beacon);
+}
+
+bool platformShiftDown() {
+    return platform::isKeyDown(platform::VirtualKeyShift);
+}
+
+sim::FrameKeys platformFrameKeys() {
+    return sim::FrameKeys{platform::isKeyDown(platform::VirtualKeyP), PlatformKeyboard};
 }
 
 }  // namespace frame

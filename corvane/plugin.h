@@ -18,17 +18,25 @@ void dispose(Plugin& p);
 int32_t getPluginVersion(Plugin& p);
 void setVehicleSpec(Plugin& p, const host::VehicleSpec& spec);
 void initialize(Plugin& p, int32_t value);
-host::Handles elapse(Plugin& p, const host::VehicleState& state, int32_t* panel, int32_t* sound);
+host::Handles elapse(Plugin& p, const host::VehicleState& state, int32_t* panel, int32_t* sound,
+                     const sim::FrameKeys& keys);
 void setPower(Plugin& p, int32_t power);
-void setBrake(Plugin& p, int32_t brake);
+void setBrake(Plugin& p, int32_t brake, sim::KeyboardReader readKeyboard);
 void setReverser(Plugin& p, int32_t reverser);
-void keyDown(Plugin& p, int32_t key);
+// shiftDown: the Shift key's state at the time of the call; with Shift, switches 5 and 6 stay as they are.
+void keyDown(Plugin& p, int32_t key, bool shiftDown);
 void keyUp(Plugin& p, int32_t key);
 void hornBlow(Plugin& p, int32_t horn);
 void doorOpen(Plugin& p);
 void doorClose(Plugin& p);
 void setSignal(Plugin& p, int32_t signal);
 void setBeaconData(Plugin& p, const host::BeaconData& beacon);
+
+// The keyboard as the platform reports it: the entry points read it here and hand it on, so that
+// nothing below them reads the keyboard of its own accord.
+bool platformShiftDown();
+sim::FrameKeys platformFrameKeys();
+constexpr sim::KeyboardReader PlatformKeyboard = &platform::readKeyboardState;
 
 // The largest service-notch count accepted from the host; larger values are clamped so that the
 // per-notch table is never sized from an untrusted value.

@@ -53,20 +53,20 @@ void PLUGIN_CALL linkedInitialize(int32_t value) {
 }
 host::Handles PLUGIN_CALL linkedElapse(host::VehicleState state, int32_t* panel, int32_t* sound) {
     host::Handles out{};
-    capture([&] { out = frame::elapse(corvane(), state, panel, sound); });
+    capture([&] { out = frame::elapse(corvane(), state, panel, sound, frame::platformFrameKeys()); });
     return out;
 }
 void PLUGIN_CALL linkedPower(int32_t v) {
     capture([&] { frame::setPower(corvane(), v); });
 }
 void PLUGIN_CALL linkedBrake(int32_t v) {
-    capture([&] { frame::setBrake(corvane(), v); });
+    capture([&] { frame::setBrake(corvane(), v, frame::PlatformKeyboard); });
 }
 void PLUGIN_CALL linkedReverser(int32_t v) {
     capture([&] { frame::setReverser(corvane(), v); });
 }
 void PLUGIN_CALL linkedKeyDown(int32_t v) {
-    capture([&] { frame::keyDown(corvane(), v); });
+    capture([&] { frame::keyDown(corvane(), v, frame::platformShiftDown()); });
 }
 void PLUGIN_CALL linkedKeyUp(int32_t v) {
     capture([&] { frame::keyUp(corvane(), v); });

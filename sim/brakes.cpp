@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "sim/plugin_state.h"
+#include "sim/frame_step.h"
+#include "sim/input_state.h"
 #include "sound/air_sounds.h"
 
 namespace sim {
@@ -17,15 +18,10 @@ float brakeTableAt(const config::NotchConfig& config, size_t table, float absolu
 
 }  // namespace
 
-void loadBrakes(frame::Plugin&) {
-    // The brake state starts with the library and survives a second Load, as the learned notch
-    // pressures do.
-}
-
-void emergencyLatchStep(frame::Plugin& p, FrameContext& f) {
-    const int32_t n = p.input.serviceNotches;
+void emergencyLatchStep(BrakeState& b, const frame::InputState& in, FrameContext& f) {
+    if (!in.ebLatch) return;
+    const int32_t n = in.serviceNotches;
     host::Handles& out = f.out;
-    BrakeState& b = p.sim.brakes;
     if (out.brake == 0 && out.power == 0) out.reverser = 0;
     if (f.state.current < 0.0f && out.power >= 0) {
         // A chained plug-in may hand back any brake position; the sum wraps rather than overflows.
@@ -39,38 +35,34 @@ void emergencyLatchStep(frame::Plugin& p, FrameContext& f) {
     b.releaseTimer2 = 0;
 }
 
-void releaseSequencingStep(frame::Plugin& p, FrameContext& f) {
-    BrakeState& b = p.sim.brakes;
-    if (p.input.ebLatch || !b.ebReleaseArmed) return;
+void releaseSequencingStep(BrakeState& b, frame::InputState& in, const FrameState& previous, const FrameContext& f) {
+    if (in.ebLatch || !b.ebReleaseArmed) return;
     const float bc = f.state.bcPressure;
-    const float previousBc = p.sim.frame.previousBcPressure;
+    const float previousBc = previous.previousBcPressure;
     if (bc >= previousBc && !b.ebReleaseGuard) b.releaseTimer1 = addWrapping(b.releaseTimer1, f.timeStep);
     if (bc > previousBc && !b.ebReleaseGuard) b.releaseTimer2 = addWrapping(b.releaseTimer2, f.timeStep);
     if (bc < previousBc) b.ebReleaseGuard = false;
-    if (b.releaseTimer1 > 100) p.input.triggers.ebOff228.requestStop();
+    if (b.releaseTimer1 > 100) in.triggers.ebOff228.requestStop();
     if (b.releaseTimer2 > 100) {
         b.ebReleaseArmed = false;
-        p.input.triggers.ebReleased229.requestPlay();
+        in.triggers.ebReleased229.requestPlay();
     }
 }
 
-void learningStep(frame::Plugin& p, FrameContext& f) {
-    BrakeState& b = p.sim.brakes;
+void learningStep(BrakeState& b, frame::InputState& in, const FrameState& previous, const FrameContext& f) {
     const float sap = f.state.sapPressure;
     const int32_t brake = f.out.brake;
-    b.steadyTimer = sap == p.sim.frame.previousSapPressure ? addWrapping(b.steadyTimer, f.timeStep) : 0;
-    if (brake != p.sim.frame.previousOutputBrake) b.steadyTimer = 0;
-    frame::BrakePressureTable& table = p.input.brakePressureTable;
+    b.steadyTimer = sap == previous.previousSapPressure ? addWrapping(b.steadyTimer, f.timeStep) : 0;
+    if (brake != previous.previousOutputBrake) b.steadyTimer = 0;
+    frame::BrakePressureTable& table = in.brakePressureTable;
     // An infinite pressure from the host would stay in the table for good and spoil every fill.
-    if (!p.input.ebLatch && !b.ebReleaseArmed && !b.ebReleaseGuard && !b.holdFlag && b.steadyTimer > 500 &&
+    if (!in.ebLatch && !b.ebReleaseArmed && !b.ebReleaseGuard && !b.holdFlag && b.steadyTimer > 500 &&
         std::isfinite(sap) && table.canLearn(brake)) {
         table.learn(brake, sap);
     }
 }
 
-void blendingStep(frame::Plugin& p, FrameContext& f) {
-    const frame::InputState& in = p.input;
-    BrakeState& b = p.sim.brakes;
+void blendingStep(BrakeState& b, frame::InputState& in, const TractionState& traction, FrameContext& f) {
     host::Handles& out = f.out;
     const int32_t n = in.serviceNotches;
     const float speed = f.state.speed;
@@ -79,8 +71,8 @@ void blendingStep(frame::Plugin& p, FrameContext& f) {
     const float a = in.limitValueEmpty;
     const float bLimit = in.limitValueFull;
     const float vt = in.brakeReferenceSpeed;
-    const float r5 = p.sim.traction.r5;
-    const float r7 = p.sim.traction.r7;
+    const float r5 = traction.r5;
+    const float r7 = traction.r7;
 
     const bool electricCarries = out.reverser != 0 && out.power == 0 && out.brake > 0 && out.brake <= n &&
                                  !(r7 == r5 && !in.regenerationMatch) && current < 0.0f && !in.toggle8;
@@ -120,16 +112,14 @@ void blendingStep(frame::Plugin& p, FrameContext& f) {
             if (std::fabs(-current - r0) >= 0.1f) {
                 out.power = -1;
             } else {
-                p.input.negativePowerActive = false;
+                in.negativePowerActive = false;
             }
         }
     }
 }
 
-void displayedSapStep(frame::Plugin& p, FrameContext& f) {
-    const frame::InputState& in = p.input;
-    BrakeState& b = p.sim.brakes;
-    const FrameState& fs = p.sim.frame;
+void displayedSapStep(BrakeState& b, sound::AudioState& audio, const frame::InputState& in, const FrameState& fs,
+                      const FrameContext& f) {
     const float sap = f.state.sapPressure;
     const float bc = f.state.bcPressure;
     const float dt = static_cast<float>(f.timeStep);
@@ -159,16 +149,16 @@ void displayedSapStep(frame::Plugin& p, FrameContext& f) {
     const float previousShown = b.previousDisplayedSap;
     b.riseTimer = shown >= previousShown ? addWrapping(b.riseTimer, f.timeStep) : 0;
     b.fallTimer = shown > previousShown ? 0 : addWrapping(b.fallTimer, f.timeStep);
-    if (shown < previousShown && !sound::exhaustPlaying(p.audio) && !b.ebReleaseArmed && f.out.brake != n + 1 &&
+    if (shown < previousShown && !sound::exhaustPlaying(audio) && !b.ebReleaseArmed && f.out.brake != n + 1 &&
         b.fallTimer > 100) {
         // The fraction of the recording that is skipped; kept within the recording for any pressure.
         float fraction = 1.0f - std::min(sap, 300.0f) / 300.0f;
         if (!(fraction >= 0.0f)) fraction = 0.0f;
         if (fraction > 1.0f) fraction = 1.0f;
-        sound::startExhaust(p.audio, fraction, f.operationSet);
+        sound::startExhaust(audio, fraction, f.operationSet);
     }
-    if (shown >= previousShown && sound::exhaustPlaying(p.audio) && b.riseTimer >= 125)
-        sound::stopExhaust(p.audio, f.operationSet);
+    if (shown >= previousShown && sound::exhaustPlaying(audio) && b.riseTimer >= 125)
+        sound::stopExhaust(audio, f.operationSet);
 
     if (sap < 6.0f || (shown >= previousShown && bc < 6.0f)) {
         b.bcReleaseRate = 0.0f;
@@ -180,17 +170,12 @@ void displayedSapStep(frame::Plugin& p, FrameContext& f) {
         if (!std::isfinite(b.bcReleaseRate)) b.bcReleaseRate = 0.0f;
     }
     // Without elapsed time there is no rate to measure; the level stays as it was.
-    sound::setCylinderExhaustLevel(p.audio, b.bcReleaseRate, f.operationSet);
+    sound::setCylinderExhaustLevel(audio, b.bcReleaseRate, f.operationSet);
 }
 
-void cylinderExhaustMuteStep(frame::Plugin& p, FrameContext& f) {
-    if (p.sim.brakes.ebReleaseArmed || f.out.brake == p.input.serviceNotches + 1) {
-        sound::muteCylinderExhaust(p.audio, f.operationSet);
-    }
-}
-
-void storePreviousBrakeValues(frame::Plugin& p, FrameContext&) {
-    p.sim.brakes.previousDisplayedSap = p.sim.brakes.displayedSap;
+void cylinderExhaustMuteStep(sound::AudioState& audio, const BrakeState& b, const frame::InputState& in,
+                             const FrameContext& f) {
+    if (b.ebReleaseArmed || f.out.brake == in.serviceNotches + 1) sound::muteCylinderExhaust(audio, f.operationSet);
 }
 
 }  // namespace sim

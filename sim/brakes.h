@@ -7,10 +7,16 @@
 #include "sim/frame_context.h"
 
 namespace frame {
-struct Plugin;
+struct InputState;
+}
+namespace sound {
+struct AudioState;
 }
 
 namespace sim {
+
+struct FrameState;
+struct TractionState;
 
 struct BrakeState {
     int32_t steadyTimer = 0;
@@ -24,20 +30,23 @@ struct BrakeState {
     int32_t releaseTimer1 = 0, releaseTimer2 = 0;
 };
 
-void loadBrakes(frame::Plugin& plugin);
-// Last of the output handle rules, while the emergency latch is on.
-void emergencyLatchStep(frame::Plugin& plugin, FrameContext& frame);
-// After the output handle rules.
-void releaseSequencingStep(frame::Plugin& plugin, FrameContext& frame);
+// The brake state starts with the library and survives a second Load, as the learned notch
+// pressures do: Load has nothing to set here.
+
+// After the output handle rules; acts only while the emergency latch is on.
+void emergencyLatchStep(BrakeState& brakes, const frame::InputState& input, FrameContext& frame);
+// After the emergency latch: the sounds of the cylinder venting and refilling after its release.
+void releaseSequencingStep(BrakeState& brakes, frame::InputState& input, const FrameState& previous,
+                           const FrameContext& frame);
 // After the emergency latch sounds: the steady-pressure timer and the notch pressures.
-void learningStep(frame::Plugin& plugin, FrameContext& frame);
+void learningStep(BrakeState& brakes, frame::InputState& input, const FrameState& previous, const FrameContext& frame);
 // After traction.
-void blendingStep(frame::Plugin& plugin, FrameContext& frame);
+void blendingStep(BrakeState& brakes, frame::InputState& input, const TractionState& traction, FrameContext& frame);
 // After blending: displayed SAP, exhaust events and the cylinder release rate.
-void displayedSapStep(frame::Plugin& plugin, FrameContext& frame);
+void displayedSapStep(BrakeState& brakes, sound::AudioState& audio, const frame::InputState& input,
+                      const FrameState& previous, const FrameContext& frame);
 // Once the handles are final: silences the cylinder exhaust while the release is armed or in emergency.
-void cylinderExhaustMuteStep(frame::Plugin& plugin, FrameContext& frame);
-// With the previous values.
-void storePreviousBrakeValues(frame::Plugin& plugin, FrameContext& frame);
+void cylinderExhaustMuteStep(sound::AudioState& audio, const BrakeState& brakes, const frame::InputState& input,
+                             const FrameContext& frame);
 
 }  // namespace sim

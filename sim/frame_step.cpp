@@ -48,12 +48,12 @@ void beginOperationSet(FrameState& fs, FrameContext& f) {
 
 // The chained plug-ins take the driver's handles; the brake handle passes only when the keyboard
 // gate lets it through.
-void chainedPluginsStep(frame::Plugin& p, FrameContext& f) {
-    const frame::InputState& in = p.input;
+void chainedPluginsStep(chain::ChainState& chain, KeyboardState& keyboard, KeyboardReader readKeyboard,
+                        const frame::InputState& in, FrameContext& f) {
     chain::Gates gates;
-    gates.brake = brakeGate(p.sim.keyboard, in.serviceNotches, in.driverHandles.brake);
-    f.out = chain::stepChainedPlugins(p.chain, f.state, f.panel, f.sound, in.driverHandles.power,
-                                      in.driverHandles.brake, in.driverHandles.reverser, gates);
+    gates.brake = brakeGate(keyboard, readKeyboard, in.serviceNotches, in.driverHandles.brake);
+    f.out = chain::stepChainedPlugins(chain, f.state, f.panel, f.sound, in.driverHandles.power, in.driverHandles.brake,
+                                      in.driverHandles.reverser, gates);
 }
 
 void emergencyLatchSounds(frame::SoundTriggers& tr, int32_t* sound) {
@@ -65,16 +65,14 @@ void emergencyLatchSounds(frame::SoundTriggers& tr, int32_t* sound) {
     sound[EmergencyLatchReleased] = tr.ebOff224.consume();
 }
 
-void learningAndClockStep(frame::Plugin& p, FrameContext& f) {
-    learningStep(p, f);
-    p.sim.frame.previousTime = f.state.time;
+// The time step of the next frame is measured from here.
+void clockStep(FrameState& fs, const FrameContext& f) {
+    fs.previousTime = f.state.time;
 }
 
 // The switches and handles of the cab, the brake pipe charging and the doors and speed events.
-void cabSoundsStep(frame::Plugin& p, FrameContext& f) {
+void cabSoundsStep(frame::SoundTriggers& tr, FrameState& fs, FrameContext& f) {
     using namespace frame::SoundIndex;
-    frame::SoundTriggers& tr = p.input.triggers;
-    FrameState& fs = p.sim.frame;
     int32_t* sound = f.sound;
     sound[CabSwitchOn] = tr.switchOn107.consume();
     sound[CabSwitchOff] = tr.switchOff108.consume();
@@ -98,17 +96,14 @@ void cabSoundsStep(frame::Plugin& p, FrameContext& f) {
 }
 
 // The handles are final from here on.
-void finalHandlesStep(frame::Plugin& p, FrameContext& f) {
+void finalHandlesStep(const BrakeState& b, FrameContext& f) {
     using namespace frame::PanelIndex;
     f.panel[PowerNotchSent] = f.out.power;
     f.panel[BrakeNotchSent] = f.out.brake;
-    f.panel[ElectricBrakeHolds] = p.sim.brakes.holdFlag ? 1 : 0;
-    cylinderExhaustMuteStep(p, f);
+    f.panel[ElectricBrakeHolds] = b.holdFlag ? 1 : 0;
 }
 
-void negativeNotchFlashStep(frame::Plugin& p, FrameContext& f) {
-    frame::InputState& in = p.input;
-    FrameState& fs = p.sim.frame;
+void negativeNotchFlashStep(frame::InputState& in, FrameState& fs, const FrameContext& f) {
     if (in.negativeNotchFlash) {
         fs.flashTimer = addWrapping(fs.flashTimer, f.timeStep);
         if (fs.flashTimer > 99) {
@@ -119,82 +114,68 @@ void negativeNotchFlashStep(frame::Plugin& p, FrameContext& f) {
     if (fs.flashTimer < 0) fs.flashTimer = 0;
 }
 
-void indicatorLampsStep(frame::Plugin& p, FrameContext& f) {
+void indicatorLampsStep(const frame::InputState& in, const ModeState& m, const TractionState& t, FrameState& fs,
+                        FrameContext& f) {
     using namespace frame::PanelIndex;
-    const frame::InputState& in = p.input;
     int32_t* panel = f.panel;
-    regenerationMatchStep(p, f);
-    panel[RegenerationMatchLamp] =
-        ((p.sim.mode.pulseMode == 1 && p.sim.traction.repowerTimer > 750) || in.regenerationMatch) ? 1 : 0;
+    panel[RegenerationMatchLamp] = ((m.pulseMode == 1 && t.repowerTimer > 750) || in.regenerationMatch) ? 1 : 0;
     panel[AlwaysOnFirst] = 1;
     panel[AlwaysOnSecond] = 1;
     panel[NegativeNotchFlash] = in.negativeNotchFlash ? 1 : 0;
-    blinkLamp(p.sim.frame, f);
+    blinkLamp(fs, f);
     panel[SwitchFiveOnly] = (in.toggle5 && !in.toggle6) ? 1 : 0;
     panel[SwitchesFiveAndSix] = (in.toggle5 && in.toggle6) ? 1 : 0;
 }
 
-// The needles, the switch lamp and the needle adjustment display.
-void gaugesStep(frame::Plugin& p, FrameContext& f) {
-    needlesStep(p, f);
-    modeStepTimerAdvance(p, f);
-    f.panel[frame::PanelIndex::SwitchTwelve] = p.input.toggle12 ? 1 : 0;
-    adjustmentDisplayStep(p, f);
+void switchTwelveLampStep(const frame::InputState& in, FrameContext& f) {
+    f.panel[frame::PanelIndex::SwitchTwelve] = in.toggle12 ? 1 : 0;
 }
 
-sound::MotorNoiseInputs motorNoiseInputs(const frame::Plugin& p, const FrameContext& frame) {
+sound::MotorNoiseInputs motorNoiseInputs(const ModeState& m, const TractionState& t, const InstrumentState& ins,
+                                         bool negativePowerActive, const FrameContext& frame) {
     sound::MotorNoiseInputs in;
-    in.mode = p.sim.mode.pulseMode;
-    in.r = p.sim.traction.voltageRatio;
-    in.s = p.sim.traction.motorSpeed;
+    in.mode = m.pulseMode;
+    in.r = t.voltageRatio;
+    in.s = t.motorSpeed;
     in.v = frame.state.speed;
-    in.n = p.sim.traction.effectiveNotch;
-    in.h = p.input.negativePowerActive;
+    in.n = t.effectiveNotch;
+    in.h = negativePowerActive;
     in.a = frame.acceleration;
-    in.gp = p.sim.mode.powerGain;
-    in.gb = p.sim.mode.brakeGain;
-    in.f = p.sim.mode.fieldRamp;
-    in.u = p.sim.instruments.lineVoltage;
+    in.gp = m.powerGain;
+    in.gb = m.brakeGain;
+    in.f = m.fieldRamp;
+    in.u = ins.lineVoltage;
     return in;
 }
 
-// Last before the commit: one volume and one frequency-ratio request per loaded layer, in the frame's set.
-void motorNoiseStep(frame::Plugin& p, const FrameContext& f) {
-    sound::applyMotorNoise(p.audio.motorNoise, sound::motorNoiseLevels(motorNoiseInputs(p, f)), f.operationSet);
-}
-
 // What the next frame compares against.
-void previousValuesStep(frame::Plugin& p, FrameContext& f) {
-    FrameState& fs = p.sim.frame;
+void previousValuesStep(FrameState& fs, BrakeState& b, InstrumentState& ins, const FrameContext& f) {
     fs.previousOutputBrake = f.out.brake;
     fs.previousBcPressure = f.state.bcPressure;
     fs.previousBpPressure = f.state.bpPressure;
     fs.previousSapPressure = f.state.sapPressure;
-    storePreviousBrakeValues(p, f);
+    b.previousDisplayedSap = b.displayedSap;
     fs.previousAbsoluteSpeed = fs.absoluteSpeed;
-    p.sim.instruments.previousLineVoltage = p.sim.instruments.lineVoltage;
-    noiseSharesStep(p, f);
+    ins.previousLineVoltage = ins.lineVoltage;
 }
 
 }  // namespace
 
-void loadStartValues(frame::Plugin& p) {
-    FrameState& fs = p.sim.frame;
+void loadStartValues(SimState& sim, const config::NotchConfig& notch) {
+    FrameState& fs = sim.frame;
     fs.previousBcPressure = fs.previousBpPressure = fs.previousSapPressure = 0.0f;
     fs.blinkTimer = 0;
-    const config::NotchConfig& notch = p.config;
     fs.r30 = notch.brakeMaxCurrent.empty() ? 0.0f : notch.brakeMaxCurrent.back().lookup(30.0f);
-    loadTraction(p, p.config);
-    loadBrakes(p);
-    loadInstruments(p);
-    loadModeMachine(p);
+    loadTraction(sim.traction, notch);
+    loadInstruments(sim.instruments);
+    loadModeMachine(sim.mode);
 }
 
-void regenerationMatchStep(frame::Plugin& p, FrameContext& f) {
-    const float r7 = p.sim.traction.r7;
+void regenerationMatchStep(frame::InputState& in, const TractionState& t, const FrameState& fs, const FrameContext& f) {
+    const float r7 = t.r7;
     const float current = f.state.current;
-    bool& match = p.input.regenerationMatch;
-    const bool newMatch = r7 < p.sim.frame.r30 - 1.0f && (r7 + current < 0.0f ? -(r7 + current) : r7 + current) < 1.0f;
+    bool& match = in.regenerationMatch;
+    const bool newMatch = r7 < fs.r30 - 1.0f && (r7 + current < 0.0f ? -(r7 + current) : r7 + current) < 1.0f;
     match = f.state.speed < 30.0f && current < 0.0f && (newMatch || match);
 }
 
@@ -213,8 +194,7 @@ void motionStep(FrameState& fs, FrameContext& f) {
     if (!std::isfinite(f.acceleration)) f.acceleration = 0.0f;
 }
 
-void outputHandleRules(frame::Plugin& p, FrameContext& f) {
-    const frame::InputState& in = p.input;
+void outputHandleRules(const frame::InputState& in, FrameContext& f) {
     host::Handles& out = f.out;
     const float speed = f.state.speed;
     const float sap = f.state.sapPressure;
@@ -226,34 +206,46 @@ void outputHandleRules(frame::Plugin& p, FrameContext& f) {
     if (in.powerLimitMode == 0 && out.power > 2) out.power = 2;
     if (in.powerLimitMode == 1 && out.power > 3) out.power = 3;
     out.auxCommand = 0;
-    if (in.ebLatch) emergencyLatchStep(p, f);
 }
 
-host::Handles elapse(frame::Plugin& p, const host::VehicleState& state, int32_t* panel, int32_t* sound) {
+host::Handles elapse(frame::Plugin& p, const host::VehicleState& state, int32_t* panel, int32_t* sound,
+                     const FrameKeys& keys) {
+    frame::InputState& in = p.input;
+    SimState& sim = p.sim;
     FrameContext f{state, p.config, panel, sound};
     // The pause key first: a paused engine restarts before this frame's requests.
-    sound::beginAudioFrame(p.audio);
-    beginOperationSet(p.sim.frame, f);
-    motionStep(p.sim.frame, f);
-    chainedPluginsStep(p, f);
-    outputHandleRules(p, f);
-    releaseSequencingStep(p, f);
-    emergencyLatchSounds(p.input.triggers, sound);
-    learningAndClockStep(p, f);
-    regenNoLoadCurrentStep(p, f);
-    cabSoundsStep(p, f);
-    tractionStep(p, f);
-    blendingStep(p, f);
-    displayedSapStep(p, f);
-    finalHandlesStep(p, f);
-    motorCurrentStep(p, f);
-    modeMachineStep(p, f);
-    negativeNotchFlashStep(p, f);
-    lineVoltageStep(p, f);
-    indicatorLampsStep(p, f);
-    gaugesStep(p, f);
-    previousValuesStep(p, f);
-    motorNoiseStep(p, f);
+    sound::beginAudioFrame(p.audio, keys.pauseDown);
+    beginOperationSet(sim.frame, f);
+    motionStep(sim.frame, f);
+    chainedPluginsStep(p.chain, sim.keyboard, keys.readKeyboard, in, f);
+    outputHandleRules(in, f);
+    emergencyLatchStep(sim.brakes, in, f);
+    releaseSequencingStep(sim.brakes, in, sim.frame, f);
+    emergencyLatchSounds(in.triggers, sound);
+    learningStep(sim.brakes, in, sim.frame, f);
+    clockStep(sim.frame, f);
+    regenNoLoadCurrentStep(sim.traction, f);
+    cabSoundsStep(in.triggers, sim.frame, f);
+    tractionStep(sim.traction, in, sim.instruments.lineVoltage, f);
+    blendingStep(sim.brakes, in, sim.traction, f);
+    displayedSapStep(sim.brakes, p.audio, in, sim.frame, f);
+    finalHandlesStep(sim.brakes, f);
+    cylinderExhaustMuteStep(p.audio, sim.brakes, in, f);
+    motorCurrentStep(sim.traction);
+    const LayerRewinds rewinds = modeMachineStep(sim.mode, sim.traction, in, sim.instruments.lineVoltage, f);
+    negativeNotchFlashStep(in, sim.frame, f);
+    lineVoltageStep(sim.instruments, sim.traction, in, f);
+    regenerationMatchStep(in, sim.traction, sim.frame, f);
+    indicatorLampsStep(in, sim.mode, sim.traction, sim.frame, f);
+    needlesStep(p.needles, sim.traction, sim.mode, sim.brakes, sim.instruments, f);
+    modeStepTimerAdvance(sim.mode, f);
+    switchTwelveLampStep(in, f);
+    adjustmentDisplayStep(in, f);
+    previousValuesStep(sim.frame, sim.brakes, sim.instruments, f);
+    noiseSharesStep(sim.mode, sim.traction, in.driverHandles, f);
+    sound::motorNoiseStep(p.audio, rewinds.layers,
+                          motorNoiseInputs(sim.mode, sim.traction, sim.instruments, in.negativePowerActive, f),
+                          f.operationSet);
     // One commit for every audio change of the frame.
     sound::endAudioFrame(p.audio, f.operationSet);
     return f.out;

@@ -11,8 +11,9 @@
 #include "sim/traction.h"
 
 namespace frame {
+struct InputState;
 struct Plugin;
-}
+}  // namespace frame
 
 namespace sim {
 
@@ -39,14 +40,17 @@ struct SimState {
     ModeState mode;
 };
 
-// Last of Load: the start values of the frame state.
-void loadStartValues(frame::Plugin& plugin);
+// Last of Load: the start values of the simulation.
+void loadStartValues(SimState& sim, const config::NotchConfig& config);
 // Absolute speed, time step and acceleration.
 void motionStep(FrameState& frameState, FrameContext& frame);
-// After the chained plug-ins: the reverser and power rules on the chained plug-ins' result, then the emergency latch.
-void outputHandleRules(frame::Plugin& plugin, FrameContext& frame);
-// With the indicator lamps: the lamp condition of the regeneration-match lamp.
-void regenerationMatchStep(frame::Plugin& plugin, FrameContext& frame);
-host::Handles elapse(frame::Plugin& plugin, const host::VehicleState& state, int32_t* panel, int32_t* sound);
+// After the chained plug-ins: the reverser and power rules on the chained plug-ins' result.
+void outputHandleRules(const frame::InputState& input, FrameContext& frame);
+// Before the indicator lamps: the lamp condition of the regeneration-match lamp.
+void regenerationMatchStep(frame::InputState& input, const TractionState& traction, const FrameState& frameState,
+                           const FrameContext& frame);
+// One frame of Corvane: every step in its fixed order.
+host::Handles elapse(frame::Plugin& plugin, const host::VehicleState& state, int32_t* panel, int32_t* sound,
+                     const FrameKeys& keys);
 
 }  // namespace sim

@@ -5,7 +5,8 @@
 #include <algorithm>
 
 #include "interface/indices.h"
-#include "sim/plugin_state.h"
+#include "sim/frame_step.h"
+#include "sim/input_state.h"
 
 namespace sim {
 
@@ -17,8 +18,7 @@ int32_t toPanelValue(float value) {
     return static_cast<int32_t>(value);
 }
 
-void loadInstruments(frame::Plugin& p) {
-    InstrumentState& ins = p.sim.instruments;
+void loadInstruments(InstrumentState& ins) {
     ins.nominalVoltage = 1400.0f + static_cast<float>(ins.random() % 200u);
     ins.lineVoltage = 0.0f;
 }
@@ -47,8 +47,8 @@ void updateLineVoltage(InstrumentState& ins, float current, float voltageRatio, 
     ins.voltageTimer = addWrapping(ins.voltageTimer, timeStepMs);
 }
 
-void lineVoltageStep(frame::Plugin& p, FrameContext& f) {
-    updateLineVoltage(p.sim.instruments, f.state.current, p.sim.traction.voltageRatio, p.input.carFactor, f.timeStep);
+void lineVoltageStep(InstrumentState& ins, const TractionState& t, const frame::InputState& in, const FrameContext& f) {
+    updateLineVoltage(ins, f.state.current, t.voltageRatio, in.carFactor, f.timeStep);
 }
 
 void writeNeedles(const config::NeedleTables& t, int32_t* panel, float absoluteSpeed, float motorCurrent,
@@ -66,14 +66,13 @@ void writeNeedles(const config::NeedleTables& t, int32_t* panel, float absoluteS
     panel[Voltmeter] = toPanelValue(t.voltageNeedle.lookup(lineVoltage));
 }
 
-void needlesStep(frame::Plugin& p, FrameContext& f) {
-    writeNeedles(p.needles, f.panel, f.absoluteSpeed, p.sim.traction.motorCurrent, p.sim.mode.modeStepTimer,
-                 f.state.bcPressure, p.sim.brakes.displayedSap, f.state.bpPressure, f.state.mrPressure,
-                 p.sim.instruments.lineVoltage);
+void needlesStep(const config::NeedleTables& tables, const TractionState& t, const ModeState& m, const BrakeState& b,
+                 const InstrumentState& ins, FrameContext& f) {
+    writeNeedles(tables, f.panel, f.absoluteSpeed, t.motorCurrent, m.modeStepTimer, f.state.bcPressure, b.displayedSap,
+                 f.state.bpPressure, f.state.mrPressure, ins.lineVoltage);
 }
 
-void adjustmentDisplayStep(frame::Plugin& p, FrameContext& f) {
-    frame::InputState& in = p.input;
+void adjustmentDisplayStep(frame::InputState& in, FrameContext& f) {
     int32_t* panel = f.panel;
     using namespace frame::PanelIndex;
     // The gauge each adjustment target (1 to 7) shows its value on.

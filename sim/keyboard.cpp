@@ -1,7 +1,5 @@
 #include "sim/keyboard.h"
 
-#include "platform/platform.h"
-
 namespace sim {
 namespace {
 
@@ -11,6 +9,10 @@ KeySet keySetFrom(const uint8_t buffer[256]) {
         if (buffer[k] & 0x80) keys.set(k);
     }
     return keys;
+}
+
+bool readInto(KeyboardReader readKeyboard, uint8_t buffer[256]) {
+    return readKeyboard != nullptr && readKeyboard(buffer);
 }
 
 // Keys in a and b but not in c.
@@ -23,9 +25,10 @@ bool anyCommon(const KeySet& a, const KeySet& b, const KeySet& notIn) {
 
 }  // namespace
 
-void captureBrakeKeys(KeyboardState& kb, int32_t serviceNotches, int32_t previousNotch, int32_t newNotch) {
+void captureBrakeKeys(KeyboardState& kb, KeyboardReader readKeyboard, int32_t serviceNotches, int32_t previousNotch,
+                      int32_t newNotch) {
     if (serviceNotches <= 11) return;
-    if (!platform::readKeyboardState(kb.inputBuffer)) {
+    if (!readInto(readKeyboard, kb.inputBuffer)) {
         kb.upKeys = KeySet{};
         kb.downKeys = KeySet{};
         return;
@@ -35,9 +38,9 @@ void captureBrakeKeys(KeyboardState& kb, int32_t serviceNotches, int32_t previou
     if (newNotch < previousNotch) kb.downKeys = kb.inputKeys;
 }
 
-bool brakeGate(KeyboardState& kb, int32_t n, int32_t driver) {
+bool brakeGate(KeyboardState& kb, KeyboardReader readKeyboard, int32_t n, int32_t driver) {
     kb.forwardBrake = true;
-    if (n <= 11 || !platform::readKeyboardState(kb.frameBuffer)) {
+    if (n <= 11 || !readInto(readKeyboard, kb.frameBuffer)) {
         kb.acceptedBrakeNotch = driver;
         return kb.forwardBrake;
     }

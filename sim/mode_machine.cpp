@@ -3,8 +3,8 @@
 // and lower thresholds are the hysteresis that keeps the mode from chattering.
 #include "sim/mode_machine.h"
 
-#include "sim/plugin_state.h"
-#include "sound/motor_noise.h"
+#include "sim/frame_step.h"
+#include "sim/input_state.h"
 
 namespace sim {
 namespace {
@@ -39,7 +39,7 @@ struct Inputs {
     int32_t driverPower;
 };
 
-void powerLadder(ModeState& m, sound::AudioState& audio, const TractionState& t, const Inputs& in) {
+void powerLadder(ModeState& m, LayerRewinds& rewinds, const TractionState& t, const Inputs& in) {
     const float r = in.ratio;
     const int32_t p = in.power;
     const float l = in.loadCurrent;
@@ -56,19 +56,19 @@ void powerLadder(ModeState& m, sound::AudioState& audio, const TractionState& t,
     } else if (mode > 99) {
         mode = 99;
     }
-    if (r > 0.16496044f && lowerTo(mode, 45)) sound::rewindMotorLayer(audio, 3);
+    if (r > 0.16496044f && lowerTo(mode, 45)) rewinds.add(3);
     if (r > 0.18348081f && lowerTo(mode, 27)) {
         m.modeStepTimer = 0;
-        sound::rewindMotorLayer(audio, 4);
+        rewinds.add(4);
     }
     if (r > 0.31872252f && lowerTo(mode, 15)) {
         m.modeStepTimer = 0;
-        sound::rewindMotorLayer(audio, 6);
+        rewinds.add(6);
     }
-    if (r > 0.5246001f && lowerTo(mode, 9)) sound::rewindMotorLayer(audio, 8);
+    if (r > 0.5246001f && lowerTo(mode, 9)) rewinds.add(8);
     if (r > 0.7993905f && lowerTo(mode, 5)) {
-        sound::rewindMotorLayer(audio, 10);
-        sound::rewindMotorLayer(audio, 11);
+        rewinds.add(10);
+        rewinds.add(11);
     }
     if (r > 0.924726f) lowerTo(mode, 3);
     if (r > 0.9531526f && t.effectiveNotch >= 2 && mode > 2 && m.modeTimerPower > 250 && in.driverPower != 0) mode = 2;
@@ -138,28 +138,26 @@ void brakeLadder(ModeState& m, const TractionState& t, const Inputs& in, const B
 
 }  // namespace
 
-void loadModeMachine(frame::Plugin& p) {
-    ModeState& m = p.sim.mode;
+void loadModeMachine(ModeState& m) {
     m.powerGain = 0.0f;
     m.brakeGain = 0.0f;
     m.mode1Timer = 0;
     m.fieldRamp = 0.0f;
 }
 
-void modeMachineStep(frame::Plugin& p, FrameContext& f) {
-    ModeState& m = p.sim.mode;
-    const TractionState& t = p.sim.traction;
+LayerRewinds modeMachineStep(ModeState& m, const TractionState& t, const frame::InputState& input, float lineVoltage,
+                             const FrameContext& f) {
+    LayerRewinds rewinds;
     const float current = f.state.current;
-    const Inputs in{t.voltageRatio, f.out.power, f.out.brake, t.loadCurrent, p.input.driverHandles.power};
+    const Inputs in{t.voltageRatio, f.out.power, f.out.brake, t.loadCurrent, input.driverHandles.power};
     if (current > 0.0f) {
         m.modeTimerPower = addWrapping(m.modeTimerPower, f.timeStep);
         m.modeTimerBrake = 0;
-        powerLadder(m, p.audio, t, in);
+        powerLadder(m, rewinds, t, in);
     } else if (current < 0.0f) {
         m.modeTimerBrake = addWrapping(m.modeTimerBrake, f.timeStep);
         m.modeTimerPower = 0;
-        const float lineVoltage = p.sim.instruments.lineVoltage;
-        if (p.input.negativePowerActive) {
+        if (input.negativePowerActive) {
             brakeLadder(m, t, in, NegativePowerLadder, in.power < 0, f.absoluteSpeed, lineVoltage, f.state.sapPressure);
         } else {
             brakeLadder(m, t, in, BrakeNotchLadder, in.brake != 0, f.absoluteSpeed, lineVoltage, f.state.sapPressure);
@@ -169,16 +167,14 @@ void modeMachineStep(frame::Plugin& p, FrameContext& f) {
         m.modeTimerPower = 0;
         m.modeTimerBrake = 0;
     }
+    return rewinds;
 }
 
-void modeStepTimerAdvance(frame::Plugin& p, FrameContext& f) {
-    ModeState& m = p.sim.mode;
+void modeStepTimerAdvance(ModeState& m, const FrameContext& f) {
     m.modeStepTimer = addWrapping(m.modeStepTimer, f.timeStep);
 }
 
-void noiseSharesStep(frame::Plugin& p, FrameContext& f) {
-    ModeState& m = p.sim.mode;
-    const TractionState& t = p.sim.traction;
+void noiseSharesStep(ModeState& m, const TractionState& t, const frame::DriverHandles& driver, const FrameContext& f) {
     const float current = f.state.current;
     const float l = t.loadCurrent;
     m.powerGain = current > 0.0f ? clampUnit(l / 12.0f) : 0.0f;
@@ -188,8 +184,8 @@ void noiseSharesStep(frame::Plugin& p, FrameContext& f) {
             : 0.0f;
     m.mode1Timer = m.pulseMode == 1 ? addWrapping(m.mode1Timer, f.timeStep) : 0;
 
-    const int32_t driverPower = p.input.driverHandles.power;
-    const int32_t driverBrake = p.input.driverHandles.brake;
+    const int32_t driverPower = driver.power;
+    const int32_t driverBrake = driver.brake;
     const bool fullVoltage = t.voltageRatio == 1.0f;
     float ramp = 1.0f;
     if (m.pulseMode == 2 && fullVoltage) {

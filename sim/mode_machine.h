@@ -6,10 +6,14 @@
 #include "sim/frame_context.h"
 
 namespace frame {
-struct Plugin;
-}
+struct DriverHandles;
+struct InputState;
+}  // namespace frame
 
 namespace sim {
+
+struct InstrumentState;
+struct TractionState;
 
 struct ModeState {
     // 1, 2, 3, 5, 9, 15, 27, 45, 99 while the current is positive; 100 without current;
@@ -22,11 +26,22 @@ struct ModeState {
     float powerGain = 0.0f, brakeGain = 0.0f;        // current shares for the motor noise
 };
 
-void loadModeMachine(frame::Plugin& plugin);
-// After the motor current. The needles read modeStepTimer before modeStepTimerAdvance moves it on.
-void modeMachineStep(frame::Plugin& plugin, FrameContext& frame);
-void modeStepTimerAdvance(frame::Plugin& plugin, FrameContext& frame);
-// Last of the previous values.
-void noiseSharesStep(frame::Plugin& plugin, FrameContext& frame);
+// The motor-noise layers whose recordings a step down the power ladder starts again, one bit per
+// layer. The mode machine only names them: the motor-noise step rewinds them, in layer order.
+struct LayerRewinds {
+    uint64_t layers = 0;
+
+    void add(int layer) { layers |= uint64_t{1} << layer; }
+};
+
+void loadModeMachine(ModeState& mode);
+// After the motor current. The line voltage is the previous frame's.
+LayerRewinds modeMachineStep(ModeState& mode, const TractionState& traction, const frame::InputState& input,
+                             float lineVoltage, const FrameContext& frame);
+// After the needles: the ammeter reads modeStepTimer before it moves on.
+void modeStepTimerAdvance(ModeState& mode, const FrameContext& frame);
+// After the previous values: the current shares and the field ramp of the motor noise.
+void noiseSharesStep(ModeState& mode, const TractionState& traction, const frame::DriverHandles& driver,
+                     const FrameContext& frame);
 
 }  // namespace sim

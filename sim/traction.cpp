@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-#include "sim/plugin_state.h"
+#include "sim/input_state.h"
 
 namespace sim {
 namespace {
@@ -198,8 +198,7 @@ StraightLine lineThroughQuarterAndHalf(float half, float quarter) {
 
 }  // namespace
 
-void loadTraction(frame::Plugin& p, const config::NotchConfig& config) {
-    TractionState& t = p.sim.traction;
+void loadTraction(TractionState& t, const config::NotchConfig& config) {
     t.r15 = config.powerCurrentAt(1, 15.0f);
     t.powerJerkHalf = config.powerJerk * 0.5f;
     t.powerJerkQuarter = config.powerJerk * 0.25f;
@@ -211,22 +210,17 @@ void loadTraction(frame::Plugin& p, const config::NotchConfig& config) {
     t.regenNoLoadCurrent = 0.0f;
     t.r7 = 0.0f;
     t.motorFrequency = 0.0f;
-    p.input.toggle7 = false;
 }
 
-void regenNoLoadCurrentStep(frame::Plugin& p, FrameContext& f) {
-    p.sim.traction.regenNoLoadCurrent = f.state.current < 0.0f ? f.config.brakeNoLoadCurrentAt(f.absoluteSpeed) : 0.0f;
+void regenNoLoadCurrentStep(TractionState& t, const FrameContext& f) {
+    t.regenNoLoadCurrent = f.state.current < 0.0f ? f.config.brakeNoLoadCurrentAt(f.absoluteSpeed) : 0.0f;
 }
 
-void tractionStep(frame::Plugin& p, FrameContext& f) {
-    TractionState& t = p.sim.traction;
-    frame::InputState& in = p.input;
+void tractionStep(TractionState& t, frame::InputState& in, float lineVoltage, FrameContext& f) {
     host::Handles& out = f.out;
     const float speed = f.state.speed;
     const float current = f.state.current;
     const int32_t driverPower = in.driverHandles.power;
-    // The line voltage is still the previous frame's: it moves later in the frame.
-    const float lineVoltage = p.sim.instruments.lineVoltage;
 
     holdNotchTwo(t, out, speed, current, f.config);
     updateEffectiveNotch(t, out.power, current);
@@ -264,8 +258,7 @@ void tractionStep(frame::Plugin& p, FrameContext& f) {
     limitRegenerativeLoad(t, out, current, in.serviceNotches, load0);
 }
 
-void motorCurrentStep(frame::Plugin& p, FrameContext&) {
-    TractionState& t = p.sim.traction;
+void motorCurrentStep(TractionState& t) {
     t.motorCurrent = std::sqrt(t.loadCurrent * t.loadCurrent + t.excitationCurrent * t.excitationCurrent);
 }
 

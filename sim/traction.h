@@ -6,7 +6,7 @@
 #include "sim/frame_context.h"
 
 namespace frame {
-struct Plugin;
+struct InputState;
 }
 
 namespace sim {
@@ -44,12 +44,13 @@ struct TractionState {
 };
 
 // In Load, after the needle tables: reference current, jerk thresholds and start values.
-void loadTraction(frame::Plugin& plugin, const config::NotchConfig& config);
+void loadTraction(TractionState& traction, const config::NotchConfig& config);
 // After the notch pressures are learned: the no-load current of regeneration.
-void regenNoLoadCurrentStep(frame::Plugin& plugin, FrameContext& frame);
-// After the cab sounds: notch progression, current limiting and the power rewrites.
-void tractionStep(frame::Plugin& plugin, FrameContext& frame);
+void regenNoLoadCurrentStep(TractionState& traction, const FrameContext& frame);
+// After the cab sounds: notch progression, current limiting and the power rewrites. The line
+// voltage is the previous frame's: it moves later in the frame.
+void tractionStep(TractionState& traction, frame::InputState& input, float lineVoltage, FrameContext& frame);
 // Once the handles are final, before the main-circuit mode.
-void motorCurrentStep(frame::Plugin& plugin, FrameContext& frame);
+void motorCurrentStep(TractionState& traction);
 
 }  // namespace sim

@@ -126,12 +126,12 @@ void audioShutdown(AudioState& state) {
     tearDown(state);
 }
 
-void beginAudioFrame(AudioState& state) {
+void beginAudioFrame(AudioState& state, bool pauseKeyDown) {
     if (state.pauseFlag && state.engine) {
         platform::audioStartEngine(state.engine);
         state.pauseFlag = false;
     }
-    if (platform::isKeyDown(platform::VirtualKeyP)) state.pauseFlag = true;
+    if (pauseKeyDown) state.pauseFlag = true;
 }
 
 bool endAudioFrame(AudioState& state, uint32_t operationSet) {

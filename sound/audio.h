@@ -36,8 +36,9 @@ void audioStartup(AudioState& state, const platform::Path& pluginDirectory);
 // Dispose: releases the sounds in load order, then the engine.
 void audioShutdown(AudioState& state);
 
-// Start of a frame: restarts an engine that the pause key stopped, then samples the pause key.
-void beginAudioFrame(AudioState& state);
+// Start of a frame: restarts an engine that the pause key stopped, then takes the pause key's state
+// as the entry point read it.
+void beginAudioFrame(AudioState& state, bool pauseKeyDown);
 // End of a frame: stops the engine while paused, then commits the frame's operation set.
 // Returns false when the frame must end without a commit (paused with no engine).
 bool endAudioFrame(AudioState& state, uint32_t operationSet);

@@ -171,7 +171,8 @@ MotorNoiseLevels motorNoiseLevels(const MotorNoiseInputs& in) {
     return levels;
 }
 
-void applyMotorNoise(std::array<SoundVoice, MotorNoiseLayers>& layers, const MotorNoiseLevels& levels, uint32_t operationSet) {
+void applyMotorNoise(std::array<SoundVoice, MotorNoiseLayers>& layers, const MotorNoiseLevels& levels,
+                     uint32_t operationSet) {
     // The levels are finite by construction, so the requests skip the voice's own replacement of
     // non-finite values. Layers 28 and 29 get none: the loops run around them.
     static_assert(!layerGetsRequests(28) && !layerGetsRequests(29) && layerGetsRequests(27) && layerGetsRequests(30));
@@ -190,6 +191,13 @@ void applyMotorNoise(std::array<SoundVoice, MotorNoiseLayers>& layers, const Mot
 
 void rewindMotorLayer(AudioState& audio, int layer) {
     if (layer >= 0 && layer < MotorNoiseLayers) audio.motorNoise[layer].rewind();
+}
+
+void motorNoiseStep(AudioState& audio, uint64_t rewindLayers, const MotorNoiseInputs& in, uint32_t operationSet) {
+    for (int layer = 0; layer < MotorNoiseLayers; ++layer) {
+        if (((rewindLayers >> layer) & 1u) != 0) rewindMotorLayer(audio, layer);
+    }
+    applyMotorNoise(audio.motorNoise, motorNoiseLevels(in), operationSet);
 }
 
 }  // namespace sound

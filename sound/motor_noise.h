@@ -56,4 +56,9 @@ void applyMotorNoise(std::array<SoundVoice, MotorNoiseLayers>& layers, const Mot
 // A power-mode step restarts the recording of a layer at once.
 void rewindMotorLayer(AudioState& audio, int layer);
 
+// One frame of the motor noise, last before the commit: the layers whose bits are set in
+// rewindLayers (bit n for layer n, as the mode machine names them) start their recordings again,
+// then every loaded layer gets its volume and frequency ratio in the frame's operation set.
+void motorNoiseStep(AudioState& audio, uint64_t rewindLayers, const MotorNoiseInputs& in, uint32_t operationSet);
+
 }  // namespace sound

@@ -36,7 +36,7 @@ protected:
     host::Handles frame() {
         host::VehicleState state{};
         state.time = time += 20;
-        return frame::elapse(p, state, panel, sound);
+        return frame::elapse(p, state, panel, sound, sim::FrameKeys{false, frame::PlatformKeyboard});
     }
 
     frame::Plugin p;
@@ -76,7 +76,7 @@ TEST_F(ChainFrameTest, EntryPointsPassTheCallOnBeforeTheirOwnWork) {
     frame::setVehicleSpec(p, host::VehicleSpec{8, 0, 0, 0, 4});
     p.input.peakCurrent = 5.0f;
     frame::initialize(p, 3);
-    frame::keyDown(p, 5);
+    frame::keyDown(p, 5, false);
     frame::keyUp(p, 7);
     frame::doorClose(p);
     frame::doorOpen(p);
@@ -85,7 +85,7 @@ TEST_F(ChainFrameTest, EntryPointsPassTheCallOnBeforeTheirOwnWork) {
     frame::setBeaconData(p, host::BeaconData{7, 1, 2.5f, 30});
     // The handle inputs are kept for the next frame.
     frame::setPower(p, 2);
-    frame::setBrake(p, 3);
+    frame::setBrake(p, 3, frame::PlatformKeyboard);
     frame::setReverser(p, 1);
     EXPECT_EQ(seen, (std::vector<std::string>{"notches 0", "peak 5", "toggle5 off", "toggle7 off", "open", "closed"}));
     EXPECT_EQ(takeCalls(),
@@ -127,17 +127,17 @@ TEST_F(ChainFrameTest, ABrakeStepHeldBackByTheKeyboardReachesTheLibraryOnRelease
     frame::setVehicleSpec(p, host::VehicleSpec{14, 0, 0, 0, 4});
     const int brakeKey = 0x28;
     platform::setKeyDown(brakeKey, true);
-    frame::setBrake(p, 1);
+    frame::setBrake(p, 1, frame::PlatformKeyboard);
     takeLog();
     frame();  // the first frame hands the brake over although the gate is closed
     EXPECT_EQ(takeCalls(), (Calls{"A SetPower 0", "A SetBrake 1", "A SetReverser 0", "A Elapse"}));
 
     platform::releaseAllKeys();
-    frame::setBrake(p, 0);
+    frame::setBrake(p, 0, frame::PlatformKeyboard);
     frame();
     EXPECT_EQ(takeCalls(), (Calls{"A SetBrake 0", "A Elapse"}));
     platform::setKeyDown(brakeKey, true);
-    frame::setBrake(p, 1);
+    frame::setBrake(p, 1, frame::PlatformKeyboard);
     frame();
     EXPECT_EQ(takeCalls(), (Calls{"A Elapse"}));  // held back while the key is down
     platform::setKeyDown(brakeKey, false);

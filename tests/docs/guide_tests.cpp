@@ -55,10 +55,6 @@ void collectWritten(const Arrays& a, int32_t sentinel, IndexSet& panel, IndexSet
 
 class CorvaneRun : public ::testing::Test {
 protected:
-    void SetUp() override { resetProcessWide(); }
-    void TearDown() override { resetProcessWide(); }
-    static void resetProcessWide() { platform::releaseAllKeys(); }
-
     static std::unique_ptr<frame::Plugin> freshPlugin() {
         auto p = std::make_unique<frame::Plugin>();
         frame::setVehicleSpec(*p, host::VehicleSpec{8, 0, 0, 0, 4});
@@ -70,7 +66,7 @@ protected:
     static void runFrame(frame::Plugin& p, Arrays& a, int32_t timeMs) {
         host::VehicleState state{};
         state.time = timeMs;
-        frame::elapse(p, state, a.panel.data(), a.sound.data());
+        frame::elapse(p, state, a.panel.data(), a.sound.data(), sim::FrameKeys{});
     }
 };
 
@@ -102,7 +98,7 @@ TEST_F(CorvaneRun, ListedKeysChangeWhatTheCabShowsOrPlaysAndNoOtherKeyDoes) {
         Arrays a;
         runFrame(*p, a, 20);
         if (key >= 0) {
-            frame::keyDown(*p, key);
+            frame::keyDown(*p, key, false);
             frame::keyUp(*p, key);
         }
         runFrame(*p, a, 40);

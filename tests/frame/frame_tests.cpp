@@ -19,18 +19,16 @@ using host::SoundStop;
 class FrameTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::releaseAllKeys();
         host::VehicleSpec spec{8, 0, 0, 0, 4};
         frame::setVehicleSpec(p, spec);
     }
-    void TearDown() override { platform::releaseAllKeys(); }
 
     // One frame at the given time; returns the handles.
     host::Handles frameAt(int32_t time, float speed = 0.0f) {
         host::VehicleState state{};
         state.time = time;
         state.speed = speed;
-        return frame::elapse(p, state, panel, sound);
+        return frame::elapse(p, state, panel, sound, sim::FrameKeys{});
     }
 
     frame::Plugin p;
@@ -70,12 +68,12 @@ TEST_F(FrameTest, FirstFrameStopsEveryDrivenSoundAndLeavesTheOthers) {
 TEST_F(FrameTest, HeldKeyFlipsItsSwitchOnceButAdjustsEveryTime) {
     p.input.panelModifyMode = true;
     p.input.adjustTarget = 3;
-    for (int i = 0; i < 3; ++i) frame::keyDown(p, 5);
+    for (int i = 0; i < 3; ++i) frame::keyDown(p, 5, false);
     EXPECT_TRUE(p.input.toggle5);
     EXPECT_EQ(p.input.adjustValue, 30);
     EXPECT_TRUE(p.input.triggers.switchOn107.play);
     frame::keyUp(p, 5);
-    frame::keyDown(p, 5);
+    frame::keyDown(p, 5, false);
     EXPECT_FALSE(p.input.toggle5);
     EXPECT_TRUE(p.input.triggers.switchOff108.play);
     EXPECT_EQ(p.input.adjustValue, 40);
@@ -84,58 +82,56 @@ TEST_F(FrameTest, HeldKeyFlipsItsSwitchOnceButAdjustsEveryTime) {
 TEST_F(FrameTest, ShiftHeldMakesKeysFiveAndSixDoNothing) {
     p.input.panelModifyMode = true;
     p.input.adjustTarget = 5;
-    platform::setKeyDown(platform::VirtualKeyShift, true);
-    frame::keyDown(p, 5);
-    frame::keyDown(p, 6);
+    frame::keyDown(p, 5, true);
+    frame::keyDown(p, 6, true);
     EXPECT_FALSE(p.input.toggle5);
     EXPECT_FALSE(p.input.toggle6);
     EXPECT_FALSE(p.input.keyLatch5);
     EXPECT_EQ(p.input.adjustValue, 0);
-    platform::setKeyDown(platform::VirtualKeyShift, false);
-    frame::keyDown(p, 6);
+    frame::keyDown(p, 6, false);
     EXPECT_TRUE(p.input.toggle6);
     EXPECT_TRUE(p.input.triggers.step110.play);
     EXPECT_EQ(p.input.adjustValue, -100);  // the speed needle moves in hundreds
 }
 
 TEST_F(FrameTest, KeyZeroCyclesTheAdjustTargetOnlyInModificationMode) {
-    frame::keyDown(p, 0);
+    frame::keyDown(p, 0, false);
     EXPECT_EQ(p.input.adjustTarget, 0);
     p.input.panelModifyMode = true;
     p.input.adjustValue = 50;
-    for (int i = 0; i < 7; ++i) frame::keyDown(p, 0);
+    for (int i = 0; i < 7; ++i) frame::keyDown(p, 0, false);
     EXPECT_EQ(p.input.adjustTarget, 7);
-    frame::keyDown(p, 0);
+    frame::keyDown(p, 0, false);
     EXPECT_EQ(p.input.adjustTarget, 0);
     EXPECT_EQ(p.input.adjustValue, 0);
 }
 
 TEST_F(FrameTest, PowerLimitModeStepsWithinItsRangeAndSoundsOnlyOnAChange) {
     p.input.powerLimitMode = 0;
-    frame::keyDown(p, 10);
+    frame::keyDown(p, 10, false);
     EXPECT_EQ(p.input.powerLimitMode, 0);
     EXPECT_FALSE(p.input.triggers.step110.play);
     frame::keyUp(p, 10);
-    frame::keyDown(p, 11);
+    frame::keyDown(p, 11, false);
     EXPECT_EQ(p.input.powerLimitMode, 1);
     EXPECT_TRUE(p.input.triggers.step109.play);
-    frame::keyDown(p, 11);  // latched: no second step
+    frame::keyDown(p, 11, false);  // latched: no second step
     EXPECT_EQ(p.input.powerLimitMode, 1);
     frame::keyUp(p, 11);
-    frame::keyDown(p, 11);
+    frame::keyDown(p, 11, false);
     frame::keyUp(p, 11);
-    frame::keyDown(p, 11);
+    frame::keyDown(p, 11, false);
     EXPECT_EQ(p.input.powerLimitMode, 2);
 }
 
 TEST_F(FrameTest, EmergencyLatchKeyRaisesItsSoundPairs) {
-    frame::keyDown(p, 9);
+    frame::keyDown(p, 9, false);
     EXPECT_TRUE(p.input.ebLatch);
     EXPECT_TRUE(p.input.triggers.ebOff228.stop);
     EXPECT_TRUE(p.input.triggers.ebOn227.play);
     EXPECT_TRUE(p.input.triggers.ebOn223.play);
     frame::keyUp(p, 9);
-    frame::keyDown(p, 9);
+    frame::keyDown(p, 9, false);
     EXPECT_FALSE(p.input.ebLatch);
     EXPECT_TRUE(p.input.triggers.ebOn227.stop);
     EXPECT_TRUE(p.input.triggers.ebOff228.play);
@@ -143,12 +139,12 @@ TEST_F(FrameTest, EmergencyLatchKeyRaisesItsSoundPairs) {
 }
 
 TEST_F(FrameTest, KeySevenActsOnReleaseAndLatchedKeysAreIndependent) {
-    frame::keyDown(p, 7);
+    frame::keyDown(p, 7, false);
     EXPECT_FALSE(p.input.toggle7);
     frame::keyUp(p, 7);
     EXPECT_TRUE(p.input.toggle7);
-    frame::keyDown(p, 12);
-    frame::keyDown(p, 6);
+    frame::keyDown(p, 12, false);
+    frame::keyDown(p, 6, false);
     EXPECT_TRUE(p.input.toggle12);
     EXPECT_TRUE(p.input.toggle6);
 }
@@ -157,7 +153,7 @@ TEST_F(FrameTest, KeysOutsideTheTablesAreIgnored) {
     const frame::InputState before = p.input;
     for (int32_t key : {1, 2, 3, 4, 13, 255, 256, -1, std::numeric_limits<int32_t>::min(),
                         std::numeric_limits<int32_t>::max()}) {
-        frame::keyDown(p, key);
+        frame::keyDown(p, key, false);
         frame::keyUp(p, key);
     }
     EXPECT_EQ(p.input.toggle5, before.toggle5);
@@ -166,15 +162,15 @@ TEST_F(FrameTest, KeysOutsideTheTablesAreIgnored) {
 }
 
 TEST_F(FrameTest, BrakeMovesRaiseTheirSounds) {
-    frame::setBrake(p, 9);
-    frame::setBrake(p, 8);
+    frame::setBrake(p, 9, frame::PlatformKeyboard);
+    frame::setBrake(p, 8, frame::PlatformKeyboard);
     EXPECT_TRUE(p.input.triggers.brakeFromEmergency220.play);
     EXPECT_FALSE(p.input.triggers.brakeStep244.play);
-    frame::setBrake(p, 7);
-    frame::setBrake(p, 8);
+    frame::setBrake(p, 7, frame::PlatformKeyboard);
+    frame::setBrake(p, 8, frame::PlatformKeyboard);
     EXPECT_TRUE(p.input.triggers.brakeStep244.play);
-    frame::setBrake(p, 3);
-    frame::setBrake(p, 0);
+    frame::setBrake(p, 3, frame::PlatformKeyboard);
+    frame::setBrake(p, 0, frame::PlatformKeyboard);
     EXPECT_TRUE(p.input.triggers.brakeReleased243.play);
     EXPECT_EQ(p.input.driverHandles.brake, 0);
 }
@@ -195,13 +191,13 @@ TEST_F(FrameTest, NegativePowerIsClearedByAPositivePowerAtStandstill) {
 TEST_F(FrameTest, NegativePowerIsClearedByTheBrakeUnlessSwitchEightIsOn) {
     frame::setPower(p, -1);
     p.input.toggle8 = true;
-    frame::setBrake(p, 2);  // power still negative: stays
+    frame::setBrake(p, 2, frame::PlatformKeyboard);  // power still negative: stays
     EXPECT_TRUE(p.input.negativePowerActive);
     p.input.driverHandles.power = 0;
-    frame::setBrake(p, 3);
+    frame::setBrake(p, 3, frame::PlatformKeyboard);
     EXPECT_TRUE(p.input.negativePowerActive);  // switch 8 keeps it
     p.input.toggle8 = false;
-    frame::setBrake(p, 4);
+    frame::setBrake(p, 4, frame::PlatformKeyboard);
     EXPECT_FALSE(p.input.negativePowerActive);
 }
 
@@ -223,7 +219,7 @@ TEST_F(FrameTest, DoorsGateTheReverser) {
 }
 
 TEST_F(FrameTest, InitializeResetsOnlyThePeakCurrent) {
-    frame::keyDown(p, 5);
+    frame::keyDown(p, 5, false);
     p.input.powerLimitMode = 1;
     p.input.peakCurrent = 300.0f;
     frame::initialize(p, 0);
@@ -239,9 +235,9 @@ TEST_F(FrameTest, LoadSetsTheStartValuesAndKeepsTheRest) {
     std::filesystem::remove_all(dir);
     std::filesystem::copy(platform::Path(SAMPLE_VEHICLE_DIR), dir, std::filesystem::copy_options::recursive);
     p.pluginDirectory = dir / "plugin" / "";
-    frame::keyDown(p, 5);
-    frame::keyDown(p, 12);
-    frame::keyDown(p, 9);
+    frame::keyDown(p, 5, false);
+    frame::keyDown(p, 12, false);
+    frame::keyDown(p, 9, false);
     frame::doorClose(p);
     p.input.negativePowerActive = true;
     p.input.panelModifyMode = true;
@@ -259,7 +255,7 @@ TEST_F(FrameTest, LoadSetsTheStartValuesAndKeepsTheRest) {
     EXPECT_TRUE(p.input.keyLatch5);
     // A route reload (Dispose, then Load in the same process) reads the vehicle again and keeps the
     // switches and the doors: the host reports doors only when they change.
-    frame::keyDown(p, 6);
+    frame::keyDown(p, 6, false);
     frame::dispose(p);
     frame::load(p);
     EXPECT_TRUE(p.input.keyLatch6);
@@ -297,9 +293,9 @@ TEST(FrameBadInput, VehicleSpecsOutsideTheUsefulRangeAreSafe) {
         int32_t panel[256] = {}, sound[256] = {};
         host::VehicleState state{};
         for (int32_t b : {0, 1, notches, -5, std::numeric_limits<int32_t>::max()}) {
-            frame::setBrake(p, b);
+            frame::setBrake(p, b, frame::PlatformKeyboard);
             state.time += 20;
-            frame::elapse(p, state, panel, sound);
+            frame::elapse(p, state, panel, sound, sim::FrameKeys{});
         }
     }
 }
@@ -311,8 +307,8 @@ TEST(FrameBadInput, AFrameBeforeSetVehicleSpecIsSafe) {
     state.time = 20;
     state.speed = std::numeric_limits<float>::quiet_NaN();
     frame::setPower(p, std::numeric_limits<int32_t>::min());
-    frame::setBrake(p, std::numeric_limits<int32_t>::max());
-    host::Handles out = frame::elapse(p, state, panel, sound);
+    frame::setBrake(p, std::numeric_limits<int32_t>::max(), frame::PlatformKeyboard);
+    host::Handles out = frame::elapse(p, state, panel, sound, sim::FrameKeys{});
     EXPECT_EQ(out.auxCommand, 0);
 }
 

@@ -52,7 +52,6 @@ struct Train {
         fs::copy_file(PASS_PLUGIN, root / "plugin/pass.so");
         std::ofstream(root / "plugin/detailmodules.txt") << "pass.so\n";
         if (sounds) fs::copy(fs::path(SAMPLE_VEHICLE_DIR) / "atsmotornoise", root / "atsmotornoise");
-        platform::releaseAllKeys();
         frame::libraryAttach(p, root / "plugin/libCorvane.so");
         frame::load(p);
         frame::setVehicleSpec(p, host::VehicleSpec{8, 0, 0, 0, cars});
@@ -72,7 +71,7 @@ struct Train {
         state.speed = speed;
         state.current = current;
         state.sapPressure = sap;
-        return frame::elapse(p, state, panel.data(), sound.data());
+        return frame::elapse(p, state, panel.data(), sound.data(), sim::FrameKeys{});
     }
     void frames(int count, int32_t dt, float speed, float current, float sap = 0.0f) {
         for (int i = 0; i < count; ++i) frame(dt, speed, current, sap);
@@ -98,7 +97,7 @@ TEST(FrameOrder, EachStepReadsTheValueItsRuleNames) {
     }
     {
         Train t;
-        frame::setBrake(t.p, 2);
+        frame::setBrake(t.p, 2, frame::PlatformKeyboard);
         t.frames(6, 100, 50.0f, 0.0f, 100.0f);  // steady 0 … 500 ms, no current: no hold
         EXPECT_EQ(t.panel[38], 2);
         EXPECT_EQ(t.panel[39], 0);
@@ -142,7 +141,7 @@ TEST(Thresholds, BlendingAtItsLimits) {
                 {std::nextafter(30.0f, 0.0f), 0.0f, -900.0f, 0, -8, 0, 0}};
     for (const auto& row : rows) {
         Train t;
-        frame::setBrake(t.p, row.brake);
+        frame::setBrake(t.p, row.brake, frame::PlatformKeyboard);
         t.frame(100, row.speed, row.current, row.sap);
         EXPECT_EQ(t.panel[37], row.power) << row.speed << " " << row.sap << " " << row.current;
         EXPECT_EQ(t.panel[38], row.outBrake) << row.speed << " " << row.sap << " " << row.current;
@@ -163,7 +162,7 @@ TEST(Thresholds, LearnedPressureAgainstTheHoldLimitAndEightyKilopascals) {
                 {std::nextafter(80.0f, 0.0f), 1, 2, -6}};
     for (const auto& row : rows) {
         Train t;
-        frame::setBrake(t.p, 2);
+        frame::setBrake(t.p, 2, frame::PlatformKeyboard);
         t.frames(7, 100, 50.0f, 0.0f, row.learned);  // learns notch 2 at 600 ms
         const float sap = std::min(row.learned - 1.0f, 149.0f);
         t.frame(100, 50.0f, -300.0f, sap);  // below the limit: the hold sets

@@ -19,18 +19,18 @@ TEST(AdjustmentValue, StopsAtTheEndsOfItsRangeInsteadOfOverflowing) {
     p.input.panelModifyMode = true;
     p.input.adjustTarget = 5;
     p.input.adjustValue = INT32_MAX - 50;
-    frame::keyDown(p, 5);
+    frame::keyDown(p, 5, false);
     EXPECT_EQ(p.input.adjustValue, INT32_MAX);
-    frame::keyDown(p, 5);
+    frame::keyDown(p, 5, false);
     EXPECT_EQ(p.input.adjustValue, INT32_MAX);
-    frame::keyDown(p, 6);
+    frame::keyDown(p, 6, false);
     EXPECT_EQ(p.input.adjustValue, INT32_MAX - 100);
 
     p.input.adjustTarget = 3;
     p.input.adjustValue = INT32_MIN + 5;
-    frame::keyDown(p, 6);
+    frame::keyDown(p, 6, false);
     EXPECT_EQ(p.input.adjustValue, INT32_MIN);
-    frame::keyDown(p, 5);
+    frame::keyDown(p, 5, false);
     EXPECT_EQ(p.input.adjustValue, INT32_MIN + 10);
 }
 

@@ -21,7 +21,7 @@ protected:
     }
     host::Handles blend(int32_t brake, int32_t power = 0, int32_t reverser = 1) {
         sim::FrameContext f = context({brake, power, reverser, 0});
-        sim::blendingStep(p, f);
+        sim::blendingStep(p.sim.brakes, p.input, p.sim.traction, f);
         return f.out;
     }
     bool& hold() { return p.sim.brakes.holdFlag; }
@@ -38,7 +38,7 @@ TEST_F(Blending, EveryConditionOfTheElectricBrakeIsNeededToHold) {
     auto heldAfter = [&](host::Handles out) {
         hold() = true;
         sim::FrameContext f = context(out);
-        sim::blendingStep(p, f);
+        sim::blendingStep(p.sim.brakes, p.input, p.sim.traction, f);
         return hold();
     };
     EXPECT_TRUE(heldAfter({3, 0, 1, 0}));

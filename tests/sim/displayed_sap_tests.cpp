@@ -20,7 +20,7 @@ protected:
     float show(float sap, int32_t timeStepMs = 20, host::Handles out = {}) {
         step.state.sapPressure = sap;
         sim::FrameContext f = context(out, timeStepMs);
-        sim::displayedSapStep(p, f);
+        sim::displayedSapStep(p.sim.brakes, p.audio, p.input, p.sim.frame, f);
         storePrevious(f);
         return p.sim.brakes.displayedSap;
     }

@@ -12,9 +12,10 @@ using simtest::BrakeStepTest;
 class EmergencyLatch : public BrakeStepTest {
 protected:
     host::Handles latch(host::Handles out, float current) {
+        p.input.ebLatch = true;
         step.state.current = current;
         sim::FrameContext f = context(out);
-        sim::emergencyLatchStep(p, f);
+        sim::emergencyLatchStep(p.sim.brakes, p.input, f);
         return f.out;
     }
 };
@@ -46,7 +47,7 @@ protected:
     void frameWithCylinder(float bc, int32_t timeStepMs = 20) {
         step.state.bcPressure = bc;
         sim::FrameContext f = context({}, timeStepMs);
-        sim::releaseSequencingStep(p, f);
+        sim::releaseSequencingStep(p.sim.brakes, p.input, p.sim.frame, f);
         p.sim.frame.previousBcPressure = bc;
     }
     void armed() {
@@ -93,17 +94,20 @@ TEST_F(ReleaseSequence, DoesNothingWhileTheLatchIsOn) {
     EXPECT_TRUE(p.sim.brakes.ebReleaseArmed);
 }
 
-TEST_F(ReleaseSequence, TheReleaseSoundsReachTheSoundArrayInTheFrame) {
-    frame::keyDown(p, 9);
+TEST_F(ReleaseSequence, InTheFrameTheLatchFollowsTheHandleRulesAndItsReleaseSoundsReachTheSoundArray) {
+    frame::keyDown(p, 9, false);
     frame::keyUp(p, 9);
+    frame::doorClose(p);
+    frame::setReverser(p, 1);
     host::VehicleState state{};
     int32_t time = 0;
     state.bcPressure = 400.0f;
+    state.sapPressure = 400.0f;  // no low-pressure rule drops the reverser: only the latch does
     for (int i = 0; i < 3; ++i) {
         state.time = time += 20;
-        frame(state);
+        EXPECT_EQ(frame(state).reverser, 0);  // the latch acts on the handle rules' result
     }
-    frame::keyDown(p, 9);  // latch off
+    frame::keyDown(p, 9, false);  // latch off
     state.time = time += 20;
     frame(state);
     EXPECT_EQ(sound[228], SoundPlayOnce);

@@ -152,8 +152,8 @@ TEST_F(FrameBadInput, AFrameAllocatesNothing) {
         state.sapPressure = static_cast<float>((i * 13) % 400);
         state.bcPressure = static_cast<float>((i * 7) % 400);
         state.bpPressure = static_cast<float>((i * 3) % 500);
-        if (i == 50) frame::keyDown(p, 9);
-        if (i == 100) frame::keyDown(p, 9);
+        if (i == 50) frame::keyDown(p, 9, false);
+        if (i == 100) frame::keyDown(p, 9, false);
         frame(state);
     }
     countAllocations = false;

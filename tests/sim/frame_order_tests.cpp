@@ -79,7 +79,7 @@ TEST_F(FrameOrder, CrossingFiveKilometresPerHourSoundsInTheSameFrame) {
 
 TEST_F(FrameOrder, RequestsConsumedAfterTheirEventsSoundInTheirFrame) {
     frameAt(20);
-    frame::keyDown(p, 9);  // latch on: stop 228, play 227 and 223
+    frame::keyDown(p, 9, false);  // latch on: stop 228, play 227 and 223
     frameAt(40);
     EXPECT_EQ(sound[227], SoundPlayOnce);
     EXPECT_EQ(sound[223], SoundPlayOnce);
@@ -87,7 +87,7 @@ TEST_F(FrameOrder, RequestsConsumedAfterTheirEventsSoundInTheirFrame) {
     frameAt(60);
     EXPECT_EQ(sound[227], SoundContinue);
     frame::keyUp(p, 9);
-    frame::keyDown(p, 9);
+    frame::keyDown(p, 9, false);
     frameAt(80);
     EXPECT_EQ(sound[227], SoundStop);
     EXPECT_EQ(sound[228], SoundPlayOnce);
@@ -99,13 +99,13 @@ TEST_F(FrameOrder, SwitchLampsFollowTheirToggles) {
     EXPECT_EQ(panel[135], 0);
     EXPECT_EQ(panel[136], 0);
     EXPECT_EQ(panel[252], 0);
-    frame::keyDown(p, 5);
-    frame::keyDown(p, 12);
+    frame::keyDown(p, 5, false);
+    frame::keyDown(p, 12, false);
     frameAt(40);
     EXPECT_EQ(panel[135], 1);
     EXPECT_EQ(panel[136], 0);
     EXPECT_EQ(panel[252], 1);
-    frame::keyDown(p, 6);
+    frame::keyDown(p, 6, false);
     frameAt(60);
     EXPECT_EQ(panel[135], 0);
     EXPECT_EQ(panel[136], 1);
@@ -114,7 +114,7 @@ TEST_F(FrameOrder, SwitchLampsFollowTheirToggles) {
 TEST_F(FrameOrder, WithNoChainedPlugInTheHandlesStartFromZero) {
     frame::doorClose(p);
     frame::setPower(p, 3);
-    frame::setBrake(p, 2);
+    frame::setBrake(p, 2, frame::PlatformKeyboard);
     frame::setReverser(p, 1);
     const host::Handles out = frameAt(20, 50.0f);
     EXPECT_EQ(out.power, 0);

@@ -22,7 +22,8 @@ protected:
     host::Handles apply(host::Handles chained) {
         sim::FrameContext f = step.context();
         f.out = chained;
-        sim::outputHandleRules(p, f);
+        sim::outputHandleRules(p.input, f);
+        sim::emergencyLatchStep(p.sim.brakes, p.input, f);
         return f.out;
     }
 
@@ -105,7 +106,7 @@ protected:
         s.state.current = current;
         p.sim.traction.r7 = r7;
         sim::FrameContext f = s.context();
-        sim::regenerationMatchStep(p, f);
+        sim::regenerationMatchStep(p.input, p.sim.traction, p.sim.frame, f);
         return p.input.regenerationMatch;
     }
 };

@@ -219,7 +219,7 @@ TEST_F(InstrumentFrame, TheFirstVoltageUpdateComesInTheSecondFrameWhenTheClockSt
     script = {};
     scriptAt = 0;
     p.sim.instruments.random = &scripted;
-    sim::loadInstruments(p);
+    sim::loadInstruments(p.sim.instruments);
     frameAt(60000);
     EXPECT_EQ(p.sim.instruments.lineVoltage, 0.0f);
     frameAt(60020);
@@ -239,7 +239,7 @@ protected:
         simtest::StepFrame s;
         sim::FrameContext f = s.context();
         for (int i = 0; i < 256; ++i) s.panel[i] = -1;
-        sim::adjustmentDisplayStep(p, f);
+        sim::adjustmentDisplayStep(p.input, f);
         for (int i = 0; i < 256; ++i) shown[i] = s.panel[i];
     }
     int32_t digits() const { return shown[220] * 1000 + shown[221] * 100 + shown[222] * 10 + shown[223]; }

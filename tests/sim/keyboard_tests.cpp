@@ -22,7 +22,7 @@ protected:
     // The driver moves the brake with a key held; the key stays down for the next frame.
     void stepBrake(int32_t notch, int key) {
         platform::setKeyDown(key, true);
-        frame::setBrake(p, notch);
+        frame::setBrake(p, notch, frame::PlatformKeyboard);
     }
     void nextFrame() { frameAt(time += 20); }
     bool forwarded() const { return p.sim.keyboard.forwardBrake; }
@@ -71,7 +71,7 @@ TEST_F(KeyboardGate, DownwardStepsAreHeldByTheKeyOfTheLastDecrease) {
     nextFrame();
     EXPECT_EQ(accepted(), 5);
     platform::setKeyDown(BrakeUpKey, true);
-    frame::setBrake(p, 4);  // decrease while the up key is down: Down keys = {up}
+    frame::setBrake(p, 4, frame::PlatformKeyboard);  // decrease while the up key is down: Down keys = {up}
     platform::setKeyDown(BrakeUpKey, false);
     platform::setKeyDown(BrakeDownKey, true);
     nextFrame();
@@ -122,11 +122,11 @@ TEST_F(KeyboardGate, AKeyReleasedBeforeTheFrameDoesNotHold) {
 
 TEST_F(KeyboardGate, AFailedReadInTheBrakeInputForgetsTheLearnedKeys) {
     stepBrake(1, BrakeUpKey);
-    frame::setBrake(p, 0);  // the same key down at a decrease
+    frame::setBrake(p, 0, frame::PlatformKeyboard);  // the same key down at a decrease
     EXPECT_TRUE(p.sim.keyboard.upKeys.any());
     EXPECT_TRUE(p.sim.keyboard.downKeys.any());
     platform::setKeyboardReadFails(true);
-    frame::setBrake(p, 1);
+    frame::setBrake(p, 1, frame::PlatformKeyboard);
     EXPECT_FALSE(p.sim.keyboard.upKeys.any());
     EXPECT_FALSE(p.sim.keyboard.downKeys.any());
     platform::setKeyboardReadFails(false);
@@ -169,32 +169,18 @@ TEST_F(KeyboardGate, WithElevenNotchesOrFewerNothingIsHeldOrRead) {
     EXPECT_FALSE(forwarded());
 }
 
-TEST(KeySet, KeysLandInTheirWordAndBit) {
-    sim::KeySet keys;
-    EXPECT_FALSE(keys.any());
-    keys.set(0);
-    keys.set(63);
-    keys.set(64);
-    keys.set(255);
-    EXPECT_EQ(keys.words[0], (uint64_t{1} << 63) | 1u);
-    EXPECT_EQ(keys.words[1], 1u);
-    EXPECT_EQ(keys.words[2], 0u);
-    EXPECT_EQ(keys.words[3], uint64_t{1} << 63);
-    EXPECT_TRUE(keys.any());
-}
-
 TEST(KeyboardGateDirect, TheHighBitOfAKeyStateIsWhatCounts) {
     platform::releaseAllKeys();
     platform::setKeyboardReadFails(false);
     sim::KeyboardState kb;
     platform::setKeyDown(200, true);
-    sim::captureBrakeKeys(kb, 14, 3, 4);
+    sim::captureBrakeKeys(kb, frame::PlatformKeyboard, 14, 3, 4);
     EXPECT_EQ(kb.inputBuffer[200], 0x80);
     EXPECT_EQ(kb.upKeys.words[3], uint64_t{1} << (200 - 192));
     kb.acceptedBrakeNotch = 3;
-    EXPECT_FALSE(sim::brakeGate(kb, 14, 4));
+    EXPECT_FALSE(sim::brakeGate(kb, frame::PlatformKeyboard, 14, 4));
     EXPECT_EQ(kb.acceptedBrakeNotch, 3);
-    EXPECT_TRUE(sim::brakeGate(kb, 14, 5));  // the next step reaches the library directly
+    EXPECT_TRUE(sim::brakeGate(kb, frame::PlatformKeyboard, 14, 5));  // the next step reaches the library directly
     EXPECT_EQ(kb.acceptedBrakeNotch, 5);
     platform::releaseAllKeys();
 }

@@ -28,7 +28,7 @@ protected:
     }
 
     // One frame with the given state; returns the handles.
-    host::Handles frame(const host::VehicleState& state) { return frame::elapse(p, state, panel, sound); }
+    host::Handles frame(const host::VehicleState& state) { return frame::elapse(p, state, panel, sound, keys); }
     host::Handles frameAt(int32_t timeMs, float speed = 0.0f) {
         host::VehicleState state{};
         state.time = timeMs;
@@ -37,6 +37,7 @@ protected:
     }
 
     frame::Plugin p;
+    sim::FrameKeys keys{false, frame::PlatformKeyboard};
     int32_t panel[256] = {};
     int32_t sound[256] = {};
 };

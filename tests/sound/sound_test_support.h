@@ -77,13 +77,11 @@ protected:
         platform::audioClearFaults();
         platform::audioClearAppliedRequests();
         platform::audioRecordRequests(true);
-        platform::releaseAllKeys();
     }
     void TearDown() override {
         sound::audioShutdown(state);
         platform::audioRecordRequests(false);
         platform::audioClearFaults();
-        platform::releaseAllKeys();
         EXPECT_EQ(platform::audioLiveEngines(), 0u);
         EXPECT_EQ(platform::audioLiveSourceVoices(), 0u);
         EXPECT_EQ(platform::mediaStartupDepth(), 0);

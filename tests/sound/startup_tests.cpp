@@ -174,12 +174,10 @@ TEST_F(AudioStartup, ThePauseKeyStopsTheEngineAtTheEndOfItsFrameAndTheNextFrameR
     start();
     audioClearAppliedRequests();
 
-    setKeyDown(VirtualKeyP, true);
-    sound::beginAudioFrame(state);
+    sound::beginAudioFrame(state, true);
     EXPECT_TRUE(state.pauseFlag);
     state.motorNoise[0].setVolume(0.5f, 1);
     EXPECT_TRUE(sound::endAudioFrame(state, 1));
-    setKeyDown(VirtualKeyP, false);
     auto r = audioAppliedRequests();
     ASSERT_EQ(r.size(), 3u);
     EXPECT_EQ(r[0].call, AudioCall::StopEngine);
@@ -191,7 +189,7 @@ TEST_F(AudioStartup, ThePauseKeyStopsTheEngineAtTheEndOfItsFrameAndTheNextFrameR
     EXPECT_EQ(mix[10], 0.0f);
 
     audioClearAppliedRequests();
-    sound::beginAudioFrame(state);
+    sound::beginAudioFrame(state, false);
     EXPECT_FALSE(state.pauseFlag);
     state.motorNoise[0].setVolume(0.5f, 2);  // what the voice already has: nothing to send
     EXPECT_TRUE(sound::endAudioFrame(state, 2));
@@ -201,8 +199,7 @@ TEST_F(AudioStartup, ThePauseKeyStopsTheEngineAtTheEndOfItsFrameAndTheNextFrameR
 }
 
 TEST_F(AudioStartup, PausedWithoutAnEngineTheFrameEndsWithoutCommit) {
-    setKeyDown(VirtualKeyP, true);
-    sound::beginAudioFrame(state);
+    sound::beginAudioFrame(state, true);
     EXPECT_FALSE(sound::endAudioFrame(state, 1));
     EXPECT_TRUE(audioAppliedRequests().empty());
 }

@@ -123,17 +123,25 @@ TEST(ModeLadders, TimerLimitsAndTheStepTimer) {
             << row.start << " " << row.ratio << " " << row.timer;
     }
 
+    // Each step down the power ladder names the layers whose recordings start again.
+    auto layers = [](const sim::LayerRewinds& r) { return r.layers; };
     Rig rig;
     rig.driver(2);
     rig.m().pulseMode = 99;
-    rig.mode(0.19f, 300.0f, 2);  // lowered to 27
+    rig.mode(0.19f, 300.0f, 2);  // lowered to 45, then to 27
     EXPECT_EQ(rig.m().modeStepTimer, rig.timeStep);
+    EXPECT_EQ(layers(rig.rewinds), (1u << 3) | (1u << 4));
     rig.mode(0.25f, 300.0f, 2);  // stays at 27
     EXPECT_EQ(rig.m().modeStepTimer, 2 * rig.timeStep);
+    EXPECT_EQ(layers(rig.rewinds), 0u);
     rig.mode(0.32f, 300.0f, 2);  // lowered to 15
     EXPECT_EQ(rig.m().modeStepTimer, rig.timeStep);
+    EXPECT_EQ(layers(rig.rewinds), 1u << 6);
     rig.mode(0.6f, 300.0f, 2);  // lowered to 9: the step timer runs on
     EXPECT_EQ(rig.m().modeStepTimer, 2 * rig.timeStep);
+    EXPECT_EQ(layers(rig.rewinds), 1u << 8);
+    rig.mode(0.8f, 300.0f, 2);  // lowered to 5
+    EXPECT_EQ(layers(rig.rewinds), (1u << 10) | (1u << 11));
     rig.mode(0.5f, 0.0f, 2);
     EXPECT_EQ(rig.m().pulseMode, 100);
     EXPECT_EQ(rig.m().modeTimerPower, 0);
@@ -197,7 +205,7 @@ TEST(NoiseShares, FieldRampAlongItsThreeCases) {
         rig.t().loadCurrent = load;
         rig.driver(driverPower, driverBrake);
         sim::FrameContext f = rig.context({});
-        sim::noiseSharesStep(rig.p, f);
+        sim::noiseSharesStep(rig.p.sim.mode, rig.p.sim.traction, rig.p.input.driverHandles, f);
         return m.fieldRamp;
     };
     m.modeTimerPower = 250;

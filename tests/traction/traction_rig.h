@@ -43,6 +43,7 @@ struct Rig {
     int32_t panel[256] = {};
     int32_t sound[256] = {};
     int32_t timeStep = 100;
+    sim::LayerRewinds rewinds;  // what the last mode step named
 
     Rig() {
         p.input.serviceNotches = 7;
@@ -50,8 +51,8 @@ struct Rig {
         reload();
     }
     void reload() {
-        sim::loadTraction(p, config);
-        sim::loadModeMachine(p);
+        sim::loadTraction(p.sim.traction, config);
+        sim::loadModeMachine(p.sim.mode);
     }
     sim::TractionState& t() { return p.sim.traction; }
     sim::ModeState& m() { return p.sim.mode; }
@@ -70,9 +71,9 @@ struct Rig {
         state.speed = speed;
         state.current = current;
         sim::FrameContext f = context({brake, power, reverser, 0});
-        sim::regenNoLoadCurrentStep(p, f);
-        sim::tractionStep(p, f);
-        sim::motorCurrentStep(p, f);
+        sim::regenNoLoadCurrentStep(p.sim.traction, f);
+        sim::tractionStep(p.sim.traction, p.input, p.sim.instruments.lineVoltage, f);
+        sim::motorCurrentStep(p.sim.traction);
         return f.out;
     }
 
@@ -82,9 +83,9 @@ struct Rig {
         t().loadCurrent = load;
         state.current = current;
         sim::FrameContext f = context({brake, power, 1, 0});
-        sim::modeMachineStep(p, f);
-        sim::modeStepTimerAdvance(p, f);
-        sim::noiseSharesStep(p, f);
+        rewinds = sim::modeMachineStep(p.sim.mode, p.sim.traction, p.input, p.sim.instruments.lineVoltage, f);
+        sim::modeStepTimerAdvance(p.sim.mode, f);
+        sim::noiseSharesStep(p.sim.mode, p.sim.traction, p.input.driverHandles, f);
     }
 };
 
