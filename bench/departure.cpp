@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "corvane/plugin.h"
+#include "corvane/lifecycle.h"
 #include "host/plugin_driver.h"
 #include "host/run.h"
 #include "host/scenario.h"
@@ -84,46 +84,46 @@ Departure recordDeparture(const fs::path& scenarioFile, const fs::path& pluginDi
     return departure;
 }
 
-frame::Plugin& corvane() {
-    static frame::Plugin* instance = new frame::Plugin();
+corvane::Plugin& corvane() {
+    static corvane::Plugin* instance = new corvane::Plugin();
     return *instance;
 }
 
 void loadCorvane(const fs::path& pluginDirectory, const Departure& departure) {
-    frame::Plugin& p = corvane();
-    p = frame::Plugin{};
+    corvane::Plugin& p = corvane();
+    p = corvane::Plugin{};
     platform::releaseAllKeys();
     p.pluginDirectory = pluginDirectory;
-    frame::load(p);
-    frame::getPluginVersion(p);
-    frame::setVehicleSpec(p, departure.spec);
-    frame::initialize(p, departure.initializeValue);
+    corvane::load(p);
+    corvane::getPluginVersion(p);
+    corvane::setVehicleSpec(p, departure.spec);
+    corvane::initialize(p, departure.initializeValue);
 }
 
 void disposeCorvane() {
-    frame::quiet([] { frame::dispose(corvane()); });
+    boundary::quiet([] { corvane::dispose(corvane()); });
 }
 
 void applyInputs(const DepartureFrame& before, const DepartureFrame& now) {
-    frame::Plugin& p = corvane();
-    frame::quiet([&] {
+    corvane::Plugin& p = corvane();
+    boundary::quiet([&] {
         if (now.doorsClosed != before.doorsClosed) {
             if (now.doorsClosed) {
-                frame::doorClose(p);
+                corvane::doorClose(p);
             } else {
-                frame::doorOpen(p);
+                corvane::doorOpen(p);
             }
         }
-        if (now.reverser != before.reverser) frame::setReverser(p, now.reverser);
-        if (now.brake != before.brake) frame::setBrake(p, now.brake, frame::PlatformKeyboard);
-        if (now.power != before.power) frame::setPower(p, now.power);
+        if (now.reverser != before.reverser) corvane::setReverser(p, now.reverser);
+        if (now.brake != before.brake) corvane::setBrake(p, now.brake, corvane::PlatformKeyboard);
+        if (now.power != before.power) corvane::setPower(p, now.power);
     });
 }
 
 // Kept out of line so that the instruction count can collect exactly this function's calls.
 __attribute__((noinline)) host::Handles corvaneElapse(const host::VehicleState& state, int32_t* panel, int32_t* sound) {
     host::Handles out{};
-    frame::quiet([&] { out = frame::elapse(corvane(), state, panel, sound, frame::platformFrameKeys()); });
+    boundary::quiet([&] { out = corvane::elapse(corvane(), state, panel, sound, corvane::platformFrameKeys()); });
     return out;
 }
 

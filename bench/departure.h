@@ -11,7 +11,7 @@
 #include "host/vehicle_mirror.h"
 #include "interface/host_interface.h"
 
-namespace frame {
+namespace corvane {
 struct Plugin;
 }
 
@@ -60,7 +60,7 @@ struct VehicleView {
 Departure recordDeparture(const fs::path& scenarioFile, const fs::path& pluginDirectory, size_t minFrames = 0);
 
 // Corvane linked in, driven the way a host drives it: the benchmarks' own instance.
-frame::Plugin& corvane();
+corvane::Plugin& corvane();
 void loadCorvane(const fs::path& pluginDirectory, const Departure& departure);  // throws on a Load error
 void disposeCorvane();
 // The driver inputs that changed between two frames, as the host reports them before the frame.

@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/bench_support.h"
-#include "corvane/plugin.h"
+#include "corvane/lifecycle.h"
 #include "host/plugin_driver.h"
 #include "host/run.h"
 #include "host/scenario.h"

@@ -1,5 +1,5 @@
 // Corvane's sixteen entry points: thin wrappers that call the frame and translate errors.
-#include "corvane/plugin.h"
+#include "corvane/lifecycle.h"
 #include "interface/error_boundary.h"
 
 using host::BeaconData;
@@ -10,9 +10,9 @@ using host::VehicleState;
 namespace {
 
 // The single instance of the loaded library.
-frame::Plugin& plugin() {
+corvane::Plugin& plugin() {
     // Never destroyed: the host may call in while the process is shutting down.
-    static frame::Plugin* instance = new frame::Plugin();
+    static corvane::Plugin* instance = new corvane::Plugin();
     return *instance;
 }
 
@@ -22,80 +22,80 @@ int32_t spareArrays[2][host::PanelArraySize];
 }  // namespace
 
 void platform::onLibraryAttach(const platform::Path& moduleFile) {
-    frame::libraryAttach(plugin(), moduleFile);
+    corvane::libraryAttach(plugin(), moduleFile);
 }
 
 extern "C" {
 
 PLUGIN_EXPORT void PLUGIN_CALL Load() {
-    frame::guarded([] { frame::load(plugin()); });
+    boundary::guarded([] { corvane::load(plugin()); });
 }
 
 PLUGIN_EXPORT void PLUGIN_CALL Dispose() {
-    frame::quiet([] { frame::dispose(plugin()); });
+    boundary::quiet([] { corvane::dispose(plugin()); });
 }
 
 PLUGIN_EXPORT int32_t PLUGIN_CALL GetPluginVersion() {
     int32_t version = host::PluginInterfaceVersion;
-    frame::guarded([&] { version = frame::getPluginVersion(plugin()); });
+    boundary::guarded([&] { version = corvane::getPluginVersion(plugin()); });
     return version;
 }
 
 PLUGIN_EXPORT void PLUGIN_CALL SetVehicleSpec(VehicleSpec spec) {
-    frame::quiet([&] { frame::setVehicleSpec(plugin(), spec); });
+    boundary::quiet([&] { corvane::setVehicleSpec(plugin(), spec); });
 }
 
 PLUGIN_EXPORT void PLUGIN_CALL Initialize(int32_t value) {
-    frame::quiet([&] { frame::initialize(plugin(), value); });
+    boundary::quiet([&] { corvane::initialize(plugin(), value); });
 }
 
 PLUGIN_EXPORT Handles PLUGIN_CALL Elapse(VehicleState state, int32_t* panel, int32_t* sound) {
     Handles out{};
-    frame::quiet([&] {
-        out = frame::elapse(plugin(), state, panel ? panel : spareArrays[0], sound ? sound : spareArrays[1],
-                            frame::platformFrameKeys());
+    boundary::quiet([&] {
+        out = corvane::elapse(plugin(), state, panel ? panel : spareArrays[0], sound ? sound : spareArrays[1],
+                              corvane::platformFrameKeys());
     });
     return out;
 }
 
 PLUGIN_EXPORT void PLUGIN_CALL SetPower(int32_t power) {
-    frame::quiet([&] { frame::setPower(plugin(), power); });
+    boundary::quiet([&] { corvane::setPower(plugin(), power); });
 }
 
 PLUGIN_EXPORT void PLUGIN_CALL SetBrake(int32_t brake) {
-    frame::quiet([&] { frame::setBrake(plugin(), brake, frame::PlatformKeyboard); });
+    boundary::quiet([&] { corvane::setBrake(plugin(), brake, corvane::PlatformKeyboard); });
 }
 
 PLUGIN_EXPORT void PLUGIN_CALL SetReverser(int32_t reverser) {
-    frame::quiet([&] { frame::setReverser(plugin(), reverser); });
+    boundary::quiet([&] { corvane::setReverser(plugin(), reverser); });
 }
 
 PLUGIN_EXPORT void PLUGIN_CALL KeyDown(int32_t key) {
-    frame::quiet([&] { frame::keyDown(plugin(), key, frame::platformShiftDown()); });
+    boundary::quiet([&] { corvane::keyDown(plugin(), key, corvane::platformShiftDown()); });
 }
 
 PLUGIN_EXPORT void PLUGIN_CALL KeyUp(int32_t key) {
-    frame::quiet([&] { frame::keyUp(plugin(), key); });
+    boundary::quiet([&] { corvane::keyUp(plugin(), key); });
 }
 
 PLUGIN_EXPORT void PLUGIN_CALL HornBlow(int32_t horn) {
-    frame::quiet([&] { frame::hornBlow(plugin(), horn); });
+    boundary::quiet([&] { corvane::hornBlow(plugin(), horn); });
 }
 
 PLUGIN_EXPORT void PLUGIN_CALL DoorOpen() {
-    frame::quiet([] { frame::doorOpen(plugin()); });
+    boundary::quiet([] { corvane::doorOpen(plugin()); });
 }
 
 PLUGIN_EXPORT void PLUGIN_CALL DoorClose() {
-    frame::quiet([] { frame::doorClose(plugin()); });
+    boundary::quiet([] { corvane::doorClose(plugin()); });
 }
 
 PLUGIN_EXPORT void PLUGIN_CALL SetSignal(int32_t signal) {
-    frame::quiet([&] { frame::setSignal(plugin(), signal); });
+    boundary::quiet([&] { corvane::setSignal(plugin(), signal); });
 }
 
 PLUGIN_EXPORT void PLUGIN_CALL SetBeaconData(BeaconData beacon) {
-    frame::quiet([&] { frame::setBeaconData(plugin(), beacon); });
+    boundary::quiet([&] { corvane::setBeaconData(plugin(), beacon); });
 }
 
 }  // extern "C"

@@ -1,12 +1,13 @@
 // The work of Corvane's entry points outside the frame: load, tear-down, the VehicleSpec record,
 // and what each driver input records for the next frame.
+#include "corvane/lifecycle.h"
+
 #include <algorithm>
 #include <utility>
 
-#include "corvane/plugin.h"
 #include "interface/indices.h"
 
-namespace frame {
+namespace corvane {
 
 void libraryAttach(Plugin& p, const platform::Path& moduleFile) {
     p.pluginDirectory = moduleFile;
@@ -25,7 +26,7 @@ void load(Plugin& p) {
 
     config::loadNeedleTables(p.needles, p.pluginDirectory);
 
-    InputState& in = p.input;
+    sim::InputState& in = p.input;
     in.toggle5 = in.toggle6 = in.toggle7 = in.toggle8 = false;
     in.negativePowerActive = false;
     in.powerLimitMode = 2;
@@ -46,7 +47,7 @@ int32_t getPluginVersion(Plugin& p) {
 
 void setVehicleSpec(Plugin& p, const host::VehicleSpec& spec) {
     chain::forwardSetVehicleSpec(p.chain, spec);
-    InputState& in = p.input;
+    sim::InputState& in = p.input;
     // A host never has more notches than this; the table must not be sized from an untrusted value.
     in.serviceNotches = std::clamp(spec.brakeNotches, 0, MaxServiceNotches);
     in.emergencyNotch = in.serviceNotches + 1;
@@ -63,13 +64,8 @@ void initialize(Plugin& p, int32_t value) {
     p.input.peakCurrent = 0.0f;
 }
 
-host::Handles elapse(Plugin& p, const host::VehicleState& state, int32_t* panel, int32_t* sound,
-                     const sim::FrameKeys& keys) {
-    return sim::elapse(p, state, panel, sound, keys);
-}
-
 void setPower(Plugin& p, int32_t power) {
-    InputState& in = p.input;
+    sim::InputState& in = p.input;
     in.driverHandles.power = power;
     if (power < 0) {
         in.negativePowerActive = true;
@@ -84,19 +80,19 @@ void setPower(Plugin& p, int32_t power) {
 }
 
 void setBrake(Plugin& p, int32_t brake, sim::KeyboardReader readKeyboard) {
-    InputState& in = p.input;
+    sim::InputState& in = p.input;
     const int32_t n = in.serviceNotches;
     const int32_t old = in.driverHandles.brake;
     if (n >= 12) sim::captureBrakeKeys(p.sim.keyboard, readKeyboard, n, old, brake);
     if (brake == 0) {
-        in.triggers.brakeReleased243.requestPlay();
+        in.triggers.brakeToRelease.requestPlay();
     } else if (brake == 1) {
-        in.triggers.brakeStep244.requestPlay();
+        in.triggers.brakeStep.requestPlay();
     } else if (brake == n) {
         if (old == n + 1) {
-            in.triggers.brakeFromEmergency220.requestPlay();
+            in.triggers.brakeFromEmergency.requestPlay();
         } else {
-            in.triggers.brakeStep244.requestPlay();
+            in.triggers.brakeStep.requestPlay();
         }
     }
     in.driverHandles.brake = brake;
@@ -111,13 +107,20 @@ void setReverser(Plugin& p, int32_t reverser) {
 namespace {
 
 // Flips a cab switch and requests the matching click.
-void toggleWithSound(InputState& in, bool& toggle) {
+void toggleWithSound(sim::InputState& in, bool& toggle) {
     toggle = !toggle;
     if (toggle) {
-        in.triggers.switchOn107.requestPlay();
+        in.triggers.cabSwitchOn.requestPlay();
     } else {
-        in.triggers.switchOff108.requestPlay();
+        in.triggers.cabSwitchOff.requestPlay();
     }
+}
+
+// A switch acts once per press: the host repeats KeyDown while the key is held.
+bool firstPress(sim::InputState& in, int key) {
+    if (in.keysHeld.test(key)) return false;
+    in.keysHeld.set(key);
+    return true;
 }
 
 // The adjustment value moves by a fixed step per key press; held keys repeat without end, so it
@@ -131,79 +134,72 @@ int32_t adjustedBy(int32_t value, int32_t step) {
 
 void keyDown(Plugin& p, int32_t key, bool shiftDown) {
     chain::forwardKeyDown(p.chain, key);
-    InputState& in = p.input;
+    sim::InputState& in = p.input;
     switch (key) {
-        case KeyIndex::AdjustNextGauge:
+        case host::KeyIndex::AdjustNextGauge:
             if (in.panelModifyMode) {
                 in.adjustTarget = in.adjustTarget >= 7 ? 0 : in.adjustTarget + 1;
                 in.adjustValue = 0;
             }
             break;
-        case KeyIndex::Switch5:
+        case host::KeyIndex::Switch5:
             if (shiftDown) break;
-            if (!in.keyLatch5) {
-                in.keyLatch5 = true;
+            if (firstPress(in, host::KeyIndex::Switch5)) {
                 toggleWithSound(in, in.toggle5);
             }
             if (in.panelModifyMode && in.adjustTarget != 0)
                 in.adjustValue = adjustedBy(in.adjustValue, in.adjustTarget == 5 ? 100 : 10);
             break;
-        case KeyIndex::Switch6:
+        case host::KeyIndex::Switch6:
             if (shiftDown) break;
-            if (!in.keyLatch6) {
-                in.keyLatch6 = true;
+            if (firstPress(in, host::KeyIndex::Switch6)) {
                 in.toggle6 = !in.toggle6;
                 if (in.toggle6) {
-                    in.triggers.step110.requestPlay();
+                    in.triggers.switchSixOnOrLimitDown.requestPlay();
                 } else {
-                    in.triggers.step109.requestPlay();
+                    in.triggers.switchSixOffOrLimitUp.requestPlay();
                 }
             }
             if (in.panelModifyMode && in.adjustTarget != 0)
                 in.adjustValue = adjustedBy(in.adjustValue, in.adjustTarget == 5 ? -100 : -10);
             break;
-        case KeyIndex::Switch8:
-            if (!in.keyLatch8) {
-                in.keyLatch8 = true;
+        case host::KeyIndex::Switch8:
+            if (firstPress(in, host::KeyIndex::Switch8)) {
                 toggleWithSound(in, in.toggle8);
             }
             break;
-        case KeyIndex::EmergencyLatch:
-            if (!in.keyLatch9) {
-                in.keyLatch9 = true;
+        case host::KeyIndex::EmergencyLatch:
+            if (firstPress(in, host::KeyIndex::EmergencyLatch)) {
                 in.ebLatch = !in.ebLatch;
                 if (in.ebLatch) {
-                    in.triggers.ebOff228.requestStop();
-                    in.triggers.ebOn227.requestPlay();
-                    in.triggers.ebOn223.requestPlay();
+                    in.triggers.emergencyLatchReleasedHeld.requestStop();
+                    in.triggers.emergencyLatchSetHeld.requestPlay();
+                    in.triggers.emergencyLatchSet.requestPlay();
                 } else {
-                    in.triggers.ebOn227.requestStop();
-                    in.triggers.ebOff228.requestPlay();
-                    in.triggers.ebOff224.requestPlay();
+                    in.triggers.emergencyLatchSetHeld.requestStop();
+                    in.triggers.emergencyLatchReleasedHeld.requestPlay();
+                    in.triggers.emergencyLatchReleased.requestPlay();
                 }
             }
             break;
-        case KeyIndex::PowerLimitDown:
-            if (!in.keyLatch10) {
-                in.keyLatch10 = true;
+        case host::KeyIndex::PowerLimitDown:
+            if (firstPress(in, host::KeyIndex::PowerLimitDown)) {
                 if (in.powerLimitMode == 1 || in.powerLimitMode == 2) {
                     in.powerLimitMode -= 1;
-                    in.triggers.step110.requestPlay();
+                    in.triggers.switchSixOnOrLimitDown.requestPlay();
                 }
             }
             break;
-        case KeyIndex::PowerLimitUp:
-            if (!in.keyLatch11) {
-                in.keyLatch11 = true;
+        case host::KeyIndex::PowerLimitUp:
+            if (firstPress(in, host::KeyIndex::PowerLimitUp)) {
                 if (in.powerLimitMode == 0 || in.powerLimitMode == 1) {
                     in.powerLimitMode += 1;
-                    in.triggers.step109.requestPlay();
+                    in.triggers.switchSixOffOrLimitUp.requestPlay();
                 }
             }
             break;
-        case KeyIndex::Switch12:
-            if (!in.keyLatch12) {
-                in.keyLatch12 = true;
+        case host::KeyIndex::Switch12:
+            if (firstPress(in, host::KeyIndex::Switch12)) {
                 toggleWithSound(in, in.toggle12);
             }
             break;
@@ -213,17 +209,12 @@ void keyDown(Plugin& p, int32_t key, bool shiftDown) {
 
 void keyUp(Plugin& p, int32_t key) {
     chain::forwardKeyUp(p.chain, key);
-    InputState& in = p.input;
+    sim::InputState& in = p.input;
     switch (key) {
-        case KeyIndex::Switch5: in.keyLatch5 = false; break;
-        case KeyIndex::Switch6: in.keyLatch6 = false; break;
-        case KeyIndex::Switch7: toggleWithSound(in, in.toggle7); break;
-        case KeyIndex::Switch8: in.keyLatch8 = false; break;
-        case KeyIndex::EmergencyLatch: in.keyLatch9 = false; break;
-        case KeyIndex::PowerLimitDown: in.keyLatch10 = false; break;
-        case KeyIndex::PowerLimitUp: in.keyLatch11 = false; break;
-        case KeyIndex::Switch12: in.keyLatch12 = false; break;
-        default: break;
+        case host::KeyIndex::Switch7: toggleWithSound(in, in.toggle7); break;
+        default:
+            if (key >= 0 && static_cast<size_t>(key) < in.keysHeld.size()) in.keysHeld.reset(key);
+            break;
     }
 }
 
@@ -234,13 +225,13 @@ void hornBlow(Plugin& p, int32_t horn) {
 void doorOpen(Plugin& p) {
     chain::forwardDoorOpen(p.chain);
     p.input.doorsClosed = false;
-    p.input.triggers.door96.requestPlay();
+    p.input.triggers.doorsOpened.requestPlay();
 }
 
 void doorClose(Plugin& p) {
     chain::forwardDoorClose(p.chain);
     p.input.doorsClosed = true;
-    p.input.triggers.door95.requestPlay();
+    p.input.triggers.doorsClosed.requestPlay();
     const config::NotchConfig& notch = p.config;
     if (!notch.powerCurrent.empty()) {
         const size_t index = notch.powerCurrent.size() > 1 ? 1 : 0;
@@ -264,4 +255,4 @@ sim::FrameKeys platformFrameKeys() {
     return sim::FrameKeys{platform::isKeyDown(platform::VirtualKeyP), PlatformKeyboard};
 }
 
-}  // namespace frame
+}  // namespace corvane

@@ -1,45 +1,28 @@
-// The work of every Corvane entry point, on the plug-in it is given.
+// Everything one loaded Corvane keeps between calls: its configuration, chained libraries, sounds
+// and simulation. Only the entry points hold it whole; each frame step is handed the parts it
+// reads and writes.
 #pragma once
 
-#include <cstdint>
+#include "chain/chain.h"
+#include "config/needle_tables.h"
+#include "config/notch_config.h"
+#include "platform/platform.h"
+#include "sim/frame_step.h"
+#include "sim/input_state.h"
+#include "sound/audio_state.h"
 
-#include "interface/host_interface.h"
-#include "sim/plugin_state.h"
+namespace corvane {
 
-namespace frame {
+// The library holds one instance behind its entry points; the stand-in host and the tests make
+// their own, and `plugin = {}` starts afresh.
+struct Plugin {
+    platform::Path pluginDirectory;  // ends with a separator
+    config::NotchConfig config;
+    config::NeedleTables needles;
+    chain::ChainState chain;
+    sound::AudioState audio;
+    sim::InputState input;
+    sim::SimState sim;
+};
 
-// Library attach: the plug-in directory is the module's folder with its trailing separator.
-void libraryAttach(Plugin& p, const platform::Path& moduleFile);
-
-// The entry points' own work. Load throws config::ConfigError or platform::FileSystemError;
-// GetPluginVersion throws chain's VersionError; nothing else throws.
-void load(Plugin& p);
-void dispose(Plugin& p);
-int32_t getPluginVersion(Plugin& p);
-void setVehicleSpec(Plugin& p, const host::VehicleSpec& spec);
-void initialize(Plugin& p, int32_t value);
-host::Handles elapse(Plugin& p, const host::VehicleState& state, int32_t* panel, int32_t* sound,
-                     const sim::FrameKeys& keys);
-void setPower(Plugin& p, int32_t power);
-void setBrake(Plugin& p, int32_t brake, sim::KeyboardReader readKeyboard);
-void setReverser(Plugin& p, int32_t reverser);
-// shiftDown: the Shift key's state at the time of the call; with Shift, switches 5 and 6 stay as they are.
-void keyDown(Plugin& p, int32_t key, bool shiftDown);
-void keyUp(Plugin& p, int32_t key);
-void hornBlow(Plugin& p, int32_t horn);
-void doorOpen(Plugin& p);
-void doorClose(Plugin& p);
-void setSignal(Plugin& p, int32_t signal);
-void setBeaconData(Plugin& p, const host::BeaconData& beacon);
-
-// The keyboard as the platform reports it: the entry points read it here and hand it on, so that
-// nothing below them reads the keyboard of its own accord.
-bool platformShiftDown();
-sim::FrameKeys platformFrameKeys();
-constexpr sim::KeyboardReader PlatformKeyboard = &platform::readKeyboardState;
-
-// The largest service-notch count accepted from the host; larger values are clamped so that the
-// per-notch table is never sized from an untrusted value.
-constexpr int32_t MaxServiceNotches = 255;
-
-}  // namespace frame
+}  // namespace corvane

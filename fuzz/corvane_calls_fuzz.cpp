@@ -13,11 +13,11 @@
 #include "chain/chain.h"
 #include "config/needle_tables.h"
 #include "config/notch_config.h"
-#include "corvane/plugin.h"
+#include "corvane/lifecycle.h"
 #include "fuzz_files.h"
 #include "hostile_plugin.h"
 #include "platform/test_hooks.h"
-#include "sound/audio.h"
+#include "sound/audio_state.h"
 
 extern "C" {
 void Load();

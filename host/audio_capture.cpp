@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "corvane/plugin.h"
+#include "corvane/lifecycle.h"
 #include "host/plugin_driver.h"
 #include "platform/audio.h"
 

@@ -5,7 +5,7 @@
 #include <exception>
 #include <stdexcept>
 
-#include "corvane/plugin.h"
+#include "corvane/lifecycle.h"
 #include "host/chain_check.h"
 #include "platform/host.h"
 
@@ -30,61 +30,61 @@ void capture(Work&& work) {
     }
 }
 
-frame::Plugin& corvane() {
+corvane::Plugin& corvane() {
     return linkedCorvane();
 }
 
 void PLUGIN_CALL linkedLoad() {
-    capture([] { frame::load(corvane()); });
+    capture([] { corvane::load(corvane()); });
 }
 void PLUGIN_CALL linkedDispose() {
-    capture([] { frame::dispose(corvane()); });
+    capture([] { corvane::dispose(corvane()); });
 }
 int32_t PLUGIN_CALL linkedVersion() {
     int32_t version = 0;
-    capture([&] { version = frame::getPluginVersion(corvane()); });
+    capture([&] { version = corvane::getPluginVersion(corvane()); });
     return version;
 }
 void PLUGIN_CALL linkedVehicleSpec(host::VehicleSpec spec) {
-    capture([&] { frame::setVehicleSpec(corvane(), spec); });
+    capture([&] { corvane::setVehicleSpec(corvane(), spec); });
 }
 void PLUGIN_CALL linkedInitialize(int32_t value) {
-    capture([&] { frame::initialize(corvane(), value); });
+    capture([&] { corvane::initialize(corvane(), value); });
 }
 host::Handles PLUGIN_CALL linkedElapse(host::VehicleState state, int32_t* panel, int32_t* sound) {
     host::Handles out{};
-    capture([&] { out = frame::elapse(corvane(), state, panel, sound, frame::platformFrameKeys()); });
+    capture([&] { out = corvane::elapse(corvane(), state, panel, sound, corvane::platformFrameKeys()); });
     return out;
 }
 void PLUGIN_CALL linkedPower(int32_t v) {
-    capture([&] { frame::setPower(corvane(), v); });
+    capture([&] { corvane::setPower(corvane(), v); });
 }
 void PLUGIN_CALL linkedBrake(int32_t v) {
-    capture([&] { frame::setBrake(corvane(), v, frame::PlatformKeyboard); });
+    capture([&] { corvane::setBrake(corvane(), v, corvane::PlatformKeyboard); });
 }
 void PLUGIN_CALL linkedReverser(int32_t v) {
-    capture([&] { frame::setReverser(corvane(), v); });
+    capture([&] { corvane::setReverser(corvane(), v); });
 }
 void PLUGIN_CALL linkedKeyDown(int32_t v) {
-    capture([&] { frame::keyDown(corvane(), v, frame::platformShiftDown()); });
+    capture([&] { corvane::keyDown(corvane(), v, corvane::platformShiftDown()); });
 }
 void PLUGIN_CALL linkedKeyUp(int32_t v) {
-    capture([&] { frame::keyUp(corvane(), v); });
+    capture([&] { corvane::keyUp(corvane(), v); });
 }
 void PLUGIN_CALL linkedHorn(int32_t v) {
-    capture([&] { frame::hornBlow(corvane(), v); });
+    capture([&] { corvane::hornBlow(corvane(), v); });
 }
 void PLUGIN_CALL linkedDoorOpen() {
-    capture([] { frame::doorOpen(corvane()); });
+    capture([] { corvane::doorOpen(corvane()); });
 }
 void PLUGIN_CALL linkedDoorClose() {
-    capture([] { frame::doorClose(corvane()); });
+    capture([] { corvane::doorClose(corvane()); });
 }
 void PLUGIN_CALL linkedSignal(int32_t v) {
-    capture([&] { frame::setSignal(corvane(), v); });
+    capture([&] { corvane::setSignal(corvane(), v); });
 }
 void PLUGIN_CALL linkedBeacon(host::BeaconData b) {
-    capture([&] { frame::setBeaconData(corvane(), b); });
+    capture([&] { corvane::setBeaconData(corvane(), b); });
 }
 const char* linkedLastError() {
     return linkedError().c_str();
@@ -114,9 +114,9 @@ std::string lastErrorText(const PluginSession& s) {
 
 }  // namespace
 
-frame::Plugin& linkedCorvane() {
+corvane::Plugin& linkedCorvane() {
     // Never destroyed: a library the plug-in chained may still call in while the host exits.
-    static frame::Plugin* instance = new frame::Plugin();
+    static corvane::Plugin* instance = new corvane::Plugin();
     return *instance;
 }
 
@@ -125,7 +125,7 @@ PluginSession::~PluginSession() {
 }
 
 std::unique_ptr<PluginSession> openLinkedCorvane(const platform::Path& pluginDirectory) {
-    corvane() = frame::Plugin{};
+    corvane() = corvane::Plugin{};
     platform::releaseAllKeys();
     corvane().pluginDirectory = pluginDirectory;
     linkedError().clear();
@@ -255,7 +255,7 @@ void setKeyState(PluginSession& s, int virtualKey, bool down) {
 }
 
 CorvaneView corvaneView() {
-    const frame::Plugin& p = corvane();
+    const corvane::Plugin& p = corvane();
     CorvaneView v;
     v.pulseMode = p.sim.mode.pulseMode;
     v.voltageRatio = p.sim.traction.voltageRatio;

@@ -13,7 +13,7 @@
 #include "interface/host_interface.h"
 #include "platform/platform.h"
 
-namespace frame {
+namespace corvane {
 struct Plugin;
 }
 
@@ -55,7 +55,7 @@ struct PluginSession {
     EntryPoints entry;
     platform::LibraryHandle library = nullptr;
     bool linked = false;
-    std::string missingEntries;        // names the library does not export, for the summary
+    std::string missingEntries;  // names the library does not export, for the summary
     // For the summary: the chained libraries that were loaded and, each with why, those that were not,
     // as the scenario's chain or the chain list (chainList, when that gave them) names them.
     std::vector<std::string> chained, notChained;
@@ -81,7 +81,7 @@ std::optional<std::string> callElapse(PluginSession& session, const host::Vehicl
 void setKeyState(PluginSession& session, int virtualKey, bool down);
 
 // Linked-in Corvane: the host's own instance, which openLinkedCorvane starts afresh.
-frame::Plugin& linkedCorvane();
+corvane::Plugin& linkedCorvane();
 
 // Reads the main-circuit state of linked-in Corvane.
 CorvaneView corvaneView();

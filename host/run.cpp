@@ -11,7 +11,7 @@
 #include <memory>
 #include <sstream>
 
-#include "corvane/plugin.h"
+#include "corvane/lifecycle.h"
 #include "host/chain_check.h"
 #include "host/check.h"
 #include "host/plots.h"

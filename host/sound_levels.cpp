@@ -8,7 +8,7 @@
 #include <limits>
 #include <memory>
 
-#include "corvane/plugin.h"
+#include "corvane/lifecycle.h"
 #include "host/plugin_driver.h"
 #include "platform/audio.h"
 #include "platform/host.h"

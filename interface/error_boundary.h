@@ -7,7 +7,7 @@
 
 #include "platform/platform.h"
 
-namespace frame {
+namespace boundary {
 
 // Runs the work of an entry point; an exception becomes the platform's error signal.
 template <class Work>
@@ -39,4 +39,4 @@ void quiet(Work&& work) noexcept {
     }
 }
 
-}  // namespace frame
+}  // namespace boundary

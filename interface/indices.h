@@ -6,7 +6,7 @@
 #include <span>
 #include <string_view>
 
-namespace frame {
+namespace host {
 
 struct IndexUse {
     int first;  // a range of indices that share one meaning (adjustment digits) has first < last
@@ -161,4 +161,4 @@ inline constexpr bool covers(std::span<const IndexUse> table, int index) {
     return false;
 }
 
-}  // namespace frame
+}  // namespace host

@@ -1,6 +1,6 @@
 #include "sim/brake_pressure_table.h"
 
-namespace frame {
+namespace sim {
 
 void BrakePressureTable::build(int32_t n) {
     entries.assign(static_cast<size_t>(n) + 1, BrakePressureEntry{});
@@ -56,4 +56,4 @@ void BrakePressureTable::learn(int32_t notch, float sap) {
     }
 }
 
-}  // namespace frame
+}  // namespace sim

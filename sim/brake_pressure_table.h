@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace frame {
+namespace sim {
 
 struct BrakePressureEntry {
     bool learned = false;
@@ -28,4 +28,4 @@ struct BrakePressureTable {
     void learn(int32_t notch, float sap);
 };
 
-}  // namespace frame
+}  // namespace sim

@@ -18,7 +18,7 @@ float brakeTableAt(const config::NotchConfig& config, size_t table, float absolu
 
 }  // namespace
 
-void emergencyLatchStep(BrakeState& b, const frame::InputState& in, FrameContext& f) {
+void emergencyLatchStep(BrakeState& b, const InputState& in, FrameContext& f) {
     if (!in.ebLatch) return;
     const int32_t n = in.serviceNotches;
     host::Handles& out = f.out;
@@ -35,26 +35,26 @@ void emergencyLatchStep(BrakeState& b, const frame::InputState& in, FrameContext
     b.releaseTimer2 = 0;
 }
 
-void releaseSequencingStep(BrakeState& b, frame::InputState& in, const FrameState& previous, const FrameContext& f) {
+void releaseSequencingStep(BrakeState& b, InputState& in, const FrameState& previous, const FrameContext& f) {
     if (in.ebLatch || !b.ebReleaseArmed) return;
     const float bc = f.state.bcPressure;
     const float previousBc = previous.previousBcPressure;
     if (bc >= previousBc && !b.ebReleaseGuard) b.releaseTimer1 = addWrapping(b.releaseTimer1, f.timeStep);
     if (bc > previousBc && !b.ebReleaseGuard) b.releaseTimer2 = addWrapping(b.releaseTimer2, f.timeStep);
     if (bc < previousBc) b.ebReleaseGuard = false;
-    if (b.releaseTimer1 > 100) in.triggers.ebOff228.requestStop();
+    if (b.releaseTimer1 > 100) in.triggers.emergencyLatchReleasedHeld.requestStop();
     if (b.releaseTimer2 > 100) {
         b.ebReleaseArmed = false;
-        in.triggers.ebReleased229.requestPlay();
+        in.triggers.cylinderRefilling.requestPlay();
     }
 }
 
-void learningStep(BrakeState& b, frame::InputState& in, const FrameState& previous, const FrameContext& f) {
+void learningStep(BrakeState& b, InputState& in, const FrameState& previous, const FrameContext& f) {
     const float sap = f.state.sapPressure;
     const int32_t brake = f.out.brake;
     b.steadyTimer = sap == previous.previousSapPressure ? addWrapping(b.steadyTimer, f.timeStep) : 0;
     if (brake != previous.previousOutputBrake) b.steadyTimer = 0;
-    frame::BrakePressureTable& table = in.brakePressureTable;
+    BrakePressureTable& table = in.brakePressureTable;
     // An infinite pressure from the host would stay in the table for good and spoil every fill.
     if (!in.ebLatch && !b.ebReleaseArmed && !b.ebReleaseGuard && !b.holdFlag && b.steadyTimer > 500 &&
         std::isfinite(sap) && table.canLearn(brake)) {
@@ -62,7 +62,7 @@ void learningStep(BrakeState& b, frame::InputState& in, const FrameState& previo
     }
 }
 
-void blendingStep(BrakeState& b, frame::InputState& in, const TractionState& traction, FrameContext& f) {
+void blendingStep(BrakeState& b, InputState& in, const TractionState& traction, FrameContext& f) {
     host::Handles& out = f.out;
     const int32_t n = in.serviceNotches;
     const float speed = f.state.speed;
@@ -118,7 +118,7 @@ void blendingStep(BrakeState& b, frame::InputState& in, const TractionState& tra
     }
 }
 
-void displayedSapStep(BrakeState& b, sound::AudioState& audio, const frame::InputState& in, const FrameState& fs,
+void displayedSapStep(BrakeState& b, sound::AudioState& audio, const InputState& in, const FrameState& fs,
                       const FrameContext& f) {
     const float sap = f.state.sapPressure;
     const float bc = f.state.bcPressure;
@@ -173,7 +173,7 @@ void displayedSapStep(BrakeState& b, sound::AudioState& audio, const frame::Inpu
     sound::setCylinderExhaustLevel(audio, b.bcReleaseRate, f.operationSet);
 }
 
-void cylinderExhaustMuteStep(sound::AudioState& audio, const BrakeState& b, const frame::InputState& in,
+void cylinderExhaustMuteStep(sound::AudioState& audio, const BrakeState& b, const InputState& in,
                              const FrameContext& f) {
     if (b.ebReleaseArmed || f.out.brake == in.serviceNotches + 1) sound::muteCylinderExhaust(audio, f.operationSet);
 }

@@ -6,15 +6,13 @@
 
 #include "sim/frame_context.h"
 
-namespace frame {
-struct InputState;
-}
 namespace sound {
 struct AudioState;
 }
 
 namespace sim {
 
+struct InputState;
 struct FrameState;
 struct TractionState;
 
@@ -34,19 +32,19 @@ struct BrakeState {
 // pressures do: Load has nothing to set here.
 
 // After the output handle rules; acts only while the emergency latch is on.
-void emergencyLatchStep(BrakeState& brakes, const frame::InputState& input, FrameContext& frame);
+void emergencyLatchStep(BrakeState& brakes, const InputState& input, FrameContext& frame);
 // After the emergency latch: the sounds of the cylinder venting and refilling after its release.
-void releaseSequencingStep(BrakeState& brakes, frame::InputState& input, const FrameState& previous,
+void releaseSequencingStep(BrakeState& brakes, InputState& input, const FrameState& previous,
                            const FrameContext& frame);
 // After the emergency latch sounds: the steady-pressure timer and the notch pressures.
-void learningStep(BrakeState& brakes, frame::InputState& input, const FrameState& previous, const FrameContext& frame);
+void learningStep(BrakeState& brakes, InputState& input, const FrameState& previous, const FrameContext& frame);
 // After traction.
-void blendingStep(BrakeState& brakes, frame::InputState& input, const TractionState& traction, FrameContext& frame);
+void blendingStep(BrakeState& brakes, InputState& input, const TractionState& traction, FrameContext& frame);
 // After blending: displayed SAP, exhaust events and the cylinder release rate.
-void displayedSapStep(BrakeState& brakes, sound::AudioState& audio, const frame::InputState& input,
-                      const FrameState& previous, const FrameContext& frame);
+void displayedSapStep(BrakeState& brakes, sound::AudioState& audio, const InputState& input, const FrameState& previous,
+                      const FrameContext& frame);
 // Once the handles are final: silences the cylinder exhaust while the release is armed or in emergency.
-void cylinderExhaustMuteStep(sound::AudioState& audio, const BrakeState& brakes, const frame::InputState& input,
+void cylinderExhaustMuteStep(sound::AudioState& audio, const BrakeState& brakes, const InputState& input,
                              const FrameContext& frame);
 
 }  // namespace sim

@@ -1,4 +1,4 @@
-// Elapse: the fixed order of one frame.
+// The steps of one frame that belong to no single part of the train.
 #include "sim/frame_step.h"
 
 #include <atomic>
@@ -6,17 +6,15 @@
 
 #include "chain/chain.h"
 #include "interface/indices.h"
-#include "sim/plugin_state.h"
-#include "sound/audio.h"
-#include "sound/motor_noise.h"
+#include "sim/input_state.h"
 
 namespace sim {
 namespace {
 
-using frame::PanelIndex::AlwaysOnFirst;
-using frame::PanelIndex::AlwaysOnSecond;
-using frame::PanelIndex::Blinker;
-using frame::PanelIndex::BlinkerSource;
+using host::PanelIndex::AlwaysOnFirst;
+using host::PanelIndex::AlwaysOnSecond;
+using host::PanelIndex::Blinker;
+using host::PanelIndex::BlinkerSource;
 
 // Panel 68 blinks while panel 3 (as the array holds it after the chained plug-ins) is 1.
 void blinkLamp(FrameState& fs, FrameContext& f) {
@@ -41,69 +39,65 @@ void blinkLamp(FrameState& fs, FrameContext& f) {
     }
 }
 
-// Every change of the frame joins one operation set, committed at the end of the frame.
+}  // namespace
+
 void beginOperationSet(FrameState& fs, FrameContext& f) {
     f.operationSet = std::atomic_ref<uint32_t>(fs.frameCounter).fetch_add(1) + 1;
 }
 
-// The chained plug-ins take the driver's handles; the brake handle passes only when the keyboard
-// gate lets it through.
 void chainedPluginsStep(chain::ChainState& chain, KeyboardState& keyboard, KeyboardReader readKeyboard,
-                        const frame::InputState& in, FrameContext& f) {
+                        const InputState& in, FrameContext& f) {
     chain::Gates gates;
     gates.brake = brakeGate(keyboard, readKeyboard, in.serviceNotches, in.driverHandles.brake);
     f.out = chain::stepChainedPlugins(chain, f.state, f.panel, f.sound, in.driverHandles.power, in.driverHandles.brake,
                                       in.driverHandles.reverser, gates);
 }
 
-void emergencyLatchSounds(frame::SoundTriggers& tr, int32_t* sound) {
-    using namespace frame::SoundIndex;
-    sound[EmergencyLatchSetHeld] = tr.ebOn227.consume();
-    sound[EmergencyLatchReleasedHeld] = tr.ebOff228.consume();
-    sound[CylinderRefilling] = tr.ebReleased229.consume();
-    sound[EmergencyLatchSet] = tr.ebOn223.consume();
-    sound[EmergencyLatchReleased] = tr.ebOff224.consume();
+void emergencyLatchSounds(SoundTriggers& tr, int32_t* sound) {
+    using namespace host::SoundIndex;
+    sound[EmergencyLatchSetHeld] = tr.emergencyLatchSetHeld.consume();
+    sound[EmergencyLatchReleasedHeld] = tr.emergencyLatchReleasedHeld.consume();
+    sound[CylinderRefilling] = tr.cylinderRefilling.consume();
+    sound[EmergencyLatchSet] = tr.emergencyLatchSet.consume();
+    sound[EmergencyLatchReleased] = tr.emergencyLatchReleased.consume();
 }
 
-// The time step of the next frame is measured from here.
 void clockStep(FrameState& fs, const FrameContext& f) {
     fs.previousTime = f.state.time;
 }
 
-// The switches and handles of the cab, the brake pipe charging and the doors and speed events.
-void cabSoundsStep(frame::SoundTriggers& tr, FrameState& fs, FrameContext& f) {
-    using namespace frame::SoundIndex;
+void cabSoundsStep(SoundTriggers& tr, FrameState& fs, FrameContext& f) {
+    using namespace host::SoundIndex;
     int32_t* sound = f.sound;
-    sound[CabSwitchOn] = tr.switchOn107.consume();
-    sound[CabSwitchOff] = tr.switchOff108.consume();
-    sound[SwitchSixOffOrLimitUp] = tr.step109.consume();
-    sound[SwitchSixOnOrLimitDown] = tr.step110.consume();
-    sound[BrakeToRelease] = tr.brakeReleased243.consume();
-    sound[BrakeStep] = tr.brakeStep244.consume();
-    sound[BrakeFromEmergency] = tr.brakeFromEmergency220.consume();
+    sound[CabSwitchOn] = tr.cabSwitchOn.consume();
+    sound[CabSwitchOff] = tr.cabSwitchOff.consume();
+    sound[SwitchSixOffOrLimitUp] = tr.switchSixOffOrLimitUp.consume();
+    sound[SwitchSixOnOrLimitDown] = tr.switchSixOnOrLimitDown.consume();
+    sound[BrakeToRelease] = tr.brakeToRelease.consume();
+    sound[BrakeStep] = tr.brakeStep.consume();
+    sound[BrakeFromEmergency] = tr.brakeFromEmergency.consume();
     if (!fs.firstFrameDone) {
         sound[BrakePipeCharging] = host::SoundStop;
         fs.firstFrameDone = true;
     } else {
         sound[BrakePipeCharging] = f.state.bpPressure > fs.previousBpPressure ? host::SoundLoop : host::SoundStop;
     }
-    sound[DoorsClosed] = tr.door95.consume();
-    sound[DoorsOpened] = tr.door96.consume();
-    if (fs.previousAbsoluteSpeed >= 5.0f && fs.absoluteSpeed < 5.0f) tr.speedDown97.requestPlay();
-    if (fs.previousAbsoluteSpeed < 5.0f && fs.absoluteSpeed >= 5.0f) tr.speedUp98.requestPlay();
-    sound[SpeedFellBelowFive] = tr.speedDown97.consume();
-    sound[SpeedRoseToFive] = tr.speedUp98.consume();
+    sound[DoorsClosed] = tr.doorsClosed.consume();
+    sound[DoorsOpened] = tr.doorsOpened.consume();
+    if (fs.previousAbsoluteSpeed >= 5.0f && fs.absoluteSpeed < 5.0f) tr.speedFellBelowFive.requestPlay();
+    if (fs.previousAbsoluteSpeed < 5.0f && fs.absoluteSpeed >= 5.0f) tr.speedRoseToFive.requestPlay();
+    sound[SpeedFellBelowFive] = tr.speedFellBelowFive.consume();
+    sound[SpeedRoseToFive] = tr.speedRoseToFive.consume();
 }
 
-// The handles are final from here on.
 void finalHandlesStep(const BrakeState& b, FrameContext& f) {
-    using namespace frame::PanelIndex;
+    using namespace host::PanelIndex;
     f.panel[PowerNotchSent] = f.out.power;
     f.panel[BrakeNotchSent] = f.out.brake;
     f.panel[ElectricBrakeHolds] = b.holdFlag ? 1 : 0;
 }
 
-void negativeNotchFlashStep(frame::InputState& in, FrameState& fs, const FrameContext& f) {
+void negativeNotchFlashStep(InputState& in, FrameState& fs, const FrameContext& f) {
     if (in.negativeNotchFlash) {
         fs.flashTimer = addWrapping(fs.flashTimer, f.timeStep);
         if (fs.flashTimer > 99) {
@@ -114,9 +108,9 @@ void negativeNotchFlashStep(frame::InputState& in, FrameState& fs, const FrameCo
     if (fs.flashTimer < 0) fs.flashTimer = 0;
 }
 
-void indicatorLampsStep(const frame::InputState& in, const ModeState& m, const TractionState& t, FrameState& fs,
+void indicatorLampsStep(const InputState& in, const ModeState& m, const TractionState& t, FrameState& fs,
                         FrameContext& f) {
-    using namespace frame::PanelIndex;
+    using namespace host::PanelIndex;
     int32_t* panel = f.panel;
     panel[RegenerationMatchLamp] = ((m.pulseMode == 1 && t.repowerTimer > 750) || in.regenerationMatch) ? 1 : 0;
     panel[AlwaysOnFirst] = 1;
@@ -127,28 +121,10 @@ void indicatorLampsStep(const frame::InputState& in, const ModeState& m, const T
     panel[SwitchesFiveAndSix] = (in.toggle5 && in.toggle6) ? 1 : 0;
 }
 
-void switchTwelveLampStep(const frame::InputState& in, FrameContext& f) {
-    f.panel[frame::PanelIndex::SwitchTwelve] = in.toggle12 ? 1 : 0;
+void switchTwelveLampStep(const InputState& in, FrameContext& f) {
+    f.panel[host::PanelIndex::SwitchTwelve] = in.toggle12 ? 1 : 0;
 }
 
-sound::MotorNoiseInputs motorNoiseInputs(const ModeState& m, const TractionState& t, const InstrumentState& ins,
-                                         bool negativePowerActive, const FrameContext& frame) {
-    sound::MotorNoiseInputs in;
-    in.mode = m.pulseMode;
-    in.r = t.voltageRatio;
-    in.s = t.motorSpeed;
-    in.v = frame.state.speed;
-    in.n = t.effectiveNotch;
-    in.h = negativePowerActive;
-    in.a = frame.acceleration;
-    in.gp = m.powerGain;
-    in.gb = m.brakeGain;
-    in.f = m.fieldRamp;
-    in.u = ins.lineVoltage;
-    return in;
-}
-
-// What the next frame compares against.
 void previousValuesStep(FrameState& fs, BrakeState& b, InstrumentState& ins, const FrameContext& f) {
     fs.previousOutputBrake = f.out.brake;
     fs.previousBcPressure = f.state.bcPressure;
@@ -158,8 +134,6 @@ void previousValuesStep(FrameState& fs, BrakeState& b, InstrumentState& ins, con
     fs.previousAbsoluteSpeed = fs.absoluteSpeed;
     ins.previousLineVoltage = ins.lineVoltage;
 }
-
-}  // namespace
 
 void loadStartValues(SimState& sim, const config::NotchConfig& notch) {
     FrameState& fs = sim.frame;
@@ -171,7 +145,7 @@ void loadStartValues(SimState& sim, const config::NotchConfig& notch) {
     loadModeMachine(sim.mode);
 }
 
-void regenerationMatchStep(frame::InputState& in, const TractionState& t, const FrameState& fs, const FrameContext& f) {
+void regenerationMatchStep(InputState& in, const TractionState& t, const FrameState& fs, const FrameContext& f) {
     const float r7 = t.r7;
     const float current = f.state.current;
     bool& match = in.regenerationMatch;
@@ -194,7 +168,7 @@ void motionStep(FrameState& fs, FrameContext& f) {
     if (!std::isfinite(f.acceleration)) f.acceleration = 0.0f;
 }
 
-void outputHandleRules(const frame::InputState& in, FrameContext& f) {
+void outputHandleRules(const InputState& in, FrameContext& f) {
     host::Handles& out = f.out;
     const float speed = f.state.speed;
     const float sap = f.state.sapPressure;
@@ -206,49 +180,6 @@ void outputHandleRules(const frame::InputState& in, FrameContext& f) {
     if (in.powerLimitMode == 0 && out.power > 2) out.power = 2;
     if (in.powerLimitMode == 1 && out.power > 3) out.power = 3;
     out.auxCommand = 0;
-}
-
-host::Handles elapse(frame::Plugin& p, const host::VehicleState& state, int32_t* panel, int32_t* sound,
-                     const FrameKeys& keys) {
-    frame::InputState& in = p.input;
-    SimState& sim = p.sim;
-    FrameContext f{state, p.config, panel, sound};
-    // The pause key first: a paused engine restarts before this frame's requests.
-    sound::beginAudioFrame(p.audio, keys.pauseDown);
-    beginOperationSet(sim.frame, f);
-    motionStep(sim.frame, f);
-    chainedPluginsStep(p.chain, sim.keyboard, keys.readKeyboard, in, f);
-    outputHandleRules(in, f);
-    emergencyLatchStep(sim.brakes, in, f);
-    releaseSequencingStep(sim.brakes, in, sim.frame, f);
-    emergencyLatchSounds(in.triggers, sound);
-    learningStep(sim.brakes, in, sim.frame, f);
-    clockStep(sim.frame, f);
-    regenNoLoadCurrentStep(sim.traction, f);
-    cabSoundsStep(in.triggers, sim.frame, f);
-    tractionStep(sim.traction, in, sim.instruments.lineVoltage, f);
-    blendingStep(sim.brakes, in, sim.traction, f);
-    displayedSapStep(sim.brakes, p.audio, in, sim.frame, f);
-    finalHandlesStep(sim.brakes, f);
-    cylinderExhaustMuteStep(p.audio, sim.brakes, in, f);
-    motorCurrentStep(sim.traction);
-    const LayerRewinds rewinds = modeMachineStep(sim.mode, sim.traction, in, sim.instruments.lineVoltage, f);
-    negativeNotchFlashStep(in, sim.frame, f);
-    lineVoltageStep(sim.instruments, sim.traction, in, f);
-    regenerationMatchStep(in, sim.traction, sim.frame, f);
-    indicatorLampsStep(in, sim.mode, sim.traction, sim.frame, f);
-    needlesStep(p.needles, sim.traction, sim.mode, sim.brakes, sim.instruments, f);
-    modeStepTimerAdvance(sim.mode, f);
-    switchTwelveLampStep(in, f);
-    adjustmentDisplayStep(in, f);
-    previousValuesStep(sim.frame, sim.brakes, sim.instruments, f);
-    noiseSharesStep(sim.mode, sim.traction, in.driverHandles, f);
-    sound::motorNoiseStep(p.audio, rewinds.layers,
-                          motorNoiseInputs(sim.mode, sim.traction, sim.instruments, in.negativePowerActive, f),
-                          f.operationSet);
-    // One commit for every audio change of the frame.
-    sound::endAudioFrame(p.audio, f.operationSet);
-    return f.out;
 }
 
 }  // namespace sim

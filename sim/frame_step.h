@@ -1,4 +1,5 @@
-// One frame of Corvane: the fixed order of work inside Elapse.
+// The frame's own state, and the steps of a frame that belong to no single part of the train. The
+// frame's order is Corvane's elapse, in corvane/frame.cpp.
 #pragma once
 
 #include <cstdint>
@@ -10,12 +11,14 @@
 #include "sim/mode_machine.h"
 #include "sim/traction.h"
 
-namespace frame {
-struct InputState;
-struct Plugin;
-}  // namespace frame
+namespace chain {
+struct ChainState;
+}
 
 namespace sim {
+
+struct InputState;
+struct SoundTriggers;
 
 // Frame-derived quantities kept between frames.
 struct FrameState {
@@ -42,15 +45,33 @@ struct SimState {
 
 // Last of Load: the start values of the simulation.
 void loadStartValues(SimState& sim, const config::NotchConfig& config);
+// First of a frame: every change of the frame joins one operation set, committed at its end.
+void beginOperationSet(FrameState& frameState, FrameContext& frame);
 // Absolute speed, time step and acceleration.
 void motionStep(FrameState& frameState, FrameContext& frame);
+// The chained plug-ins take the driver's handles; the brake handle passes only when the keyboard
+// gate lets it through.
+void chainedPluginsStep(chain::ChainState& chain, KeyboardState& keyboard, KeyboardReader readKeyboard,
+                        const InputState& input, FrameContext& frame);
 // After the chained plug-ins: the reverser and power rules on the chained plug-ins' result.
-void outputHandleRules(const frame::InputState& input, FrameContext& frame);
+void outputHandleRules(const InputState& input, FrameContext& frame);
+// After the release sequencing has raised them: the emergency latch's sounds.
+void emergencyLatchSounds(SoundTriggers& triggers, int32_t* sound);
+// The time step of the next frame is measured from here.
+void clockStep(FrameState& frameState, const FrameContext& frame);
+// The switches and handles of the cab, the brake pipe charging and the doors and speed events.
+void cabSoundsStep(SoundTriggers& triggers, FrameState& frameState, FrameContext& frame);
+// The handles are final from here on: the notches sent and the electric brake's hold lamp.
+void finalHandlesStep(const BrakeState& brakes, FrameContext& frame);
+void negativeNotchFlashStep(InputState& input, FrameState& frameState, const FrameContext& frame);
 // Before the indicator lamps: the lamp condition of the regeneration-match lamp.
-void regenerationMatchStep(frame::InputState& input, const TractionState& traction, const FrameState& frameState,
+void regenerationMatchStep(InputState& input, const TractionState& traction, const FrameState& frameState,
                            const FrameContext& frame);
-// One frame of Corvane: every step in its fixed order.
-host::Handles elapse(frame::Plugin& plugin, const host::VehicleState& state, int32_t* panel, int32_t* sound,
-                     const FrameKeys& keys);
+void indicatorLampsStep(const InputState& input, const ModeState& mode, const TractionState& traction,
+                        FrameState& frameState, FrameContext& frame);
+void switchTwelveLampStep(const InputState& input, FrameContext& frame);
+// Last of the simulation: what the next frame compares against.
+void previousValuesStep(FrameState& frameState, BrakeState& brakes, InstrumentState& instruments,
+                        const FrameContext& frame);
 
 }  // namespace sim

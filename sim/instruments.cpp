@@ -47,7 +47,7 @@ void updateLineVoltage(InstrumentState& ins, float current, float voltageRatio, 
     ins.voltageTimer = addWrapping(ins.voltageTimer, timeStepMs);
 }
 
-void lineVoltageStep(InstrumentState& ins, const TractionState& t, const frame::InputState& in, const FrameContext& f) {
+void lineVoltageStep(InstrumentState& ins, const TractionState& t, const InputState& in, const FrameContext& f) {
     updateLineVoltage(ins, f.state.current, t.voltageRatio, in.carFactor, f.timeStep);
 }
 
@@ -56,7 +56,7 @@ void writeNeedles(const config::NeedleTables& t, int32_t* panel, float absoluteS
                   float lineVoltage) {
     // The ammeter dips to 70 % for the first 100 ms after the circuit steps to 27 or 15.
     const float k = modeStepTimerMs < 100 ? 0.7f : 1.0f;
-    using namespace frame::PanelIndex;
+    using namespace host::PanelIndex;
     panel[Speedometer] = toPanelValue(t.speedNeedle.lookup(absoluteSpeed) * 100.0f);
     panel[Ammeter] = toPanelValue(t.currentNeedle.lookup(k * motorCurrent * 4.0f));
     panel[CylinderNeedle] = toPanelValue(t.pressureLeftNeedle.lookup(bcPressure));
@@ -72,9 +72,9 @@ void needlesStep(const config::NeedleTables& tables, const TractionState& t, con
                  f.state.bpPressure, f.state.mrPressure, ins.lineVoltage);
 }
 
-void adjustmentDisplayStep(frame::InputState& in, FrameContext& f) {
+void adjustmentDisplayStep(InputState& in, FrameContext& f) {
     int32_t* panel = f.panel;
-    using namespace frame::PanelIndex;
+    using namespace host::PanelIndex;
     // The gauge each adjustment target (1 to 7) shows its value on.
     static constexpr int AdjustedPanel[8] = {
         -1,      CylinderNeedle, StraightAirPipeNeedle, BrakePipeNeedle, MainReservoirNeedle, Speedometer,

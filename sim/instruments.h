@@ -8,12 +8,9 @@
 #include "platform/platform.h"
 #include "sim/frame_context.h"
 
-namespace frame {
-struct InputState;
-}
-
 namespace sim {
 
+struct InputState;
 struct BrakeState;
 struct ModeState;
 struct TractionState;
@@ -33,7 +30,7 @@ struct InstrumentState {
 void loadInstruments(InstrumentState& instruments);
 
 // After the negative-notch flash.
-void lineVoltageStep(InstrumentState& instruments, const TractionState& traction, const frame::InputState& input,
+void lineVoltageStep(InstrumentState& instruments, const TractionState& traction, const InputState& input,
                      const FrameContext& frame);
 // The line voltage with its inputs spelled out: every 500 ms a random walk of the nominal voltage
 // and a sag under the traction current.
@@ -48,7 +45,7 @@ void writeNeedles(const config::NeedleTables& tables, int32_t* panel, float abso
                   int32_t modeStepTimerMs, float bcPressure, float displayedSap, float bpPressure, float mrPressure,
                   float lineVoltage);
 // After panel 252: the adjusted needle and the four digits of the adjustment value.
-void adjustmentDisplayStep(frame::InputState& input, FrameContext& frame);
+void adjustmentDisplayStep(InputState& input, FrameContext& frame);
 
 // A float as a panel value: truncated toward zero, NaN as 0, saturated at the int32 range.
 int32_t toPanelValue(float value);

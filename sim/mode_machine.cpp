@@ -145,7 +145,7 @@ void loadModeMachine(ModeState& m) {
     m.fieldRamp = 0.0f;
 }
 
-LayerRewinds modeMachineStep(ModeState& m, const TractionState& t, const frame::InputState& input, float lineVoltage,
+LayerRewinds modeMachineStep(ModeState& m, const TractionState& t, const InputState& input, float lineVoltage,
                              const FrameContext& f) {
     LayerRewinds rewinds;
     const float current = f.state.current;
@@ -174,7 +174,7 @@ void modeStepTimerAdvance(ModeState& m, const FrameContext& f) {
     m.modeStepTimer = addWrapping(m.modeStepTimer, f.timeStep);
 }
 
-void noiseSharesStep(ModeState& m, const TractionState& t, const frame::DriverHandles& driver, const FrameContext& f) {
+void noiseSharesStep(ModeState& m, const TractionState& t, const DriverHandles& driver, const FrameContext& f) {
     const float current = f.state.current;
     const float l = t.loadCurrent;
     m.powerGain = current > 0.0f ? clampUnit(l / 12.0f) : 0.0f;

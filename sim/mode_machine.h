@@ -5,13 +5,10 @@
 
 #include "sim/frame_context.h"
 
-namespace frame {
-struct DriverHandles;
-struct InputState;
-}  // namespace frame
-
 namespace sim {
 
+struct DriverHandles;
+struct InputState;
 struct InstrumentState;
 struct TractionState;
 
@@ -36,12 +33,12 @@ struct LayerRewinds {
 
 void loadModeMachine(ModeState& mode);
 // After the motor current. The line voltage is the previous frame's.
-LayerRewinds modeMachineStep(ModeState& mode, const TractionState& traction, const frame::InputState& input,
-                             float lineVoltage, const FrameContext& frame);
+LayerRewinds modeMachineStep(ModeState& mode, const TractionState& traction, const InputState& input, float lineVoltage,
+                             const FrameContext& frame);
 // After the needles: the ammeter reads modeStepTimer before it moves on.
 void modeStepTimerAdvance(ModeState& mode, const FrameContext& frame);
 // After the previous values: the current shares and the field ramp of the motor noise.
-void noiseSharesStep(ModeState& mode, const TractionState& traction, const frame::DriverHandles& driver,
+void noiseSharesStep(ModeState& mode, const TractionState& traction, const DriverHandles& driver,
                      const FrameContext& frame);
 
 }  // namespace sim

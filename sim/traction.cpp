@@ -216,7 +216,7 @@ void regenNoLoadCurrentStep(TractionState& t, const FrameContext& f) {
     t.regenNoLoadCurrent = f.state.current < 0.0f ? f.config.brakeNoLoadCurrentAt(f.absoluteSpeed) : 0.0f;
 }
 
-void tractionStep(TractionState& t, frame::InputState& in, float lineVoltage, FrameContext& f) {
+void tractionStep(TractionState& t, InputState& in, float lineVoltage, FrameContext& f) {
     host::Handles& out = f.out;
     const float speed = f.state.speed;
     const float current = f.state.current;

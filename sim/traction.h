@@ -5,12 +5,9 @@
 
 #include "sim/frame_context.h"
 
-namespace frame {
-struct InputState;
-}
-
 namespace sim {
 
+struct InputState;
 // A straight line y = slope * x + offset.
 struct StraightLine {
     float slope = 0.0f;
@@ -49,7 +46,7 @@ void loadTraction(TractionState& traction, const config::NotchConfig& config);
 void regenNoLoadCurrentStep(TractionState& traction, const FrameContext& frame);
 // After the cab sounds: notch progression, current limiting and the power rewrites. The line
 // voltage is the previous frame's: it moves later in the frame.
-void tractionStep(TractionState& traction, frame::InputState& input, float lineVoltage, FrameContext& frame);
+void tractionStep(TractionState& traction, InputState& input, float lineVoltage, FrameContext& frame);
 // Once the handles are final, before the main-circuit mode.
 void motorCurrentStep(TractionState& traction);
 

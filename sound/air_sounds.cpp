@@ -1,6 +1,6 @@
 #include "sound/air_sounds.h"
 
-#include "sound/audio.h"
+#include "sound/audio_state.h"
 
 namespace sound {
 

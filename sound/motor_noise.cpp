@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "platform/audio.h"
-#include "sound/audio.h"
+#include "sound/audio_state.h"
 #include "sound/motor_layers.h"
 
 namespace sound {

@@ -4,7 +4,7 @@
 
 #include "chain_test_support.h"
 #include "config/config_error.h"
-#include "corvane/plugin.h"
+#include "corvane/lifecycle.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ protected:
     // a folder without vehicle files.
     void load() {
         try {
-            frame::load(p);
+            corvane::load(p);
         } catch (const config::ConfigError&) {
         }
     }
@@ -36,10 +36,10 @@ protected:
     host::Handles frame() {
         host::VehicleState state{};
         state.time = time += 20;
-        return frame::elapse(p, state, panel, sound, sim::FrameKeys{false, frame::PlatformKeyboard});
+        return corvane::elapse(p, state, panel, sound, sim::FrameKeys{false, corvane::PlatformKeyboard});
     }
 
-    frame::Plugin p;
+    corvane::Plugin p;
     int32_t panel[256] = {};
     int32_t sound[256] = {};
     int32_t time = 1000;
@@ -55,7 +55,7 @@ TEST_F(ChainFrameTest, LoadCallsTheChainedLoadBeforeAnythingElse) {
     load();
     EXPECT_EQ(takeCalls(), (Calls{"A Load"}));
     EXPECT_EQ(powerLimitModeSeen, 0);  // the start values come later in Load
-    EXPECT_EQ(frame::getPluginVersion(p), host::PluginInterfaceVersion);
+    EXPECT_EQ(corvane::getPluginVersion(p), host::PluginInterfaceVersion);
     EXPECT_EQ(takeCalls(), (Calls{"A GetPluginVersion"}));
 }
 
@@ -66,27 +66,27 @@ TEST_F(ChainFrameTest, EntryPointsPassTheCallOnBeforeTheirOwnWork) {
     takeLog();
     std::vector<std::string> seen;
     chaintest::probeHandler() = [&](const std::string& entry, int32_t) {
-        const frame::InputState& in = p.input;
+        const sim::InputState& in = p.input;
         if (entry == "SetVehicleSpec") seen.push_back("notches " + std::to_string(in.serviceNotches));
         if (entry == "Initialize") seen.push_back("peak " + std::to_string(static_cast<int>(in.peakCurrent)));
         if (entry == "KeyDown") seen.push_back(std::string("toggle5 ") + (in.toggle5 ? "on" : "off"));
         if (entry == "KeyUp") seen.push_back(std::string("toggle7 ") + (in.toggle7 ? "on" : "off"));
         if (entry == "DoorOpen" || entry == "DoorClose") seen.push_back(in.doorsClosed ? "closed" : "open");
     };
-    frame::setVehicleSpec(p, host::VehicleSpec{8, 0, 0, 0, 4});
+    corvane::setVehicleSpec(p, host::VehicleSpec{8, 0, 0, 0, 4});
     p.input.peakCurrent = 5.0f;
-    frame::initialize(p, 3);
-    frame::keyDown(p, 5, false);
-    frame::keyUp(p, 7);
-    frame::doorClose(p);
-    frame::doorOpen(p);
-    frame::hornBlow(p, 2);
-    frame::setSignal(p, 3);
-    frame::setBeaconData(p, host::BeaconData{7, 1, 2.5f, 30});
+    corvane::initialize(p, 3);
+    corvane::keyDown(p, 5, false);
+    corvane::keyUp(p, 7);
+    corvane::doorClose(p);
+    corvane::doorOpen(p);
+    corvane::hornBlow(p, 2);
+    corvane::setSignal(p, 3);
+    corvane::setBeaconData(p, host::BeaconData{7, 1, 2.5f, 30});
     // The handle inputs are kept for the next frame.
-    frame::setPower(p, 2);
-    frame::setBrake(p, 3, frame::PlatformKeyboard);
-    frame::setReverser(p, 1);
+    corvane::setPower(p, 2);
+    corvane::setBrake(p, 3, corvane::PlatformKeyboard);
+    corvane::setReverser(p, 1);
     EXPECT_EQ(seen, (std::vector<std::string>{"notches 0", "peak 5", "toggle5 off", "toggle7 off", "open", "closed"}));
     EXPECT_EQ(takeCalls(),
               (Calls{"A SetVehicleSpec 8 0 0 0 4", "A Initialize 3", "A KeyDown 5", "A KeyUp 7", "A DoorClose",
@@ -100,8 +100,8 @@ TEST_F(ChainFrameTest, TheChainedStepRunsInsideTheFrameBeforeCorvanesOwnPanelWor
     install(CHAIN_RECORDING_PLUGIN, "a.so", "A", "panel=42:99\npanel=3:1\n");
     writeList("a.so\n");
     load();
-    frame::setVehicleSpec(p, host::VehicleSpec{8, 0, 0, 0, 4});
-    frame::setPower(p, 2);
+    corvane::setVehicleSpec(p, host::VehicleSpec{8, 0, 0, 0, 4});
+    corvane::setPower(p, 2);
     takeLog();
     uint32_t counterSeen = 0;
     int32_t lampSeen = -1;
@@ -124,20 +124,20 @@ TEST_F(ChainFrameTest, ABrakeStepHeldBackByTheKeyboardReachesTheLibraryOnRelease
     install(CHAIN_RECORDING_PLUGIN, "a.so", "A");
     writeList("a.so\n");
     load();
-    frame::setVehicleSpec(p, host::VehicleSpec{14, 0, 0, 0, 4});
+    corvane::setVehicleSpec(p, host::VehicleSpec{14, 0, 0, 0, 4});
     const int brakeKey = 0x28;
     platform::setKeyDown(brakeKey, true);
-    frame::setBrake(p, 1, frame::PlatformKeyboard);
+    corvane::setBrake(p, 1, corvane::PlatformKeyboard);
     takeLog();
     frame();  // the first frame hands the brake over although the gate is closed
     EXPECT_EQ(takeCalls(), (Calls{"A SetPower 0", "A SetBrake 1", "A SetReverser 0", "A Elapse"}));
 
     platform::releaseAllKeys();
-    frame::setBrake(p, 0, frame::PlatformKeyboard);
+    corvane::setBrake(p, 0, corvane::PlatformKeyboard);
     frame();
     EXPECT_EQ(takeCalls(), (Calls{"A SetBrake 0", "A Elapse"}));
     platform::setKeyDown(brakeKey, true);
-    frame::setBrake(p, 1, frame::PlatformKeyboard);
+    corvane::setBrake(p, 1, corvane::PlatformKeyboard);
     frame();
     EXPECT_EQ(takeCalls(), (Calls{"A Elapse"}));  // held back while the key is down
     platform::setKeyDown(brakeKey, false);
@@ -150,9 +150,9 @@ TEST_F(ChainFrameTest, GetPluginVersionFailsForAnotherVersionAndDisposeReleasesA
     const chaintest::fs::path old = install(CHAIN_OLD_VERSION_PLUGIN, "old.so", "O");
     writeList("a.so\nold.so\n");
     load();
-    EXPECT_THROW(frame::getPluginVersion(p), chain::VersionError);
+    EXPECT_THROW(corvane::getPluginVersion(p), chain::VersionError);
     takeLog();
-    frame::dispose(p);
+    corvane::dispose(p);
     EXPECT_EQ(takeCalls(), (Calls{"A Dispose", "O Dispose"}));
     EXPECT_TRUE(p.chain.chainedPlugins.empty());
     EXPECT_FALSE(chaintest::isMapped(old));

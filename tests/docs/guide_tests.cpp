@@ -16,7 +16,7 @@
 #include "chain/chain.h"
 #include "config/needle_tables.h"
 #include "config/notch_config.h"
-#include "corvane/plugin.h"
+#include "corvane/lifecycle.h"
 #include "interface/indices.h"
 #include "sound/audio_log.h"
 #include "sound/motor_layers.h"
@@ -26,9 +26,9 @@ namespace {
 using IndexSet = std::set<int>;
 constexpr int ArraySize = 1024;  // larger than the host's arrays, to see a write past them
 
-IndexSet expand(std::span<const frame::IndexUse> table) {
+IndexSet expand(std::span<const host::IndexUse> table) {
     IndexSet out;
-    for (const frame::IndexUse& use : table) {
+    for (const host::IndexUse& use : table) {
         for (int i = use.first; i <= use.last; ++i) out.insert(i);
     }
     return out;
@@ -55,18 +55,18 @@ void collectWritten(const Arrays& a, int32_t sentinel, IndexSet& panel, IndexSet
 
 class CorvaneRun : public ::testing::Test {
 protected:
-    static std::unique_ptr<frame::Plugin> freshPlugin() {
-        auto p = std::make_unique<frame::Plugin>();
-        frame::setVehicleSpec(*p, host::VehicleSpec{8, 0, 0, 0, 4});
+    static std::unique_ptr<corvane::Plugin> freshPlugin() {
+        auto p = std::make_unique<corvane::Plugin>();
+        corvane::setVehicleSpec(*p, host::VehicleSpec{8, 0, 0, 0, 4});
         p->input.panelModifyMode = true;
         p->input.powerLimitMode = 1;  // so that both power-limit keys act
         return p;
     }
 
-    static void runFrame(frame::Plugin& p, Arrays& a, int32_t timeMs) {
+    static void runFrame(corvane::Plugin& p, Arrays& a, int32_t timeMs) {
         host::VehicleState state{};
         state.time = timeMs;
-        frame::elapse(p, state, a.panel.data(), a.sound.data(), sim::FrameKeys{});
+        corvane::elapse(p, state, a.panel.data(), a.sound.data(), sim::FrameKeys{});
     }
 };
 
@@ -86,8 +86,8 @@ TEST_F(CorvaneRun, WritesExactlyTheListedPanelAndSoundIndicesInEveryAdjustmentSt
             collectWritten(a, sentinel, panel, sound);
         }
     }
-    EXPECT_EQ(panel, expand(frame::CorvanePanelIndices));
-    EXPECT_EQ(sound, expand(frame::CorvaneSoundIndices));
+    EXPECT_EQ(panel, expand(host::CorvanePanelIndices));
+    EXPECT_EQ(sound, expand(host::CorvaneSoundIndices));
     EXPECT_LT(*panel.rbegin(), 256);
     EXPECT_LT(*sound.rbegin(), 256);
 }
@@ -98,14 +98,14 @@ TEST_F(CorvaneRun, ListedKeysChangeWhatTheCabShowsOrPlaysAndNoOtherKeyDoes) {
         Arrays a;
         runFrame(*p, a, 20);
         if (key >= 0) {
-            frame::keyDown(*p, key, false);
-            frame::keyUp(*p, key);
+            corvane::keyDown(*p, key, false);
+            corvane::keyUp(*p, key);
         }
         runFrame(*p, a, 40);
         return std::make_pair(a.panel, a.sound);
     };
     const auto untouched = outputsAfterKey(-1000);
-    const IndexSet listed = expand(frame::CorvaneKeys);
+    const IndexSet listed = expand(host::CorvaneKeys);
     for (int key = -1; key <= 40; ++key) {
         const bool acted = outputsAfterKey(key) != untouched;
         EXPECT_EQ(acted, listed.count(key) == 1) << "key " << key;
@@ -136,8 +136,8 @@ TEST(SentrelRun, WritesExactlyTheListedIndicesInEveryFrameKind) {
         atstimer::keyDown(s, atstimer::ResetKey, true);
         frameWith(100);  // tripped
     }
-    EXPECT_EQ(panel, expand(frame::SentrelPanelIndices));
-    EXPECT_EQ(sound, expand(frame::SentrelSoundIndices));
+    EXPECT_EQ(panel, expand(host::SentrelPanelIndices));
+    EXPECT_EQ(sound, expand(host::SentrelSoundIndices));
 }
 
 TEST(SentrelRun, OnlyTheResetKeyActs) {
@@ -154,7 +154,7 @@ TEST(SentrelRun, OnlyTheResetKeyActs) {
         return std::make_pair(a.panel, a.sound);
     };
     const auto untouched = outputsAfterKey(-1000, false);
-    const IndexSet listed = expand(frame::SentrelKeys);
+    const IndexSet listed = expand(host::SentrelKeys);
     for (int key = -1; key <= 40; ++key) {
         for (bool shift : {false, true}) {
             const bool acted = outputsAfterKey(key, shift) != untouched;
@@ -172,9 +172,9 @@ TEST(BothPlugins, ShareNoPanelIndexNoSoundIndexAndNoKey) {
         }
         return true;
     };
-    EXPECT_TRUE(disjoint(expand(frame::CorvanePanelIndices), expand(frame::SentrelPanelIndices)));
-    EXPECT_TRUE(disjoint(expand(frame::CorvaneSoundIndices), expand(frame::SentrelSoundIndices)));
-    EXPECT_TRUE(disjoint(expand(frame::CorvaneKeys), expand(frame::SentrelKeys)));
+    EXPECT_TRUE(disjoint(expand(host::CorvanePanelIndices), expand(host::SentrelPanelIndices)));
+    EXPECT_TRUE(disjoint(expand(host::CorvaneSoundIndices), expand(host::SentrelSoundIndices)));
+    EXPECT_TRUE(disjoint(expand(host::CorvaneKeys), expand(host::SentrelKeys)));
 }
 
 // ---- The guide --------------------------------------------------------------------------------
@@ -271,12 +271,12 @@ IndexSet guideIndices(const std::string& title) {
 }
 
 TEST(Guide, IndexAndKeyTablesListExactlyWhatThePlugInsUse) {
-    EXPECT_EQ(guideIndices("Panel indices Corvane writes"), expand(frame::CorvanePanelIndices));
-    EXPECT_EQ(guideIndices("Sound indices Corvane writes"), expand(frame::CorvaneSoundIndices));
-    EXPECT_EQ(guideIndices("Panel indices Sentrel writes"), expand(frame::SentrelPanelIndices));
-    EXPECT_EQ(guideIndices("Sound indices Sentrel writes"), expand(frame::SentrelSoundIndices));
-    EXPECT_EQ(guideIndices("Keys Corvane handles"), expand(frame::CorvaneKeys));
-    EXPECT_EQ(guideIndices("Keys Sentrel handles"), expand(frame::SentrelKeys));
+    EXPECT_EQ(guideIndices("Panel indices Corvane writes"), expand(host::CorvanePanelIndices));
+    EXPECT_EQ(guideIndices("Sound indices Corvane writes"), expand(host::CorvaneSoundIndices));
+    EXPECT_EQ(guideIndices("Panel indices Sentrel writes"), expand(host::SentrelPanelIndices));
+    EXPECT_EQ(guideIndices("Sound indices Sentrel writes"), expand(host::SentrelSoundIndices));
+    EXPECT_EQ(guideIndices("Keys Corvane handles"), expand(host::CorvaneKeys));
+    EXPECT_EQ(guideIndices("Keys Sentrel handles"), expand(host::SentrelKeys));
 }
 
 TEST(Guide, ModeTablesListEveryModeCorvaneKnows) {
@@ -314,7 +314,7 @@ TEST(Guide, NamesEveryFileCorvaneReadsAndWrites) {
                                       "atsmotornoise",   "0.wav",
                                       "40.wav",          platform::utf8FromCodePoints(sound::AudioLogFileName)};
     for (std::string_view file : config::NeedleTableFiles) names.emplace_back(file.substr(file.rfind('\\') + 1));
-    for (std::string_view file : frame::AirSoundFiles) names.emplace_back(file);
+    for (std::string_view file : host::AirSoundFiles) names.emplace_back(file);
     for (const std::string& name : names) EXPECT_NE(text.find(name), std::string::npos) << name;
 }
 

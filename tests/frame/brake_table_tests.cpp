@@ -4,14 +4,14 @@
 
 namespace {
 
-std::vector<float> pressures(const frame::BrakePressureTable& table) {
+std::vector<float> pressures(const sim::BrakePressureTable& table) {
     std::vector<float> out;
     for (const auto& e : table.entries) out.push_back(e.pressure);
     return out;
 }
 
 TEST(BrakePressureTable, RisesLinearlyFromNotchOneToTheStrongestNotch) {
-    frame::BrakePressureTable table;
+    sim::BrakePressureTable table;
     table.build(5);
     EXPECT_EQ(pressures(table), (std::vector<float>{0, 0, 105, 210, 315, 420}));
     EXPECT_TRUE(table.entries[0].learned);
@@ -23,13 +23,13 @@ TEST(BrakePressureTable, RisesLinearlyFromNotchOneToTheStrongestNotch) {
 }
 
 TEST(BrakePressureTable, OneNotchHoldsTheFullPressure) {
-    frame::BrakePressureTable table;
+    sim::BrakePressureTable table;
     table.build(1);
     EXPECT_EQ(pressures(table), (std::vector<float>{0, 420}));
 }
 
 TEST(BrakePressureTable, RebuildKeepsNothingLearned) {
-    frame::BrakePressureTable table;
+    sim::BrakePressureTable table;
     table.build(8);
     table.learn(5, 120);
     table.build(8);
@@ -39,7 +39,7 @@ TEST(BrakePressureTable, RebuildKeepsNothingLearned) {
 }
 
 TEST(BrakePressureTable, LearningFillsBothSidesOfTheLearnedNotch) {
-    frame::BrakePressureTable table;
+    sim::BrakePressureTable table;
     table.build(8);
     table.learn(5, 120);
     EXPECT_EQ(pressures(table), (std::vector<float>{0, 0, 30, 60, 90, 120, 220, 320, 420}));
@@ -53,7 +53,7 @@ TEST(BrakePressureTable, LearningFillsBothSidesOfTheLearnedNotch) {
 }
 
 TEST(BrakePressureTable, ZeroPressureIsLearnedOnlyAtNotchOne) {
-    frame::BrakePressureTable table;
+    sim::BrakePressureTable table;
     table.build(8);
     table.learn(3, 0);
     EXPECT_FALSE(table.entries[3].learned);
@@ -64,7 +64,7 @@ TEST(BrakePressureTable, ZeroPressureIsLearnedOnlyAtNotchOne) {
 }
 
 TEST(BrakePressureTable, OutOfRangeNotchesReadZeroAndNeverLearn) {
-    frame::BrakePressureTable table;
+    sim::BrakePressureTable table;
     EXPECT_EQ(table.pressure(0), 0);  // before any SetVehicleSpec
     EXPECT_FALSE(table.canLearn(0));
     table.build(8);

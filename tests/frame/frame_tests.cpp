@@ -8,7 +8,7 @@
 
 #include "config/config_error.h"
 #include "config/notch_config.h"
-#include "corvane/plugin.h"
+#include "corvane/lifecycle.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ class FrameTest : public ::testing::Test {
 protected:
     void SetUp() override {
         host::VehicleSpec spec{8, 0, 0, 0, 4};
-        frame::setVehicleSpec(p, spec);
+        corvane::setVehicleSpec(p, spec);
     }
 
     // One frame at the given time; returns the handles.
@@ -28,10 +28,10 @@ protected:
         host::VehicleState state{};
         state.time = time;
         state.speed = speed;
-        return frame::elapse(p, state, panel, sound, sim::FrameKeys{});
+        return corvane::elapse(p, state, panel, sound, sim::FrameKeys{});
     }
 
-    frame::Plugin p;
+    corvane::Plugin p;
     int32_t panel[256] = {};
     int32_t sound[256] = {};
 };
@@ -52,7 +52,7 @@ TEST(SoundTrigger, ResetThenPlayThenStopThenContinue) {
 
 TEST_F(FrameTest, FirstFrameStopsEveryDrivenSoundAndLeavesTheOthers) {
     for (int i = 0; i < 256; ++i) sound[i] = 777;
-    frame::doorClose(p);
+    corvane::doorClose(p);
     frameAt(100);
     const int driven[] = {95, 96, 97, 98, 107, 108, 109, 110, 220, 223, 224, 227, 228, 229, 243, 244, 239};
     for (int index : driven) EXPECT_EQ(sound[index], SoundStop) << index;
@@ -68,162 +68,162 @@ TEST_F(FrameTest, FirstFrameStopsEveryDrivenSoundAndLeavesTheOthers) {
 TEST_F(FrameTest, HeldKeyFlipsItsSwitchOnceButAdjustsEveryTime) {
     p.input.panelModifyMode = true;
     p.input.adjustTarget = 3;
-    for (int i = 0; i < 3; ++i) frame::keyDown(p, 5, false);
+    for (int i = 0; i < 3; ++i) corvane::keyDown(p, 5, false);
     EXPECT_TRUE(p.input.toggle5);
     EXPECT_EQ(p.input.adjustValue, 30);
-    EXPECT_TRUE(p.input.triggers.switchOn107.play);
-    frame::keyUp(p, 5);
-    frame::keyDown(p, 5, false);
+    EXPECT_TRUE(p.input.triggers.cabSwitchOn.play);
+    corvane::keyUp(p, 5);
+    corvane::keyDown(p, 5, false);
     EXPECT_FALSE(p.input.toggle5);
-    EXPECT_TRUE(p.input.triggers.switchOff108.play);
+    EXPECT_TRUE(p.input.triggers.cabSwitchOff.play);
     EXPECT_EQ(p.input.adjustValue, 40);
 }
 
 TEST_F(FrameTest, ShiftHeldMakesKeysFiveAndSixDoNothing) {
     p.input.panelModifyMode = true;
     p.input.adjustTarget = 5;
-    frame::keyDown(p, 5, true);
-    frame::keyDown(p, 6, true);
+    corvane::keyDown(p, 5, true);
+    corvane::keyDown(p, 6, true);
     EXPECT_FALSE(p.input.toggle5);
     EXPECT_FALSE(p.input.toggle6);
-    EXPECT_FALSE(p.input.keyLatch5);
+    EXPECT_FALSE(p.input.keysHeld.test(host::KeyIndex::Switch5));
     EXPECT_EQ(p.input.adjustValue, 0);
-    frame::keyDown(p, 6, false);
+    corvane::keyDown(p, 6, false);
     EXPECT_TRUE(p.input.toggle6);
-    EXPECT_TRUE(p.input.triggers.step110.play);
+    EXPECT_TRUE(p.input.triggers.switchSixOnOrLimitDown.play);
     EXPECT_EQ(p.input.adjustValue, -100);  // the speed needle moves in hundreds
 }
 
 TEST_F(FrameTest, KeyZeroCyclesTheAdjustTargetOnlyInModificationMode) {
-    frame::keyDown(p, 0, false);
+    corvane::keyDown(p, 0, false);
     EXPECT_EQ(p.input.adjustTarget, 0);
     p.input.panelModifyMode = true;
     p.input.adjustValue = 50;
-    for (int i = 0; i < 7; ++i) frame::keyDown(p, 0, false);
+    for (int i = 0; i < 7; ++i) corvane::keyDown(p, 0, false);
     EXPECT_EQ(p.input.adjustTarget, 7);
-    frame::keyDown(p, 0, false);
+    corvane::keyDown(p, 0, false);
     EXPECT_EQ(p.input.adjustTarget, 0);
     EXPECT_EQ(p.input.adjustValue, 0);
 }
 
 TEST_F(FrameTest, PowerLimitModeStepsWithinItsRangeAndSoundsOnlyOnAChange) {
     p.input.powerLimitMode = 0;
-    frame::keyDown(p, 10, false);
+    corvane::keyDown(p, 10, false);
     EXPECT_EQ(p.input.powerLimitMode, 0);
-    EXPECT_FALSE(p.input.triggers.step110.play);
-    frame::keyUp(p, 10);
-    frame::keyDown(p, 11, false);
+    EXPECT_FALSE(p.input.triggers.switchSixOnOrLimitDown.play);
+    corvane::keyUp(p, 10);
+    corvane::keyDown(p, 11, false);
     EXPECT_EQ(p.input.powerLimitMode, 1);
-    EXPECT_TRUE(p.input.triggers.step109.play);
-    frame::keyDown(p, 11, false);  // latched: no second step
+    EXPECT_TRUE(p.input.triggers.switchSixOffOrLimitUp.play);
+    corvane::keyDown(p, 11, false);  // latched: no second step
     EXPECT_EQ(p.input.powerLimitMode, 1);
-    frame::keyUp(p, 11);
-    frame::keyDown(p, 11, false);
-    frame::keyUp(p, 11);
-    frame::keyDown(p, 11, false);
+    corvane::keyUp(p, 11);
+    corvane::keyDown(p, 11, false);
+    corvane::keyUp(p, 11);
+    corvane::keyDown(p, 11, false);
     EXPECT_EQ(p.input.powerLimitMode, 2);
 }
 
 TEST_F(FrameTest, EmergencyLatchKeyRaisesItsSoundPairs) {
-    frame::keyDown(p, 9, false);
+    corvane::keyDown(p, 9, false);
     EXPECT_TRUE(p.input.ebLatch);
-    EXPECT_TRUE(p.input.triggers.ebOff228.stop);
-    EXPECT_TRUE(p.input.triggers.ebOn227.play);
-    EXPECT_TRUE(p.input.triggers.ebOn223.play);
-    frame::keyUp(p, 9);
-    frame::keyDown(p, 9, false);
+    EXPECT_TRUE(p.input.triggers.emergencyLatchReleasedHeld.stop);
+    EXPECT_TRUE(p.input.triggers.emergencyLatchSetHeld.play);
+    EXPECT_TRUE(p.input.triggers.emergencyLatchSet.play);
+    corvane::keyUp(p, 9);
+    corvane::keyDown(p, 9, false);
     EXPECT_FALSE(p.input.ebLatch);
-    EXPECT_TRUE(p.input.triggers.ebOn227.stop);
-    EXPECT_TRUE(p.input.triggers.ebOff228.play);
-    EXPECT_TRUE(p.input.triggers.ebOff224.play);
+    EXPECT_TRUE(p.input.triggers.emergencyLatchSetHeld.stop);
+    EXPECT_TRUE(p.input.triggers.emergencyLatchReleasedHeld.play);
+    EXPECT_TRUE(p.input.triggers.emergencyLatchReleased.play);
 }
 
 TEST_F(FrameTest, KeySevenActsOnReleaseAndLatchedKeysAreIndependent) {
-    frame::keyDown(p, 7, false);
+    corvane::keyDown(p, 7, false);
     EXPECT_FALSE(p.input.toggle7);
-    frame::keyUp(p, 7);
+    corvane::keyUp(p, 7);
     EXPECT_TRUE(p.input.toggle7);
-    frame::keyDown(p, 12, false);
-    frame::keyDown(p, 6, false);
+    corvane::keyDown(p, 12, false);
+    corvane::keyDown(p, 6, false);
     EXPECT_TRUE(p.input.toggle12);
     EXPECT_TRUE(p.input.toggle6);
 }
 
 TEST_F(FrameTest, KeysOutsideTheTablesAreIgnored) {
-    const frame::InputState before = p.input;
-    for (int32_t key : {1, 2, 3, 4, 13, 255, 256, -1, std::numeric_limits<int32_t>::min(),
-                        std::numeric_limits<int32_t>::max()}) {
-        frame::keyDown(p, key, false);
-        frame::keyUp(p, key);
+    const sim::InputState before = p.input;
+    for (int32_t key :
+         {1, 2, 3, 4, 13, 255, 256, -1, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()}) {
+        corvane::keyDown(p, key, false);
+        corvane::keyUp(p, key);
     }
     EXPECT_EQ(p.input.toggle5, before.toggle5);
     EXPECT_EQ(p.input.powerLimitMode, before.powerLimitMode);
-    EXPECT_FALSE(p.input.triggers.switchOn107.play);
+    EXPECT_FALSE(p.input.triggers.cabSwitchOn.play);
 }
 
 TEST_F(FrameTest, BrakeMovesRaiseTheirSounds) {
-    frame::setBrake(p, 9, frame::PlatformKeyboard);
-    frame::setBrake(p, 8, frame::PlatformKeyboard);
-    EXPECT_TRUE(p.input.triggers.brakeFromEmergency220.play);
-    EXPECT_FALSE(p.input.triggers.brakeStep244.play);
-    frame::setBrake(p, 7, frame::PlatformKeyboard);
-    frame::setBrake(p, 8, frame::PlatformKeyboard);
-    EXPECT_TRUE(p.input.triggers.brakeStep244.play);
-    frame::setBrake(p, 3, frame::PlatformKeyboard);
-    frame::setBrake(p, 0, frame::PlatformKeyboard);
-    EXPECT_TRUE(p.input.triggers.brakeReleased243.play);
+    corvane::setBrake(p, 9, corvane::PlatformKeyboard);
+    corvane::setBrake(p, 8, corvane::PlatformKeyboard);
+    EXPECT_TRUE(p.input.triggers.brakeFromEmergency.play);
+    EXPECT_FALSE(p.input.triggers.brakeStep.play);
+    corvane::setBrake(p, 7, corvane::PlatformKeyboard);
+    corvane::setBrake(p, 8, corvane::PlatformKeyboard);
+    EXPECT_TRUE(p.input.triggers.brakeStep.play);
+    corvane::setBrake(p, 3, corvane::PlatformKeyboard);
+    corvane::setBrake(p, 0, corvane::PlatformKeyboard);
+    EXPECT_TRUE(p.input.triggers.brakeToRelease.play);
     EXPECT_EQ(p.input.driverHandles.brake, 0);
 }
 
 TEST_F(FrameTest, NegativePowerIsClearedByAPositivePowerAtStandstill) {
-    frame::setPower(p, -1);
+    corvane::setPower(p, -1);
     EXPECT_TRUE(p.input.negativePowerActive);
     EXPECT_EQ(p.input.driverHandles.power, -1);
     p.sim.frame.absoluteSpeed = 20.0f;
     p.sim.traction.motorCurrent = 100.0f;
-    frame::setPower(p, 0);
+    corvane::setPower(p, 0);
     EXPECT_TRUE(p.input.negativePowerActive);  // moving with current: stays
     p.sim.frame.absoluteSpeed = 0.0f;
-    frame::setPower(p, 0);
+    corvane::setPower(p, 0);
     EXPECT_FALSE(p.input.negativePowerActive);
 }
 
 TEST_F(FrameTest, NegativePowerIsClearedByTheBrakeUnlessSwitchEightIsOn) {
-    frame::setPower(p, -1);
+    corvane::setPower(p, -1);
     p.input.toggle8 = true;
-    frame::setBrake(p, 2, frame::PlatformKeyboard);  // power still negative: stays
+    corvane::setBrake(p, 2, corvane::PlatformKeyboard);  // power still negative: stays
     EXPECT_TRUE(p.input.negativePowerActive);
     p.input.driverHandles.power = 0;
-    frame::setBrake(p, 3, frame::PlatformKeyboard);
+    corvane::setBrake(p, 3, corvane::PlatformKeyboard);
     EXPECT_TRUE(p.input.negativePowerActive);  // switch 8 keeps it
     p.input.toggle8 = false;
-    frame::setBrake(p, 4, frame::PlatformKeyboard);
+    corvane::setBrake(p, 4, corvane::PlatformKeyboard);
     EXPECT_FALSE(p.input.negativePowerActive);
 }
 
 TEST_F(FrameTest, ReverserZeroClearsTheRegenerationMatch) {
     p.input.regenerationMatch = true;
-    frame::setReverser(p, 1);
+    corvane::setReverser(p, 1);
     EXPECT_TRUE(p.input.regenerationMatch);
-    frame::setReverser(p, 0);
+    corvane::setReverser(p, 0);
     EXPECT_FALSE(p.input.regenerationMatch);
 }
 
 TEST_F(FrameTest, DoorsGateTheReverser) {
-    frame::setReverser(p, 1);
+    corvane::setReverser(p, 1);
     EXPECT_EQ(frameAt(100).reverser, 0);  // doors never reported closed
-    frame::doorClose(p);
+    corvane::doorClose(p);
     EXPECT_EQ(frameAt(120).reverser, 1);
-    frame::doorOpen(p);
+    corvane::doorOpen(p);
     EXPECT_EQ(frameAt(140).reverser, 0);
 }
 
 TEST_F(FrameTest, InitializeResetsOnlyThePeakCurrent) {
-    frame::keyDown(p, 5, false);
+    corvane::keyDown(p, 5, false);
     p.input.powerLimitMode = 1;
     p.input.peakCurrent = 300.0f;
-    frame::initialize(p, 0);
-    frame::initialize(p, 1);
+    corvane::initialize(p, 0);
+    corvane::initialize(p, 1);
     EXPECT_TRUE(p.input.toggle5);
     EXPECT_EQ(p.input.powerLimitMode, 1);
     EXPECT_EQ(p.input.peakCurrent, 0.0f);
@@ -235,13 +235,13 @@ TEST_F(FrameTest, LoadSetsTheStartValuesAndKeepsTheRest) {
     std::filesystem::remove_all(dir);
     std::filesystem::copy(platform::Path(SAMPLE_VEHICLE_DIR), dir, std::filesystem::copy_options::recursive);
     p.pluginDirectory = dir / "plugin" / "";
-    frame::keyDown(p, 5, false);
-    frame::keyDown(p, 12, false);
-    frame::keyDown(p, 9, false);
-    frame::doorClose(p);
+    corvane::keyDown(p, 5, false);
+    corvane::keyDown(p, 12, false);
+    corvane::keyDown(p, 9, false);
+    corvane::doorClose(p);
     p.input.negativePowerActive = true;
     p.input.panelModifyMode = true;
-    frame::load(p);
+    corvane::load(p);
     EXPECT_FALSE(p.input.toggle5);
     EXPECT_FALSE(p.input.negativePowerActive);
     EXPECT_EQ(p.input.powerLimitMode, 2);
@@ -252,17 +252,17 @@ TEST_F(FrameTest, LoadSetsTheStartValuesAndKeepsTheRest) {
     EXPECT_TRUE(p.input.doorsClosed);
     EXPECT_TRUE(p.input.ebLatch);
     EXPECT_TRUE(p.input.toggle12);
-    EXPECT_TRUE(p.input.keyLatch5);
+    EXPECT_TRUE(p.input.keysHeld.test(host::KeyIndex::Switch5));
     // A route reload (Dispose, then Load in the same process) reads the vehicle again and keeps the
     // switches and the doors: the host reports doors only when they change.
-    frame::keyDown(p, 6, false);
-    frame::dispose(p);
-    frame::load(p);
-    EXPECT_TRUE(p.input.keyLatch6);
+    corvane::keyDown(p, 6, false);
+    corvane::dispose(p);
+    corvane::load(p);
+    EXPECT_TRUE(p.input.keysHeld.test(host::KeyIndex::Switch6));
     EXPECT_TRUE(p.input.ebLatch);
     EXPECT_GT(p.config.powerNotchCount, 0u);
     EXPECT_TRUE(p.input.doorsClosed);
-    frame::dispose(p);
+    corvane::dispose(p);
     std::filesystem::remove_all(dir);
 }
 
@@ -271,11 +271,14 @@ TEST_F(FrameTest, ANotchFileErrorEndsLoadBeforeTheLaterSteps) {
     // switch file test, the needle tables and the start values never run.
     const platform::Path dir = std::filesystem::temp_directory_path() / "corvane-frame-load-order";
     std::filesystem::create_directories(dir / "plugin");
-    { std::FILE* f = std::fopen((dir / "PanelModify.txt").c_str(), "w"); if (f) std::fclose(f); }
+    {
+        std::FILE* f = std::fopen((dir / "PanelModify.txt").c_str(), "w");
+        if (f) std::fclose(f);
+    }
     p.pluginDirectory = dir / "plugin" / "";
     p.input.powerLimitMode = 0;
     p.input.toggle5 = true;
-    EXPECT_THROW(frame::load(p), config::ConfigError);
+    EXPECT_THROW(corvane::load(p), config::ConfigError);
     EXPECT_FALSE(p.input.panelModifyMode);
     EXPECT_EQ(p.input.powerLimitMode, 0);
     EXPECT_TRUE(p.input.toggle5);
@@ -284,31 +287,31 @@ TEST_F(FrameTest, ANotchFileErrorEndsLoadBeforeTheLaterSteps) {
 
 TEST(FrameBadInput, VehicleSpecsOutsideTheUsefulRangeAreSafe) {
     for (int32_t notches : {0, -1, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), 100000}) {
-        frame::Plugin p;
-        frame::setVehicleSpec(p, host::VehicleSpec{notches, 0, 0, 0, 1});
+        corvane::Plugin p;
+        corvane::setVehicleSpec(p, host::VehicleSpec{notches, 0, 0, 0, 1});
         EXPECT_GE(p.input.serviceNotches, 0);
-        EXPECT_LE(p.input.serviceNotches, frame::MaxServiceNotches);
+        EXPECT_LE(p.input.serviceNotches, corvane::MaxServiceNotches);
         EXPECT_EQ(p.input.emergencyNotch, p.input.serviceNotches + 1);
-        EXPECT_LE(p.input.brakePressureTable.entries.size(), static_cast<size_t>(frame::MaxServiceNotches) + 1);
+        EXPECT_LE(p.input.brakePressureTable.entries.size(), static_cast<size_t>(corvane::MaxServiceNotches) + 1);
         int32_t panel[256] = {}, sound[256] = {};
         host::VehicleState state{};
         for (int32_t b : {0, 1, notches, -5, std::numeric_limits<int32_t>::max()}) {
-            frame::setBrake(p, b, frame::PlatformKeyboard);
+            corvane::setBrake(p, b, corvane::PlatformKeyboard);
             state.time += 20;
-            frame::elapse(p, state, panel, sound, sim::FrameKeys{});
+            corvane::elapse(p, state, panel, sound, sim::FrameKeys{});
         }
     }
 }
 
 TEST(FrameBadInput, AFrameBeforeSetVehicleSpecIsSafe) {
-    frame::Plugin p;
+    corvane::Plugin p;
     int32_t panel[256] = {}, sound[256] = {};
     host::VehicleState state{};
     state.time = 20;
     state.speed = std::numeric_limits<float>::quiet_NaN();
-    frame::setPower(p, std::numeric_limits<int32_t>::min());
-    frame::setBrake(p, std::numeric_limits<int32_t>::max(), frame::PlatformKeyboard);
-    host::Handles out = frame::elapse(p, state, panel, sound, sim::FrameKeys{});
+    corvane::setPower(p, std::numeric_limits<int32_t>::min());
+    corvane::setBrake(p, std::numeric_limits<int32_t>::max(), corvane::PlatformKeyboard);
+    host::Handles out = corvane::elapse(p, state, panel, sound, sim::FrameKeys{});
     EXPECT_EQ(out.auxCommand, 0);
 }
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "bench/departure.h"
-#include "corvane/plugin.h"
+#include "corvane/lifecycle.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench/departure.h"
-#include "corvane/plugin.h"
+#include "corvane/lifecycle.h"
 #include "platform/audio.h"
 #include "platform/software/audio_internal.h"
 #include "platform/test_hooks.h"

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "corvane/plugin.h"
+#include "corvane/lifecycle.h"
 #include "platform/audio.h"
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
@@ -38,7 +38,7 @@ void writeTrain(const fs::path& plugin) {
 }
 
 struct Train {
-    frame::Plugin p;
+    corvane::Plugin p;
     host::VehicleState state{};
     std::vector<int32_t> panel = std::vector<int32_t>(256, 0);
     std::vector<int32_t> sound = std::vector<int32_t>(256, 0);
@@ -52,15 +52,15 @@ struct Train {
         fs::copy_file(PASS_PLUGIN, root / "plugin/pass.so");
         std::ofstream(root / "plugin/detailmodules.txt") << "pass.so\n";
         if (sounds) fs::copy(fs::path(SAMPLE_VEHICLE_DIR) / "atsmotornoise", root / "atsmotornoise");
-        frame::libraryAttach(p, root / "plugin/libCorvane.so");
-        frame::load(p);
-        frame::setVehicleSpec(p, host::VehicleSpec{8, 0, 0, 0, cars});
-        frame::initialize(p, 0);
-        frame::doorClose(p);
-        frame::setReverser(p, 1);
+        corvane::libraryAttach(p, root / "plugin/libCorvane.so");
+        corvane::load(p);
+        corvane::setVehicleSpec(p, host::VehicleSpec{8, 0, 0, 0, cars});
+        corvane::initialize(p, 0);
+        corvane::doorClose(p);
+        corvane::setReverser(p, 1);
     }
     ~Train() {
-        frame::dispose(p);
+        corvane::dispose(p);
         std::error_code error;
         fs::remove_all(root, error);
     }
@@ -71,7 +71,7 @@ struct Train {
         state.speed = speed;
         state.current = current;
         state.sapPressure = sap;
-        return frame::elapse(p, state, panel.data(), sound.data(), sim::FrameKeys{});
+        return corvane::elapse(p, state, panel.data(), sound.data(), sim::FrameKeys{});
     }
     void frames(int count, int32_t dt, float speed, float current, float sap = 0.0f) {
         for (int i = 0; i < count; ++i) frame(dt, speed, current, sap);
@@ -86,7 +86,7 @@ struct Train {
 TEST(FrameOrder, EachStepReadsTheValueItsRuleNames) {
     {
         Train t;
-        frame::setPower(t.p, 2);
+        corvane::setPower(t.p, 2);
         t.frames(5, 100, 80.0f, 300.0f);  // voltage timer 100 … 500
         t.frame(100, 80.0f, 300.0f);      // the line voltage exists from the end of this frame
         EXPECT_EQ(t.panel[37], 2);
@@ -97,7 +97,7 @@ TEST(FrameOrder, EachStepReadsTheValueItsRuleNames) {
     }
     {
         Train t;
-        frame::setBrake(t.p, 2, frame::PlatformKeyboard);
+        corvane::setBrake(t.p, 2, corvane::PlatformKeyboard);
         t.frames(6, 100, 50.0f, 0.0f, 100.0f);  // steady 0 … 500 ms, no current: no hold
         EXPECT_EQ(t.panel[38], 2);
         EXPECT_EQ(t.panel[39], 0);
@@ -141,7 +141,7 @@ TEST(Thresholds, BlendingAtItsLimits) {
                 {std::nextafter(30.0f, 0.0f), 0.0f, -900.0f, 0, -8, 0, 0}};
     for (const auto& row : rows) {
         Train t;
-        frame::setBrake(t.p, row.brake, frame::PlatformKeyboard);
+        corvane::setBrake(t.p, row.brake, corvane::PlatformKeyboard);
         t.frame(100, row.speed, row.current, row.sap);
         EXPECT_EQ(t.panel[37], row.power) << row.speed << " " << row.sap << " " << row.current;
         EXPECT_EQ(t.panel[38], row.outBrake) << row.speed << " " << row.sap << " " << row.current;
@@ -162,7 +162,7 @@ TEST(Thresholds, LearnedPressureAgainstTheHoldLimitAndEightyKilopascals) {
                 {std::nextafter(80.0f, 0.0f), 1, 2, -6}};
     for (const auto& row : rows) {
         Train t;
-        frame::setBrake(t.p, 2, frame::PlatformKeyboard);
+        corvane::setBrake(t.p, 2, corvane::PlatformKeyboard);
         t.frames(7, 100, 50.0f, 0.0f, row.learned);  // learns notch 2 at 600 ms
         const float sap = std::min(row.learned - 1.0f, 149.0f);
         t.frame(100, 50.0f, -300.0f, sap);  // below the limit: the hold sets
@@ -176,9 +176,9 @@ TEST(Thresholds, LearnedPressureAgainstTheHoldLimitAndEightyKilopascals) {
 // is re-applied at speed and runs again from the frame that reaches full voltage.
 TEST(Thresholds, RepowerLampLightsAbove750) {
     Train t;
-    frame::setPower(t.p, 2);
+    corvane::setPower(t.p, 2);
     t.frames(7, 100, 5.0f, 600.0f);  // the hold of notch 2 sets, the reference becomes 600 A
-    frame::setPower(t.p, 1);
+    corvane::setPower(t.p, 1);
     t.frame(100, 5.0f, 410.0f);  // table 9 (420 A) is the first above 410 A and within the reference
     EXPECT_EQ(t.panel[37], 2);
     t.frame(100, 5.0f, 550.0f);  // above 420 A: power is re-applied on notch 10
@@ -198,7 +198,7 @@ TEST(Thresholds, RepowerLampLightsAbove750) {
 TEST(Thresholds, NegativeNotchLampGoesOutAbove99Milliseconds) {
     Train t;
     for (int i = 0; i < 100000 && t.panel[45] != 1; ++i) {
-        frame::setPower(t.p, -1);
+        corvane::setPower(t.p, -1);
         t.frame(10, 0.0f, 0.0f);  // flash time 10 ms in the frame that shows it
     }
     ASSERT_EQ(t.panel[45], 1);
@@ -228,7 +228,7 @@ TEST(Thresholds, BlinkLampPhases) {
 // raises it to 450 A, so at full voltage no high notch exceeds it and the kept choice, 0, goes out.
 TEST(Thresholds, ReferenceCurrentUsesSignedSpeed) {
     Train t;
-    frame::setPower(t.p, 2);
+    corvane::setPower(t.p, 2);
     t.frames(7, 100, -20.0f, 450.0f);
     t.frames(2, 100, -80.0f, 450.0f);  // traction reads the full-voltage ratio in the second
     EXPECT_EQ(t.panel[37], 0);
@@ -238,7 +238,7 @@ TEST(Thresholds, ReferenceCurrentUsesSignedSpeed) {
 // With the line held at 1310 V and 30 A the ratio is about 0.0444 × (speed + 0.105).
 TEST(ModeEntry, RewindsTheLayersOfTheMode) {
     Train t(2000, true);  // the sag holds the line voltage at 1310 V once the ratio exists
-    frame::setPower(t.p, 2);
+    corvane::setPower(t.p, 2);
     t.frames(12, 100, 0.9f, 30.0f);  // ratio about 0.045: mode 99
     const struct {
         float speed;  // ratio about 0.173, 0.25, 0.40, 0.65, 0.85

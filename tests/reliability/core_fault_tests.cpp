@@ -6,7 +6,7 @@
 #include <climits>
 #include <filesystem>
 
-#include "corvane/plugin.h"
+#include "corvane/lifecycle.h"
 #include "platform/platform.h"
 
 namespace {
@@ -15,22 +15,22 @@ namespace fs = std::filesystem;
 
 // Held adjustment keys repeat without end: the value stops at the ends of its range.
 TEST(AdjustmentValue, StopsAtTheEndsOfItsRangeInsteadOfOverflowing) {
-    frame::Plugin p;
+    corvane::Plugin p;
     p.input.panelModifyMode = true;
     p.input.adjustTarget = 5;
     p.input.adjustValue = INT32_MAX - 50;
-    frame::keyDown(p, 5, false);
+    corvane::keyDown(p, 5, false);
     EXPECT_EQ(p.input.adjustValue, INT32_MAX);
-    frame::keyDown(p, 5, false);
+    corvane::keyDown(p, 5, false);
     EXPECT_EQ(p.input.adjustValue, INT32_MAX);
-    frame::keyDown(p, 6, false);
+    corvane::keyDown(p, 6, false);
     EXPECT_EQ(p.input.adjustValue, INT32_MAX - 100);
 
     p.input.adjustTarget = 3;
     p.input.adjustValue = INT32_MIN + 5;
-    frame::keyDown(p, 6, false);
+    corvane::keyDown(p, 6, false);
     EXPECT_EQ(p.input.adjustValue, INT32_MIN);
-    frame::keyDown(p, 5, false);
+    corvane::keyDown(p, 5, false);
     EXPECT_EQ(p.input.adjustValue, INT32_MIN + 10);
 }
 

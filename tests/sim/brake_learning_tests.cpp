@@ -17,7 +17,7 @@ protected:
         sim::learningStep(p.sim.brakes, p.input, p.sim.frame, f);
         storePrevious(f);
     }
-    const frame::BrakePressureTable& table() const { return p.input.brakePressureTable; }
+    const sim::BrakePressureTable& table() const { return p.input.brakePressureTable; }
 };
 
 TEST_F(Learning, NeedsMoreThanHalfASecondOfExactlyTheSamePressureAtOneNotch) {

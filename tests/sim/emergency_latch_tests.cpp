@@ -54,8 +54,8 @@ protected:
         p.sim.brakes.ebReleaseArmed = true;
         p.sim.brakes.ebReleaseGuard = true;
     }
-    host::SoundTrigger& stop228() { return p.input.triggers.ebOff228; }
-    host::SoundTrigger& play229() { return p.input.triggers.ebReleased229; }
+    host::SoundTrigger& stop228() { return p.input.triggers.emergencyLatchReleasedHeld; }
+    host::SoundTrigger& play229() { return p.input.triggers.cylinderRefilling; }
 };
 
 TEST_F(ReleaseSequence, WaitsForTheCylinderToVentThenSoundsWhenItFillsAgain) {
@@ -95,10 +95,10 @@ TEST_F(ReleaseSequence, DoesNothingWhileTheLatchIsOn) {
 }
 
 TEST_F(ReleaseSequence, InTheFrameTheLatchFollowsTheHandleRulesAndItsReleaseSoundsReachTheSoundArray) {
-    frame::keyDown(p, 9, false);
-    frame::keyUp(p, 9);
-    frame::doorClose(p);
-    frame::setReverser(p, 1);
+    corvane::keyDown(p, 9, false);
+    corvane::keyUp(p, 9);
+    corvane::doorClose(p);
+    corvane::setReverser(p, 1);
     host::VehicleState state{};
     int32_t time = 0;
     state.bcPressure = 400.0f;
@@ -107,7 +107,7 @@ TEST_F(ReleaseSequence, InTheFrameTheLatchFollowsTheHandleRulesAndItsReleaseSoun
         state.time = time += 20;
         EXPECT_EQ(frame(state).reverser, 0);  // the latch acts on the handle rules' result
     }
-    frame::keyDown(p, 9, false);  // latch off
+    corvane::keyDown(p, 9, false);  // latch off
     state.time = time += 20;
     frame(state);
     EXPECT_EQ(sound[228], SoundPlayOnce);

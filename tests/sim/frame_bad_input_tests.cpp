@@ -138,8 +138,8 @@ TEST_F(FrameBadInput, AnyValueInPanelThreeIsAccepted) {
 }
 
 TEST_F(FrameBadInput, AFrameAllocatesNothing) {
-    frame::doorClose(p);
-    frame::setReverser(p, 1);
+    corvane::doorClose(p);
+    corvane::setReverser(p, 1);
     frameAt(0);
     host::VehicleState state{};
     panel[3] = 1;
@@ -152,8 +152,8 @@ TEST_F(FrameBadInput, AFrameAllocatesNothing) {
         state.sapPressure = static_cast<float>((i * 13) % 400);
         state.bcPressure = static_cast<float>((i * 7) % 400);
         state.bpPressure = static_cast<float>((i * 3) % 500);
-        if (i == 50) frame::keyDown(p, 9, false);
-        if (i == 100) frame::keyDown(p, 9, false);
+        if (i == 50) corvane::keyDown(p, 9, false);
+        if (i == 100) corvane::keyDown(p, 9, false);
         frame(state);
     }
     countAllocations = false;

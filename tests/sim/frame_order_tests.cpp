@@ -79,15 +79,15 @@ TEST_F(FrameOrder, CrossingFiveKilometresPerHourSoundsInTheSameFrame) {
 
 TEST_F(FrameOrder, RequestsConsumedAfterTheirEventsSoundInTheirFrame) {
     frameAt(20);
-    frame::keyDown(p, 9, false);  // latch on: stop 228, play 227 and 223
+    corvane::keyDown(p, 9, false);  // latch on: stop 228, play 227 and 223
     frameAt(40);
     EXPECT_EQ(sound[227], SoundPlayOnce);
     EXPECT_EQ(sound[223], SoundPlayOnce);
     EXPECT_EQ(sound[228], SoundStop);
     frameAt(60);
     EXPECT_EQ(sound[227], SoundContinue);
-    frame::keyUp(p, 9);
-    frame::keyDown(p, 9, false);
+    corvane::keyUp(p, 9);
+    corvane::keyDown(p, 9, false);
     frameAt(80);
     EXPECT_EQ(sound[227], SoundStop);
     EXPECT_EQ(sound[228], SoundPlayOnce);
@@ -99,23 +99,23 @@ TEST_F(FrameOrder, SwitchLampsFollowTheirToggles) {
     EXPECT_EQ(panel[135], 0);
     EXPECT_EQ(panel[136], 0);
     EXPECT_EQ(panel[252], 0);
-    frame::keyDown(p, 5, false);
-    frame::keyDown(p, 12, false);
+    corvane::keyDown(p, 5, false);
+    corvane::keyDown(p, 12, false);
     frameAt(40);
     EXPECT_EQ(panel[135], 1);
     EXPECT_EQ(panel[136], 0);
     EXPECT_EQ(panel[252], 1);
-    frame::keyDown(p, 6, false);
+    corvane::keyDown(p, 6, false);
     frameAt(60);
     EXPECT_EQ(panel[135], 0);
     EXPECT_EQ(panel[136], 1);
 }
 
 TEST_F(FrameOrder, WithNoChainedPlugInTheHandlesStartFromZero) {
-    frame::doorClose(p);
-    frame::setPower(p, 3);
-    frame::setBrake(p, 2, frame::PlatformKeyboard);
-    frame::setReverser(p, 1);
+    corvane::doorClose(p);
+    corvane::setPower(p, 3);
+    corvane::setBrake(p, 2, corvane::PlatformKeyboard);
+    corvane::setReverser(p, 1);
     const host::Handles out = frameAt(20, 50.0f);
     EXPECT_EQ(out.power, 0);
     EXPECT_EQ(out.brake, 0);

@@ -22,7 +22,7 @@ protected:
     // The driver moves the brake with a key held; the key stays down for the next frame.
     void stepBrake(int32_t notch, int key) {
         platform::setKeyDown(key, true);
-        frame::setBrake(p, notch, frame::PlatformKeyboard);
+        corvane::setBrake(p, notch, corvane::PlatformKeyboard);
     }
     void nextFrame() { frameAt(time += 20); }
     bool forwarded() const { return p.sim.keyboard.forwardBrake; }
@@ -71,7 +71,7 @@ TEST_F(KeyboardGate, DownwardStepsAreHeldByTheKeyOfTheLastDecrease) {
     nextFrame();
     EXPECT_EQ(accepted(), 5);
     platform::setKeyDown(BrakeUpKey, true);
-    frame::setBrake(p, 4, frame::PlatformKeyboard);  // decrease while the up key is down: Down keys = {up}
+    corvane::setBrake(p, 4, corvane::PlatformKeyboard);  // decrease while the up key is down: Down keys = {up}
     platform::setKeyDown(BrakeUpKey, false);
     platform::setKeyDown(BrakeDownKey, true);
     nextFrame();
@@ -122,11 +122,11 @@ TEST_F(KeyboardGate, AKeyReleasedBeforeTheFrameDoesNotHold) {
 
 TEST_F(KeyboardGate, AFailedReadInTheBrakeInputForgetsTheLearnedKeys) {
     stepBrake(1, BrakeUpKey);
-    frame::setBrake(p, 0, frame::PlatformKeyboard);  // the same key down at a decrease
+    corvane::setBrake(p, 0, corvane::PlatformKeyboard);  // the same key down at a decrease
     EXPECT_TRUE(p.sim.keyboard.upKeys.any());
     EXPECT_TRUE(p.sim.keyboard.downKeys.any());
     platform::setKeyboardReadFails(true);
-    frame::setBrake(p, 1, frame::PlatformKeyboard);
+    corvane::setBrake(p, 1, corvane::PlatformKeyboard);
     EXPECT_FALSE(p.sim.keyboard.upKeys.any());
     EXPECT_FALSE(p.sim.keyboard.downKeys.any());
     platform::setKeyboardReadFails(false);
@@ -174,13 +174,13 @@ TEST(KeyboardGateDirect, TheHighBitOfAKeyStateIsWhatCounts) {
     platform::setKeyboardReadFails(false);
     sim::KeyboardState kb;
     platform::setKeyDown(200, true);
-    sim::captureBrakeKeys(kb, frame::PlatformKeyboard, 14, 3, 4);
+    sim::captureBrakeKeys(kb, corvane::PlatformKeyboard, 14, 3, 4);
     EXPECT_EQ(kb.inputBuffer[200], 0x80);
     EXPECT_EQ(kb.upKeys.words[3], uint64_t{1} << (200 - 192));
     kb.acceptedBrakeNotch = 3;
-    EXPECT_FALSE(sim::brakeGate(kb, frame::PlatformKeyboard, 14, 4));
+    EXPECT_FALSE(sim::brakeGate(kb, corvane::PlatformKeyboard, 14, 4));
     EXPECT_EQ(kb.acceptedBrakeNotch, 3);
-    EXPECT_TRUE(sim::brakeGate(kb, frame::PlatformKeyboard, 14, 5));  // the next step reaches the library directly
+    EXPECT_TRUE(sim::brakeGate(kb, corvane::PlatformKeyboard, 14, 5));  // the next step reaches the library directly
     EXPECT_EQ(kb.acceptedBrakeNotch, 5);
     platform::releaseAllKeys();
 }

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "corvane/plugin.h"
+#include "corvane/lifecycle.h"
 #include "platform/test_hooks.h"
 
 namespace simtest {
@@ -13,7 +13,7 @@ protected:
     void SetUp() override {
         resetProcessWide();
         host::VehicleSpec spec{8, 0, 0, 0, 4};
-        frame::setVehicleSpec(p, spec);
+        corvane::setVehicleSpec(p, spec);
     }
     void TearDown() override { resetProcessWide(); }
 
@@ -24,11 +24,11 @@ protected:
 
     void setServiceNotches(int32_t n) {
         host::VehicleSpec spec{n, 0, 0, 0, 4};
-        frame::setVehicleSpec(p, spec);
+        corvane::setVehicleSpec(p, spec);
     }
 
     // One frame with the given state; returns the handles.
-    host::Handles frame(const host::VehicleState& state) { return frame::elapse(p, state, panel, sound, keys); }
+    host::Handles frame(const host::VehicleState& state) { return corvane::elapse(p, state, panel, sound, keys); }
     host::Handles frameAt(int32_t timeMs, float speed = 0.0f) {
         host::VehicleState state{};
         state.time = timeMs;
@@ -36,8 +36,8 @@ protected:
         return frame(state);
     }
 
-    frame::Plugin p;
-    sim::FrameKeys keys{false, frame::PlatformKeyboard};
+    corvane::Plugin p;
+    sim::FrameKeys keys{false, corvane::PlatformKeyboard};
     int32_t panel[256] = {};
     int32_t sound[256] = {};
 };

@@ -11,7 +11,7 @@
 #include "platform/audio.h"
 #include "platform/platform.h"
 #include "platform/test_hooks.h"
-#include "sound/audio.h"
+#include "sound/audio_state.h"
 #include "tests/sound/audio_contract.h"
 #include "tests/sound/wav_writer.h"
 

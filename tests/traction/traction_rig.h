@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "corvane/plugin.h"
+#include "corvane/lifecycle.h"
 
 namespace traction_test {
 
@@ -38,7 +38,7 @@ inline config::NotchConfig twentyNotchTrain() {
 
 struct Rig {
     config::NotchConfig config = twentyNotchTrain();
-    frame::Plugin p;
+    corvane::Plugin p;
     host::VehicleState state{};
     int32_t panel[256] = {};
     int32_t sound[256] = {};

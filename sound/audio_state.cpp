@@ -1,4 +1,4 @@
-#include "sound/audio.h"
+#include "sound/audio_state.h"
 
 #include <string>
 
