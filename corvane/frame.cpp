@@ -36,7 +36,7 @@ host::Handles elapse(Plugin& p, const host::VehicleState& state, int32_t* panel,
     sound::beginAudioFrame(p.audio, keys.pauseDown);
     sim::beginOperationSet(model.frame, f);
     sim::motionStep(model.frame, f);
-    sim::chainedPluginsStep(p.chain, model.keyboard, keys.readKeyboard, in, f);
+    sim::chainedPluginsStep(p.chain, model.keyboard, keys.keyboard, in, f);
     sim::outputHandleRules(in, f);
     sim::emergencyLatchStep(model.brakes, in, f);
     sim::releaseSequencingStep(model.brakes, in, model.frame, f);

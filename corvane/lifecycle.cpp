@@ -79,11 +79,11 @@ void setPower(Plugin& p, int32_t power) {
     }
 }
 
-void setBrake(Plugin& p, int32_t brake, sim::KeyboardReader readKeyboard) {
+void setBrake(Plugin& p, int32_t brake, const sim::KeyboardReader* keyboard) {
     sim::InputState& in = p.input;
     const int32_t n = in.serviceNotches;
     const int32_t old = in.driverHandles.brake;
-    if (n >= 12) sim::captureBrakeKeys(p.sim.keyboard, readKeyboard, n, old, brake);
+    if (n >= 12) sim::captureBrakeKeys(p.sim.keyboard, keyboard, n, old, brake);
     if (brake == 0) {
         in.triggers.brakeToRelease.requestPlay();
     } else if (brake == 1) {

@@ -21,7 +21,7 @@ void initialize(Plugin& p, int32_t value);
 host::Handles elapse(Plugin& p, const host::VehicleState& state, int32_t* panel, int32_t* sound,
                      const sim::FrameKeys& keys);
 void setPower(Plugin& p, int32_t power);
-void setBrake(Plugin& p, int32_t brake, sim::KeyboardReader readKeyboard);
+void setBrake(Plugin& p, int32_t brake, const sim::KeyboardReader* keyboard);
 void setReverser(Plugin& p, int32_t reverser);
 // shiftDown: the Shift key's state at the time of the call; with Shift, switches 5 and 6 stay as they are.
 void keyDown(Plugin& p, int32_t key, bool shiftDown);
@@ -36,7 +36,11 @@ void setBeaconData(Plugin& p, const host::BeaconData& beacon);
 // nothing below them reads the keyboard of its own accord.
 bool platformShiftDown();
 sim::FrameKeys platformFrameKeys();
-constexpr sim::KeyboardReader PlatformKeyboard = &platform::readKeyboardState;
+struct PlatformKeyboardReader final : sim::KeyboardReader {
+    bool read(uint8_t state[256]) const override { return platform::readKeyboardState(state); }
+};
+inline const PlatformKeyboardReader platformKeyboardReader;
+inline const sim::KeyboardReader* const PlatformKeyboard = &platformKeyboardReader;
 
 // The largest service-notch count accepted from the host; larger values are clamped so that the
 // per-notch table is never sized from an untrusted value.

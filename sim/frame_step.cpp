@@ -45,10 +45,10 @@ void beginOperationSet(FrameState& fs, FrameContext& f) {
     f.operationSet = std::atomic_ref<uint32_t>(fs.frameCounter).fetch_add(1) + 1;
 }
 
-void chainedPluginsStep(chain::ChainState& chain, KeyboardState& keyboard, KeyboardReader readKeyboard,
+void chainedPluginsStep(chain::ChainState& chain, KeyboardState& keyboardState, const KeyboardReader* keyboard,
                         const InputState& in, FrameContext& f) {
     chain::Gates gates;
-    gates.brake = brakeGate(keyboard, readKeyboard, in.serviceNotches, in.driverHandles.brake);
+    gates.brake = brakeGate(keyboardState, keyboard, in.serviceNotches, in.driverHandles.brake);
     f.out = chain::stepChainedPlugins(chain, f.state, f.panel, f.sound, in.driverHandles.power, in.driverHandles.brake,
                                       in.driverHandles.reverser, gates);
 }

@@ -51,7 +51,7 @@ void beginOperationSet(FrameState& frameState, FrameContext& frame);
 void motionStep(FrameState& frameState, FrameContext& frame);
 // The chained plug-ins take the driver's handles; the brake handle passes only when the keyboard
 // gate lets it through.
-void chainedPluginsStep(chain::ChainState& chain, KeyboardState& keyboard, KeyboardReader readKeyboard,
+void chainedPluginsStep(chain::ChainState& chain, KeyboardState& keyboardState, const KeyboardReader* keyboard,
                         const InputState& input, FrameContext& frame);
 // After the chained plug-ins: the reverser and power rules on the chained plug-ins' result.
 void outputHandleRules(const InputState& input, FrameContext& frame);

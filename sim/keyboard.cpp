@@ -11,8 +11,8 @@ KeySet keySetFrom(const uint8_t buffer[256]) {
     return keys;
 }
 
-bool readInto(KeyboardReader readKeyboard, uint8_t buffer[256]) {
-    return readKeyboard != nullptr && readKeyboard(buffer);
+bool readInto(const KeyboardReader* keyboard, uint8_t buffer[256]) {
+    return keyboard != nullptr && keyboard->read(buffer);
 }
 
 // Keys in a and b but not in c.
@@ -25,10 +25,10 @@ bool anyCommon(const KeySet& a, const KeySet& b, const KeySet& notIn) {
 
 }  // namespace
 
-void captureBrakeKeys(KeyboardState& kb, KeyboardReader readKeyboard, int32_t serviceNotches, int32_t previousNotch,
+void captureBrakeKeys(KeyboardState& kb, const KeyboardReader* keyboard, int32_t serviceNotches, int32_t previousNotch,
                       int32_t newNotch) {
     if (serviceNotches <= 11) return;
-    if (!readInto(readKeyboard, kb.inputBuffer)) {
+    if (!readInto(keyboard, kb.inputBuffer)) {
         kb.upKeys = KeySet{};
         kb.downKeys = KeySet{};
         return;
@@ -38,9 +38,9 @@ void captureBrakeKeys(KeyboardState& kb, KeyboardReader readKeyboard, int32_t se
     if (newNotch < previousNotch) kb.downKeys = kb.inputKeys;
 }
 
-bool brakeGate(KeyboardState& kb, KeyboardReader readKeyboard, int32_t n, int32_t driver) {
+bool brakeGate(KeyboardState& kb, const KeyboardReader* keyboard, int32_t n, int32_t driver) {
     kb.forwardBrake = true;
-    if (n <= 11 || !readInto(readKeyboard, kb.frameBuffer)) {
+    if (n <= 11 || !readInto(keyboard, kb.frameBuffer)) {
         kb.acceptedBrakeNotch = driver;
         return kb.forwardBrake;
     }

@@ -23,20 +23,27 @@ struct KeyboardState {
 };
 
 // Reads all 256 key states (a key is down when the high bit of its byte is set); false when the
-// keyboard cannot be read. The entry points hand over the platform's: the brake keys are read only
-// on trains with more than 11 service notches, so the read happens only where it is needed.
-using KeyboardReader = bool (*)(uint8_t state[256]);
+// keyboard cannot be read. The entry points hand over the platform's keyboard, a test keys of its
+// own: the brake keys are read only on trains with more than 11 service notches, so the read
+// happens only where it is needed.
+class KeyboardReader {
+public:
+    virtual bool read(uint8_t state[256]) const = 0;
+
+protected:
+    ~KeyboardReader() = default;
+};
 
 // The keyboard as an entry point hands it to one frame.
 struct FrameKeys {
-    bool pauseDown = false;                 // the sound pause key, read when the frame was called
-    KeyboardReader readKeyboard = nullptr;  // null: the keyboard cannot be read
+    bool pauseDown = false;                    // the sound pause key, read when the frame was called
+    const KeyboardReader* keyboard = nullptr;  // null: the keyboard cannot be read
 };
 
 // In SetBrake, before the new notch is stored; only when N > 11.
-void captureBrakeKeys(KeyboardState& keyboard, KeyboardReader readKeyboard, int32_t serviceNotches,
+void captureBrakeKeys(KeyboardState& state, const KeyboardReader* keyboard, int32_t serviceNotches,
                       int32_t previousNotch, int32_t newNotch);
 // Before the chained plug-ins: whether the brake handle may pass to them this frame.
-bool brakeGate(KeyboardState& keyboard, KeyboardReader readKeyboard, int32_t serviceNotches, int32_t driverBrake);
+bool brakeGate(KeyboardState& state, const KeyboardReader* keyboard, int32_t serviceNotches, int32_t driverBrake);
 
 }  // namespace sim

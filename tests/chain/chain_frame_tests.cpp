@@ -5,6 +5,7 @@
 #include "chain_test_support.h"
 #include "config/config_error.h"
 #include "corvane/lifecycle.h"
+#include "tests/sim/test_keyboard.h"
 
 namespace {
 
@@ -14,13 +15,11 @@ class ChainFrameTest : public chaintest::ScratchFolder {
 protected:
     void SetUp() override {
         ScratchFolder::SetUp();
-        platform::releaseAllKeys();
         p.pluginDirectory = pluginDirectory;
     }
 
     void TearDown() override {
         chain::disposeChainedPlugins(p.chain);
-        platform::releaseAllKeys();
         ScratchFolder::TearDown();
     }
 
@@ -36,10 +35,11 @@ protected:
     host::Handles frame() {
         host::VehicleState state{};
         state.time = time += 20;
-        return corvane::elapse(p, state, panel, sound, sim::FrameKeys{false, corvane::PlatformKeyboard});
+        return corvane::elapse(p, state, panel, sound, sim::FrameKeys{false, &keyboard});
     }
 
     corvane::Plugin p;
+    simtest::TestKeyboard keyboard;
     int32_t panel[256] = {};
     int32_t sound[256] = {};
     int32_t time = 1000;
@@ -85,7 +85,7 @@ TEST_F(ChainFrameTest, EntryPointsPassTheCallOnBeforeTheirOwnWork) {
     corvane::setBeaconData(p, host::BeaconData{7, 1, 2.5f, 30});
     // The handle inputs are kept for the next frame.
     corvane::setPower(p, 2);
-    corvane::setBrake(p, 3, corvane::PlatformKeyboard);
+    corvane::setBrake(p, 3, &keyboard);
     corvane::setReverser(p, 1);
     EXPECT_EQ(seen, (std::vector<std::string>{"notches 0", "peak 5", "toggle5 off", "toggle7 off", "open", "closed"}));
     EXPECT_EQ(takeCalls(),
@@ -126,21 +126,21 @@ TEST_F(ChainFrameTest, ABrakeStepHeldBackByTheKeyboardReachesTheLibraryOnRelease
     load();
     corvane::setVehicleSpec(p, host::VehicleSpec{14, 0, 0, 0, 4});
     const int brakeKey = 0x28;
-    platform::setKeyDown(brakeKey, true);
-    corvane::setBrake(p, 1, corvane::PlatformKeyboard);
+    keyboard.hold(brakeKey);
+    corvane::setBrake(p, 1, &keyboard);
     takeLog();
     frame();  // the first frame hands the brake over although the gate is closed
     EXPECT_EQ(takeCalls(), (Calls{"A SetPower 0", "A SetBrake 1", "A SetReverser 0", "A Elapse"}));
 
-    platform::releaseAllKeys();
-    corvane::setBrake(p, 0, corvane::PlatformKeyboard);
+    keyboard.releaseAll();
+    corvane::setBrake(p, 0, &keyboard);
     frame();
     EXPECT_EQ(takeCalls(), (Calls{"A SetBrake 0", "A Elapse"}));
-    platform::setKeyDown(brakeKey, true);
-    corvane::setBrake(p, 1, corvane::PlatformKeyboard);
+    keyboard.hold(brakeKey);
+    corvane::setBrake(p, 1, &keyboard);
     frame();
     EXPECT_EQ(takeCalls(), (Calls{"A Elapse"}));  // held back while the key is down
-    platform::setKeyDown(brakeKey, false);
+    keyboard.hold(brakeKey, false);
     frame();
     EXPECT_EQ(takeCalls(), (Calls{"A SetBrake 1", "A Elapse"}));
 }

@@ -1,6 +1,5 @@
 // Holding back a one-notch brake step from the first chained library while the key that made the
 // step is still down, on trains with twelve or more service notches.
-#include "platform/test_hooks.h"
 #include "sim/keyboard.h"
 #include "tests/sim/sim_test_support.h"
 
@@ -21,8 +20,8 @@ protected:
     }
     // The driver moves the brake with a key held; the key stays down for the next frame.
     void stepBrake(int32_t notch, int key) {
-        platform::setKeyDown(key, true);
-        corvane::setBrake(p, notch, corvane::PlatformKeyboard);
+        keyboard.hold(key);
+        corvane::setBrake(p, notch, &keyboard);
     }
     void nextFrame() { frameAt(time += 20); }
     bool forwarded() const { return p.sim.keyboard.forwardBrake; }
@@ -46,7 +45,7 @@ TEST_F(KeyboardGate, AHeldBrakeKeyMakesTheFirstLibraryStepTwoNotchesAtATime) {
     EXPECT_EQ(accepted(), 2);
     nextFrame();  // the key stays down: still held back
     EXPECT_FALSE(forwarded());
-    platform::setKeyDown(BrakeUpKey, false);
+    keyboard.hold(BrakeUpKey, false);
     nextFrame();
     EXPECT_TRUE(forwarded());
     EXPECT_EQ(accepted(), 3);
@@ -65,15 +64,15 @@ TEST_F(KeyboardGate, DownwardStepsAreHeldByTheKeyOfTheLastDecrease) {
     EXPECT_TRUE(forwarded());
     EXPECT_EQ(accepted(), 4);
     // Down keys are those of the last decrease only.
-    platform::releaseAllKeys();
+    keyboard.releaseAll();
     stepBrake(5, BrakeUpKey);
-    platform::setKeyDown(BrakeUpKey, false);
+    keyboard.hold(BrakeUpKey, false);
     nextFrame();
     EXPECT_EQ(accepted(), 5);
-    platform::setKeyDown(BrakeUpKey, true);
-    corvane::setBrake(p, 4, corvane::PlatformKeyboard);  // decrease while the up key is down: Down keys = {up}
-    platform::setKeyDown(BrakeUpKey, false);
-    platform::setKeyDown(BrakeDownKey, true);
+    keyboard.hold(BrakeUpKey);
+    corvane::setBrake(p, 4, &keyboard);  // decrease while the up key is down: Down keys = {up}
+    keyboard.hold(BrakeUpKey, false);
+    keyboard.hold(BrakeDownKey);
     nextFrame();
     EXPECT_TRUE(forwarded());
 }
@@ -82,7 +81,7 @@ TEST_F(KeyboardGate, AKeyDownAtBothTheLastIncreaseAndDecreaseHoldsNothing) {
     stepBrake(3, BrakeUpKey);
     nextFrame();
     nextFrame();
-    platform::releaseAllKeys();
+    keyboard.releaseAll();
     nextFrame();
     stepBrake(2, BrakeUpKey);  // the same key down at the decrease
     nextFrame();
@@ -114,7 +113,7 @@ TEST_F(KeyboardGate, ReleaseServiceMaximumAndEmergencyAreAlwaysForwarded) {
 
 TEST_F(KeyboardGate, AKeyReleasedBeforeTheFrameDoesNotHold) {
     stepBrake(1, BrakeUpKey);
-    platform::setKeyDown(BrakeUpKey, false);
+    keyboard.hold(BrakeUpKey, false);
     nextFrame();
     EXPECT_TRUE(forwarded());
     EXPECT_EQ(accepted(), 1);
@@ -122,14 +121,14 @@ TEST_F(KeyboardGate, AKeyReleasedBeforeTheFrameDoesNotHold) {
 
 TEST_F(KeyboardGate, AFailedReadInTheBrakeInputForgetsTheLearnedKeys) {
     stepBrake(1, BrakeUpKey);
-    corvane::setBrake(p, 0, corvane::PlatformKeyboard);  // the same key down at a decrease
+    corvane::setBrake(p, 0, &keyboard);  // the same key down at a decrease
     EXPECT_TRUE(p.sim.keyboard.upKeys.any());
     EXPECT_TRUE(p.sim.keyboard.downKeys.any());
-    platform::setKeyboardReadFails(true);
-    corvane::setBrake(p, 1, corvane::PlatformKeyboard);
+    keyboard.fails = true;
+    corvane::setBrake(p, 1, &keyboard);
     EXPECT_FALSE(p.sim.keyboard.upKeys.any());
     EXPECT_FALSE(p.sim.keyboard.downKeys.any());
-    platform::setKeyboardReadFails(false);
+    keyboard.fails = false;
     nextFrame();  // the key is still down, but nothing is learned to hold it
     EXPECT_TRUE(forwarded());
     EXPECT_EQ(accepted(), 1);
@@ -137,7 +136,7 @@ TEST_F(KeyboardGate, AFailedReadInTheBrakeInputForgetsTheLearnedKeys) {
 
 TEST_F(KeyboardGate, AFailedReadInTheFrameForwardsTheStep) {
     stepBrake(1, BrakeUpKey);
-    platform::setKeyboardReadFails(true);
+    keyboard.fails = true;
     nextFrame();
     EXPECT_TRUE(forwarded());
     EXPECT_EQ(accepted(), 1);
@@ -158,7 +157,7 @@ TEST_F(KeyboardGate, WithElevenNotchesOrFewerNothingIsHeldOrRead) {
         stepBrake(2, BrakeUpKey);
         nextFrame();
         EXPECT_EQ(accepted(), 2) << n;
-        platform::releaseAllKeys();
+        keyboard.releaseAll();
     }
     setServiceNotches(12);
     p.sim.keyboard = sim::KeyboardState{};
@@ -169,20 +168,20 @@ TEST_F(KeyboardGate, WithElevenNotchesOrFewerNothingIsHeldOrRead) {
     EXPECT_FALSE(forwarded());
 }
 
-TEST(KeyboardGateDirect, TheHighBitOfAKeyStateIsWhatCounts) {
-    platform::releaseAllKeys();
-    platform::setKeyboardReadFails(false);
-    sim::KeyboardState kb;
-    platform::setKeyDown(200, true);
-    sim::captureBrakeKeys(kb, corvane::PlatformKeyboard, 14, 3, 4);
-    EXPECT_EQ(kb.inputBuffer[200], 0x80);
-    EXPECT_EQ(kb.upKeys.words[3], uint64_t{1} << (200 - 192));
-    kb.acceptedBrakeNotch = 3;
-    EXPECT_FALSE(sim::brakeGate(kb, corvane::PlatformKeyboard, 14, 4));
-    EXPECT_EQ(kb.acceptedBrakeNotch, 3);
-    EXPECT_TRUE(sim::brakeGate(kb, corvane::PlatformKeyboard, 14, 5));  // the next step reaches the library directly
-    EXPECT_EQ(kb.acceptedBrakeNotch, 5);
-    platform::releaseAllKeys();
+TEST_F(KeyboardGate, OnlyTheHighBitOfAKeyStateMeansDown) {
+    keyboard.keys[200] = 0x01;  // a toggled key that is up
+    corvane::setBrake(p, 1, &keyboard);
+    nextFrame();
+    EXPECT_TRUE(forwarded());
+    keyboard.keys[255] = 0x81;  // the highest key, down and toggled
+    corvane::setBrake(p, 2, &keyboard);
+    nextFrame();
+    EXPECT_FALSE(forwarded());  // held by key 255 alone
+    EXPECT_EQ(accepted(), 1);
+    keyboard.keys[255] = 0x01;
+    nextFrame();
+    EXPECT_TRUE(forwarded());
+    EXPECT_EQ(accepted(), 2);
 }
 
 }  // namespace

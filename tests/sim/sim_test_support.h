@@ -1,25 +1,18 @@
-// A plug-in instance of its own for each test, with the keyboard it reads reset.
+// A plug-in instance of its own for each test, with a keyboard of its own.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include "corvane/lifecycle.h"
-#include "platform/test_hooks.h"
+#include "tests/sim/test_keyboard.h"
 
 namespace simtest {
 
 class SimTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetProcessWide();
         host::VehicleSpec spec{8, 0, 0, 0, 4};
         corvane::setVehicleSpec(p, spec);
-    }
-    void TearDown() override { resetProcessWide(); }
-
-    static void resetProcessWide() {
-        platform::releaseAllKeys();
-        platform::setKeyboardReadFails(false);
     }
 
     void setServiceNotches(int32_t n) {
@@ -37,7 +30,8 @@ protected:
     }
 
     corvane::Plugin p;
-    sim::FrameKeys keys{false, corvane::PlatformKeyboard};
+    TestKeyboard keyboard;
+    sim::FrameKeys keys{false, &keyboard};
     int32_t panel[256] = {};
     int32_t sound[256] = {};
 };
