@@ -5,7 +5,7 @@
 #include <exception>
 #include <stdexcept>
 
-#include "corvane/lifecycle.h"
+#include "corvane/entries.h"
 #include "host/chain_check.h"
 #include "platform/host.h"
 
@@ -30,62 +30,20 @@ void capture(Work&& work) {
     }
 }
 
-corvane::Plugin& corvane() {
-    return linkedCorvane();
-}
+// Linked-in Corvane keeps the message of every call's error for the host to report.
+struct Linked {
+    static corvane::Plugin& plugin() { return linkedCorvane(); }
+    template <class Work>
+    static void reported(Work&& work) {
+        capture(work);
+    }
+    template <class Work>
+    static void quiet(Work&& work) {
+        capture(work);
+    }
+    static constexpr int32_t versionOnError = 0;
+};
 
-void PLUGIN_CALL linkedLoad() {
-    capture([] { corvane::load(corvane()); });
-}
-void PLUGIN_CALL linkedDispose() {
-    capture([] { corvane::dispose(corvane()); });
-}
-int32_t PLUGIN_CALL linkedVersion() {
-    int32_t version = 0;
-    capture([&] { version = corvane::getPluginVersion(corvane()); });
-    return version;
-}
-void PLUGIN_CALL linkedVehicleSpec(host::VehicleSpec spec) {
-    capture([&] { corvane::setVehicleSpec(corvane(), spec); });
-}
-void PLUGIN_CALL linkedInitialize(int32_t value) {
-    capture([&] { corvane::initialize(corvane(), value); });
-}
-host::Handles PLUGIN_CALL linkedElapse(host::VehicleState state, int32_t* panel, int32_t* sound) {
-    host::Handles out{};
-    capture([&] { out = corvane::elapse(corvane(), state, panel, sound, corvane::platformFrameKeys()); });
-    return out;
-}
-void PLUGIN_CALL linkedPower(int32_t v) {
-    capture([&] { corvane::setPower(corvane(), v); });
-}
-void PLUGIN_CALL linkedBrake(int32_t v) {
-    capture([&] { corvane::setBrake(corvane(), v, corvane::PlatformKeyboard); });
-}
-void PLUGIN_CALL linkedReverser(int32_t v) {
-    capture([&] { corvane::setReverser(corvane(), v); });
-}
-void PLUGIN_CALL linkedKeyDown(int32_t v) {
-    capture([&] { corvane::keyDown(corvane(), v, corvane::platformShiftDown()); });
-}
-void PLUGIN_CALL linkedKeyUp(int32_t v) {
-    capture([&] { corvane::keyUp(corvane(), v); });
-}
-void PLUGIN_CALL linkedHorn(int32_t v) {
-    capture([&] { corvane::hornBlow(corvane(), v); });
-}
-void PLUGIN_CALL linkedDoorOpen() {
-    capture([] { corvane::doorOpen(corvane()); });
-}
-void PLUGIN_CALL linkedDoorClose() {
-    capture([] { corvane::doorClose(corvane()); });
-}
-void PLUGIN_CALL linkedSignal(int32_t v) {
-    capture([&] { corvane::setSignal(corvane(), v); });
-}
-void PLUGIN_CALL linkedBeacon(host::BeaconData b) {
-    capture([&] { corvane::setBeaconData(corvane(), b); });
-}
 const char* linkedLastError() {
     return linkedError().c_str();
 }
@@ -125,30 +83,15 @@ PluginSession::~PluginSession() {
 }
 
 std::unique_ptr<PluginSession> openLinkedCorvane(const platform::Path& pluginDirectory) {
-    corvane() = corvane::Plugin{};
+    linkedCorvane() = corvane::Plugin{};
     platform::releaseAllKeys();
-    corvane().pluginDirectory = pluginDirectory;
+    linkedCorvane().pluginDirectory = pluginDirectory;
     linkedError().clear();
     auto s = std::make_unique<PluginSession>();
     s->name = "Corvane (linked in)";
     s->linked = true;
     EntryPoints& e = s->entry;
-    e.load = linkedLoad;
-    e.dispose = linkedDispose;
-    e.getPluginVersion = linkedVersion;
-    e.setVehicleSpec = linkedVehicleSpec;
-    e.initialize = linkedInitialize;
-    e.elapse = linkedElapse;
-    e.setPower = linkedPower;
-    e.setBrake = linkedBrake;
-    e.setReverser = linkedReverser;
-    e.keyDown = linkedKeyDown;
-    e.keyUp = linkedKeyUp;
-    e.hornBlow = linkedHorn;
-    e.doorOpen = linkedDoorOpen;
-    e.doorClose = linkedDoorClose;
-    e.setSignal = linkedSignal;
-    e.setBeaconData = linkedBeacon;
+    static_cast<host::EntryPoints&>(e) = corvane::Entries<Linked>::table();
     e.lastError = linkedLastError;
     e.setKeyDown = linkedSetKeyDown;
     return s;
@@ -255,7 +198,7 @@ void setKeyState(PluginSession& s, int virtualKey, bool down) {
 }
 
 CorvaneView corvaneView() {
-    const corvane::Plugin& p = corvane();
+    const corvane::Plugin& p = linkedCorvane();
     CorvaneView v;
     v.pulseMode = p.sim.mode.pulseMode;
     v.voltageRatio = p.sim.traction.voltageRatio;
