@@ -62,23 +62,6 @@ TEST(RunPluginChain, ChainOfLibrariesThatAreNotThereIsSaidInTheSummary) {
         << out.str();
 }
 
-TEST(Realtime, EachFrameWaitsForTheWallClockAndLatenessIsCaughtUp) {
-    struct Case {
-        int64_t simulatedMs, elapsedMs, expectedWaitMs;
-    };
-    const Case cases[] = {
-        {20, 0, 20},      // the first frame of 20 ms, at once after the start
-        {40, 21, 19},     // a little late: the next wait is shorter
-        {60, 75, 0},      // behind the clock: no wait until it has caught up
-        {80, 79, 1},      //
-        {1000, 1000, 0},  // exactly on time
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(cabhost::RealtimePacer::waitMs(c.simulatedMs, c.elapsedMs), c.expectedWaitMs)
-            << c.simulatedMs << " " << c.elapsedMs;
-    }
-}
-
 TEST(Realtime, StatusLineShowsTimeSpeedNotchesAndModeWhenLinkedIn) {
     cabhost::TraceRow row;
     row.state.speed = 42.25f;

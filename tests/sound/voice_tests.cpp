@@ -205,20 +205,26 @@ TEST_F(SoundVoiceTest, PlayBeginAndRewindActAtOnceWhileVolumeAndPitchWaitForTheC
     EXPECT_EQ(info(once).positionFrames, 600.0);
 }
 
-TEST_F(SoundVoiceTest, EveryOperationOnAnEmptySoundIsAnInvalidCall) {
+TEST_F(SoundVoiceTest, EveryOperationOnAnEmptyOrResetSoundIsAnInvalidCall) {
+    loadOnce();
+    once.play(0);
+    once.reset();  // gives its voice back: a reset sound is an empty one
+    EXPECT_EQ(audioLiveSourceVoices(), 0u);
     SoundVoice empty;
-    audioClearAppliedRequests();
-    EXPECT_EQ(empty.start(1), AudioErrorInvalidCall);
-    EXPECT_EQ(empty.stop(1), AudioErrorInvalidCall);
-    EXPECT_EQ(empty.play(1), AudioErrorInvalidCall);
-    EXPECT_EQ(empty.rewind(), AudioErrorInvalidCall);
-    EXPECT_EQ(empty.setVolume(1.0f, 1), AudioErrorInvalidCall);
-    EXPECT_EQ(empty.setVolumeClamped(1.0f, 1), AudioErrorInvalidCall);
-    EXPECT_EQ(empty.setFrequencyRatio(1.0f, 1), AudioErrorInvalidCall);
-    empty.setPlayBegin(10);
-    empty.loopCount = 0;
-    EXPECT_EQ(empty.start(1), AudioErrorInvalidCall);
-    EXPECT_TRUE(audioAppliedRequests().empty());
+    for (SoundVoice* sound : {&empty, &once}) {
+        audioClearAppliedRequests();
+        EXPECT_EQ(sound->start(1), AudioErrorInvalidCall);
+        EXPECT_EQ(sound->stop(1), AudioErrorInvalidCall);
+        EXPECT_EQ(sound->play(1), AudioErrorInvalidCall);
+        EXPECT_EQ(sound->rewind(), AudioErrorInvalidCall);
+        EXPECT_EQ(sound->setVolume(1.0f, 1), AudioErrorInvalidCall);
+        EXPECT_EQ(sound->setVolumeClamped(1.0f, 1), AudioErrorInvalidCall);
+        EXPECT_EQ(sound->setFrequencyRatio(1.0f, 1), AudioErrorInvalidCall);
+        sound->setPlayBegin(10);
+        sound->loopCount = 0;
+        EXPECT_EQ(sound->start(1), AudioErrorInvalidCall);
+        EXPECT_TRUE(audioAppliedRequests().empty());
+    }
 }
 
 TEST_F(SoundVoiceTest, ClampedVolumeAndNonFiniteValuesNeverReachTheEngineUnclamped) {
@@ -235,23 +241,6 @@ TEST_F(SoundVoiceTest, ClampedVolumeAndNonFiniteValuesNeverReachTheEngineUnclamp
     looping.setFrequencyRatio(std::numeric_limits<float>::infinity(), 0);
     EXPECT_EQ(info(looping).frequencyRatio, 25.0f);
     EXPECT_EQ(audioRejectedNonFinite(), 0u);
-}
-
-TEST_F(SoundVoiceTest, ResetReturnsToTheEmptyDefaultState) {
-    loadOnce();
-    once.triggered = true;
-    once.play(0);
-    once.reset();
-    EXPECT_EQ(once.voice, nullptr);
-    EXPECT_EQ(once.engine, nullptr);
-    EXPECT_EQ(once.loopCount, AudioLoopInfinite);
-    EXPECT_EQ(once.voiceFlags, 0u);
-    EXPECT_EQ(once.maxFrequencyRatio, 2.0f);
-    EXPECT_FALSE(once.playing || once.triggered);
-    EXPECT_EQ(once.format, nullptr);
-    EXPECT_EQ(once.buffer, nullptr);
-    EXPECT_EQ(once.pcm.capacity(), 0u);
-    EXPECT_EQ(audioLiveSourceVoices(), 0u);
 }
 
 TEST_F(SoundVoiceTest, TheSoundIsHeldOnceAndPlayedFromItsOwnVector) {
