@@ -51,7 +51,10 @@ struct Train {
         writeTrain(root / "plugin");
         fs::copy_file(PASS_PLUGIN, root / "plugin/pass.so");
         std::ofstream(root / "plugin/detailmodules.txt") << "pass.so\n";
-        if (sounds) fs::copy(fs::path(SAMPLE_VEHICLE_DIR) / "atsmotornoise", root / "atsmotornoise");
+        if (sounds) {
+            fs::copy(fs::path(SAMPLE_VEHICLE_DIR) / "atsmotornoise", root / "atsmotornoise");
+            fs::copy_file(fs::path(SAMPLE_VEHICLE_DIR) / "bc.wav", root / "bc.wav");
+        }
         corvane::libraryAttach(p, root / "plugin/libCorvane.so");
         corvane::load(p);
         corvane::setVehicleSpec(p, host::VehicleSpec{8, 0, 0, 0, cars});
@@ -105,6 +108,27 @@ TEST(FrameOrder, EachStepReadsTheValueItsRuleNames) {
         EXPECT_EQ(t.panel[39], 1);
         EXPECT_EQ(t.panel[38], 10) << "learning saw this frame's hold";
         EXPECT_EQ(t.panel[37], 0);
+    }
+    {
+        // The mode machine reads last frame's line voltage: in the frame that first computes it, the
+        // brake ladder still sees 0 V, so 20 km/h is above its 3 km/h and the mode drops to 101.
+        Train t;
+        corvane::setBrake(t.p, 2, corvane::PlatformKeyboard);
+        t.frames(4, 200, 20.0f, -300.0f);  // the voltage timer reaches 500 ms in the fourth
+        EXPECT_EQ(t.p.sim.mode.pulseMode, 101) << "the mode machine ran after the line voltage";
+    }
+    {
+        // In emergency (N + 1) the emptying cylinder stays silent: the mute comes after the level
+        // that the displayed pressure's step sets, here 100 / 240 in the third frame.
+        Train t(4, true);
+        corvane::setBrake(t.p, 9, corvane::PlatformKeyboard);
+        for (float bc : {400.0f, 300.0f, 200.0f}) {
+            t.state.bcPressure = bc;
+            t.frame(100, 0.0f, 0.0f, 400.0f);
+        }
+        platform::AudioVoiceInfo bc{};
+        ASSERT_TRUE(platform::audioVoiceInfo(t.p.audio.bcSound.voice, &bc));
+        EXPECT_EQ(bc.volume, 0.0f) << "the level came after the mute";
     }
     {
         // The first regenerating frame already takes this frame's 50 A no-load current: load
