@@ -141,7 +141,8 @@ void requestOrApply(AudioSourceVoiceObject* voice, AudioCall call, float value, 
 // goes through the full path.
 inline bool queueFast(AudioSourceVoiceObject* voice, AudioCall call, float value, uint32_t operationSet) {
     AudioEngineObject& engine = *voice->engine;
-    if (operationSet == AudioCommitNow || (audioTestHooks && audioTestHooks->faultArmed(call)) ||
+    if (operationSet == AudioCommitNow ||
+        (audioTestHooks && audioTestHooks->faults[static_cast<int>(call)].count != 0) ||
         engine.pendingEnd == engine.pendingLimit)
         return false;
     *engine.pendingEnd++ = {operationSet, call, voice, value};

@@ -10,14 +10,20 @@ namespace platform {
 
 enum class AudioLiveObject : uint8_t { Engine, SourceVoice, MediaStartup };
 
+struct AudioFault {
+    AudioResult result = AudioOk;
+    uint32_t count = 0;
+    uint32_t after = 0;  // calls that still succeed first
+};
+
 // What a test program adds to the engine and the decoder: platform/software/test_hooks.cpp, linked
 // into test programs only, installs its table before main. The plug-ins and the stand-in host
 // never have one, so each place that would call it costs them a test of a null pointer.
 struct AudioTestHooks {
     // A request took effect: at once, or at the commit of its operation set.
     void (*record)(AudioCall call, uint32_t voiceId, uint32_t operationSet, float value);
-    // Whether a fault is armed for the call, leaving it armed.
-    bool (*faultArmed)(AudioCall call);
+    // The faults armed, by call: read where a request takes its fast path, which makes no call.
+    const AudioFault* faults;
     // True when an armed fault fails this call; the result to return is stored.
     bool (*takeFault)(AudioCall call, AudioResult* result);
     // Whether a failed mastering-voice creation hands out a voice nevertheless.

@@ -10,17 +10,11 @@
 namespace platform {
 namespace {
 
-struct Fault {
-    AudioResult result = AudioOk;
-    uint32_t count = 0;
-    uint32_t after = 0;  // calls that still succeed first
-};
-
 struct HookState {
     bool recording = false;
     std::vector<AudioRequestRecord> records;
     uint32_t rejectedNonFinite = 0;
-    Fault faults[static_cast<int>(AudioCall::MediaReadSample) + 1];
+    AudioFault faults[static_cast<int>(AudioCall::MediaReadSample) + 1];
     bool masteringFailureReturnsVoice = false;
     bool everyStep = false;
     bool alwaysExtensible = false;
@@ -32,12 +26,8 @@ void record(AudioCall call, uint32_t voiceId, uint32_t operationSet, float value
     if (hooks.recording) hooks.records.push_back({call, voiceId, operationSet, value});
 }
 
-bool faultArmed(AudioCall call) {
-    return hooks.faults[static_cast<int>(call)].count != 0;
-}
-
 bool takeFault(AudioCall call, AudioResult* result) {
-    Fault& fault = hooks.faults[static_cast<int>(call)];
+    AudioFault& fault = hooks.faults[static_cast<int>(call)];
     if (fault.count == 0) return false;
     if (fault.after > 0) {
         --fault.after;
@@ -54,7 +44,7 @@ void countLive(AudioLiveObject object, int32_t change) {
 
 constexpr AudioTestHooks table{
     record,
-    faultArmed,
+    hooks.faults,
     takeFault,
     [] { return hooks.masteringFailureReturnsVoice; },
     [] { ++hooks.rejectedNonFinite; },
@@ -95,7 +85,7 @@ void audioFailMasteringWithVoice(bool returnVoice) {
 }
 
 void audioClearFaults() {
-    for (Fault& f : hooks.faults) f = {};
+    for (AudioFault& f : hooks.faults) f = {};
     hooks.masteringFailureReturnsVoice = false;
 }
 
