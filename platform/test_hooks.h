@@ -1,7 +1,8 @@
 // EXT: what only the tests and fuzz targets reach of the Linux backends and the software engine:
-// the requests as they took effect, failure injection, and live counts for leak checks. Only the
-// backends that define these and the tests include this header; the plug-ins and the stand-in
-// host never call them.
+// the requests as they took effect, failure injection, and live counts for leak checks. The engine
+// and the decoder are defined without them: platform/software/test_hooks.cpp defines them for the
+// test programs that link it, and reaches the engine through its hooks table (audio_internal.h).
+// The plug-ins and the stand-in host never call them.
 #pragma once
 
 #include <cstdint>
@@ -59,6 +60,10 @@ uint32_t audioVoiceId(AudioSourceVoice voice);
 // Live objects, for leak checks.
 uint32_t audioLiveEngines();
 uint32_t audioLiveSourceVoices();
+
+// The reference mix, in which silent voices advance one output frame at a time as heard ones do;
+// the default mix moves them in one step to the same place. For tests that compare the two.
+void audioMixEveryStep(bool on);
 
 // ---- The Linux decoder ----
 

@@ -12,7 +12,6 @@
 
 #include "platform/audio.h"
 #include "platform/software/audio_internal.h"
-#include "platform/test_hooks.h"
 
 namespace platform {
 
@@ -30,7 +29,6 @@ constexpr sf_count_t FramesPerSample = 4096;
 // which bounds the decoded size, stops them well before memory runs short.
 constexpr uint64_t MaxReservedBytes = uint64_t{64} << 20;
 int32_t startupDepth = 0;
-bool alwaysExtensible = false;
 
 uint32_t nativeBits(int format) {
     switch (format & SF_FORMAT_SUBMASK) {
@@ -134,21 +132,15 @@ AudioResult mediaStartup(uint32_t version, uint32_t) {
     if (audioTakeFault(AudioCall::MediaStartup, &fault)) return fault;
     if (version != MediaFoundationVersion) return AudioErrorInvalidArg;
     ++startupDepth;
+    audioCountLive(AudioLiveObject::MediaStartup, 1);
     return AudioOk;
 }
 
 AudioResult mediaShutdown() {
     if (startupDepth == 0) return MediaErrorNotInitialized;
     --startupDepth;
+    audioCountLive(AudioLiveObject::MediaStartup, -1);
     return AudioOk;
-}
-
-void mediaReportExtensible(bool always) {
-    alwaysExtensible = always;
-}
-
-int32_t mediaStartupDepth() {
-    return startupDepth;
 }
 
 AudioResult mediaCreateReader(const Path& path, MediaReader* reader) {
@@ -179,7 +171,7 @@ AudioResult mediaSetPcmOutput(MediaReader reader, WaveFormat* header, uint16_t* 
     const uint32_t blockAlign = channels * (bits / 8);
     if (channels > 0xFFFF || blockAlign > 0xFFFF) return MediaErrorInvalidMediaType;
     reader->bitsPerSample = bits;
-    const bool extensible = channels > 2 || alwaysExtensible;
+    const bool extensible = channels > 2 || (audioTestHooks && audioTestHooks->reportExtensible());
     header->formatTag = extensible ? WaveFormatExtensible : WaveFormatPcm;
     header->channels = static_cast<uint16_t>(channels);
     header->samplesPerSec = static_cast<uint32_t>(reader->info.samplerate);

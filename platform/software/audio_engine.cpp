@@ -14,6 +14,9 @@
 
 namespace platform {
 
+// None in the plug-ins and the stand-in host: only a test program installs a table.
+const AudioTestHooks* audioTestHooks = nullptr;
+
 struct AudioMasteringVoiceObject {
     AudioEngineObject* engine;
     uint32_t channels;
@@ -77,27 +80,10 @@ struct AudioEngineObject {
 
 namespace {
 
-struct Fault {
-    AudioResult result = AudioOk;
-    uint32_t count = 0;
-    uint32_t after = 0;  // calls that still succeed first
-};
-
-struct EngineWorld {
-    bool recording = false;
-    std::vector<AudioRequestRecord> records;
-    uint32_t rejectedNonFinite = 0;
-    Fault faults[static_cast<int>(AudioCall::MediaReadSample) + 1];
-    bool masteringFailureReturnsVoice = false;
-    bool everyStep = false;  // the reference mix: silent voices advance step by step too
-    uint32_t liveEngines = 0;
-    uint32_t liveSourceVoices = 0;
-    uint32_t nextVoiceId = 1;
-};
-EngineWorld world;
+uint32_t nextVoiceId = 1;
 
 void record(AudioCall call, uint32_t voiceId, uint32_t operationSet, float value) {
-    if (world.recording) world.records.push_back({call, voiceId, operationSet, value});
+    if (audioTestHooks) audioTestHooks->record(call, voiceId, operationSet, value);
 }
 
 // What a request changes in its voice: a start, a stop, a volume or a frequency ratio; false for
@@ -113,7 +99,7 @@ inline bool change(const PendingRequest& request) {
     }
 }
 
-// The commit's step while no test records the requests.
+// The commit's step while no test watches the requests.
 inline void applyUnrecorded(const PendingRequest& request) {
     change(request);
 }
@@ -155,7 +141,8 @@ void requestOrApply(AudioSourceVoiceObject* voice, AudioCall call, float value, 
 // goes through the full path.
 inline bool queueFast(AudioSourceVoiceObject* voice, AudioCall call, float value, uint32_t operationSet) {
     AudioEngineObject& engine = *voice->engine;
-    if (operationSet == AudioCommitNow || world.faults[static_cast<int>(call)].count != 0 ||
+    if (operationSet == AudioCommitNow ||
+        (audioTestHooks && audioTestHooks->faults[static_cast<int>(call)].count != 0) ||
         engine.pendingEnd == engine.pendingLimit)
         return false;
     *engine.pendingEnd++ = {operationSet, call, voice, value};
@@ -286,7 +273,7 @@ void renderVoice(AudioSourceVoiceObject& v, uint32_t outputRate, float* stereo, 
     const double ratio = static_cast<double>(v.format.samplesPerSec) * v.frequencyRatio / outputRate;
     const uint64_t step = static_cast<uint64_t>(std::llround(ratio * static_cast<double>(One)));
     const bool heard = v.volume != 0.0f;
-    if (!heard && !world.everyStep && skipSilent(v, step, frameCount)) return;
+    if (!heard && !(audioTestHooks && audioTestHooks->mixEveryStep()) && skipSilent(v, step, frameCount)) return;
     for (uint32_t i = 0; i < frameCount && !v.queue.empty(); ++i) {
         const QueuedBuffer& b = v.queue.front();
         if (heard) {
@@ -316,24 +303,10 @@ void destroySourceVoice(AudioSourceVoiceObject* voice) {
     voices.erase(std::remove(voices.begin(), voices.end(), voice), voices.end());
     record(AudioCall::DestroyVoice, voice->id, 0, 0.0f);
     delete voice;
-    --world.liveSourceVoices;
+    audioCountLive(AudioLiveObject::SourceVoice, -1);
 }
 
 }  // namespace
-
-// ---- Shared with the decoder ----
-
-bool audioTakeFault(AudioCall call, AudioResult* result) {
-    Fault& fault = world.faults[static_cast<int>(call)];
-    if (fault.count == 0) return false;
-    if (fault.after > 0) {
-        --fault.after;
-        return false;
-    }
-    --fault.count;
-    *result = fault.result;
-    return true;
-}
 
 // ---- Engine ----
 
@@ -344,7 +317,7 @@ AudioResult audioCreateEngine(AudioEngine* engine, uint32_t, uint32_t) {
     if (audioTakeFault(AudioCall::CreateEngine, &fault)) return fault;
     *engine = new (std::nothrow) AudioEngineObject();
     if (!*engine) return AudioErrorOutOfMemory;
-    ++world.liveEngines;
+    audioCountLive(AudioLiveObject::Engine, 1);
     record(AudioCall::CreateEngine, 0, 0, 0.0f);
     return AudioOk;
 }
@@ -359,7 +332,7 @@ uint32_t audioRelease(AudioEngine engine) {
     while (!engine->voices.empty()) destroySourceVoice(engine->voices.back());
     delete engine->mastering;
     delete engine;
-    --world.liveEngines;
+    audioCountLive(AudioLiveObject::Engine, -1);
     return 0;
 }
 
@@ -369,7 +342,7 @@ AudioResult audioCreateMasteringVoice(AudioEngine engine, AudioMasteringVoice* v
     *voice = nullptr;
     AudioResult fault;
     if (audioTakeFault(AudioCall::CreateMasteringVoice, &fault)) {
-        if (world.masteringFailureReturnsVoice && !engine->mastering) {
+        if (audioTestHooks->masteringFailureReturnsVoice() && !engine->mastering) {
             engine->mastering = new AudioMasteringVoiceObject{engine, 2, 48000};
             *voice = engine->mastering;
         }
@@ -417,7 +390,7 @@ AudioResult audioCommitChanges(AudioEngine engine, uint32_t operationSet) {
     AudioResult fault;
     if (audioTakeFault(AudioCall::CommitChanges, &fault)) return fault;
     record(AudioCall::CommitChanges, 0, operationSet, 0.0f);
-    if (world.recording) {
+    if (audioTestHooks) {
         engine->pendingEnd = commitQueued<apply>(engine->pending.get(), engine->pendingEnd, operationSet);
     } else {
         engine->pendingEnd = commitQueued<applyUnrecorded>(engine->pending.get(), engine->pendingEnd, operationSet);
@@ -439,14 +412,14 @@ AudioResult audioCreateSourceVoice(AudioEngine engine, AudioSourceVoice* voice, 
         return AudioErrorInvalidArg;
     auto* v = new (std::nothrow) AudioSourceVoiceObject();
     if (!v) return AudioErrorOutOfMemory;
-    v->id = world.nextVoiceId++;
+    v->id = nextVoiceId++;
     v->engine = engine;
     v->format = format;
     v->flags = flags;
     v->maxFrequencyRatio = maxFrequencyRatio;
     engine->voices.push_back(v);
     makeRoom(*engine, PendingPerVoice * engine->voices.size());
-    ++world.liveSourceVoices;
+    audioCountLive(AudioLiveObject::SourceVoice, 1);
     *voice = v;
     record(AudioCall::CreateSourceVoice, v->id, 0, maxFrequencyRatio);
     return AudioOk;
@@ -532,7 +505,7 @@ template <AudioCall call>
 [[gnu::noinline]] AudioResult setFully(AudioSourceVoice voice, float value, uint32_t operationSet) {
     if (!voice) return AudioErrorInvalidArg;
     if (!std::isfinite(value)) {
-        ++world.rejectedNonFinite;
+        if (audioTestHooks) audioTestHooks->rejectedNonFinite();
         return AudioErrorInvalidArg;
     }
     AudioResult fault;
@@ -576,40 +549,6 @@ AudioResult audioSetFrequencyRatio(AudioSourceVoice voice, float ratio, uint32_t
 
 // ---- EXT ----
 
-void audioRecordRequests(bool on) {
-    world.recording = on;
-}
-
-const std::vector<AudioRequestRecord>& audioAppliedRequests() {
-    return world.records;
-}
-
-void audioClearAppliedRequests() {
-    world.records.clear();
-    world.rejectedNonFinite = 0;
-}
-
-uint32_t audioRejectedNonFinite() {
-    return world.rejectedNonFinite;
-}
-
-void audioFailNext(AudioCall call, AudioResult result, uint32_t count, uint32_t after) {
-    world.faults[static_cast<int>(call)] = {result, count, after};
-}
-
-void audioFailMasteringWithVoice(bool returnVoice) {
-    world.masteringFailureReturnsVoice = returnVoice;
-}
-
-void audioClearFaults() {
-    for (Fault& f : world.faults) f = {};
-    world.masteringFailureReturnsVoice = false;
-}
-
-uint32_t audioVoiceId(AudioSourceVoice voice) {
-    return voice ? voice->id : 0;
-}
-
 bool audioVoiceInfo(AudioSourceVoice voice, AudioVoiceInfo* info) {
     if (!voice || !info) return false;
     *info = {};
@@ -631,18 +570,6 @@ bool audioVoiceInfo(AudioSourceVoice voice, AudioVoiceInfo* info) {
     info->positionFrames = static_cast<double>(voice->position) / static_cast<double>(One);
     info->samplesPlayed = voice->samplesPlayed;
     return true;
-}
-
-uint32_t audioLiveEngines() {
-    return world.liveEngines;
-}
-
-uint32_t audioLiveSourceVoices() {
-    return world.liveSourceVoices;
-}
-
-void audioMixEveryStep(bool on) {
-    world.everyStep = on;
 }
 
 uint32_t audioMixSampleRate(AudioEngine engine) {
