@@ -1,5 +1,5 @@
-// Shared between the software engine and the Linux decoder: the one seam through which a test
-// program watches and steers them.
+// Shared between the software engine, the Linux decoder and the injected keyboard: the one seam
+// through which a test program watches and steers them.
 #pragma once
 
 #include "platform/audio.h"
@@ -38,6 +38,8 @@ struct AudioTestHooks {
     bool (*reportExtensible)();
 };
 extern const AudioTestHooks* audioTestHooks;
+// The injected keyboard's read fails while this points at true; null outside the test programs.
+extern const bool* keyboardReadFault;
 
 inline bool audioTakeFault(AudioCall call, AudioResult* result) {
     return audioTestHooks && audioTestHooks->takeFault(call, result);

@@ -4,39 +4,33 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "platform/test_hooks.h"
+#include "platform/software/audio_internal.h"
 
 namespace platform {
 namespace {
 
-struct KeyboardState {
-    std::array<uint8_t, 256> keys{};
-    bool readFails = false;
-};
-KeyboardState keyboard;
+std::array<uint8_t, 256> keyboard{};
 
 }  // namespace
 
+const bool* keyboardReadFault = nullptr;
+
 bool isKeyDown(int virtualKey) {
-    return virtualKey >= 0 && virtualKey < 256 && (keyboard.keys[virtualKey] & 0x80) != 0;
+    return virtualKey >= 0 && virtualKey < 256 && (keyboard[virtualKey] & 0x80) != 0;
 }
 
 bool readKeyboardState(uint8_t state[256]) {
-    if (keyboard.readFails) return false;
-    std::memcpy(state, keyboard.keys.data(), 256);
+    if (keyboardReadFault && *keyboardReadFault) return false;
+    std::memcpy(state, keyboard.data(), 256);
     return true;
 }
 
 void setKeyDown(int virtualKey, bool down) {
-    if (virtualKey >= 0 && virtualKey < 256) keyboard.keys[virtualKey] = down ? 0x80 : 0;
+    if (virtualKey >= 0 && virtualKey < 256) keyboard[virtualKey] = down ? 0x80 : 0;
 }
 
 void releaseAllKeys() {
-    keyboard.keys.fill(0);
-}
-
-void setKeyboardReadFails(bool fails) {
-    keyboard.readFails = fails;
+    keyboard.fill(0);
 }
 
 }  // namespace platform

@@ -55,7 +55,8 @@ constexpr AudioTestHooks table{
 
 // Installed while the program starts, before any test makes an engine, so that the live counts
 // and the decoder's start-ups are counted from the first.
-[[maybe_unused]] const bool installed = (audioTestHooks = &table, true);
+bool keyboardFails = false;
+[[maybe_unused]] const bool installed = (audioTestHooks = &table, keyboardReadFault = &keyboardFails, true);
 
 }  // namespace
 
@@ -112,6 +113,10 @@ void mediaReportExtensible(bool always) {
 
 int32_t mediaStartupDepth() {
     return static_cast<int32_t>(hooks.live[static_cast<int>(AudioLiveObject::MediaStartup)]);
+}
+
+void setKeyboardReadFails(bool fails) {
+    keyboardFails = fails;
 }
 
 }  // namespace platform
