@@ -201,14 +201,6 @@ TEST_F(FrameTest, NegativePowerIsClearedByTheBrakeUnlessSwitchEightIsOn) {
     EXPECT_FALSE(p.input.negativePowerActive);
 }
 
-TEST_F(FrameTest, ReverserZeroClearsTheRegenerationMatch) {
-    p.input.regenerationMatch = true;
-    corvane::setReverser(p, 1);
-    EXPECT_TRUE(p.input.regenerationMatch);
-    corvane::setReverser(p, 0);
-    EXPECT_FALSE(p.input.regenerationMatch);
-}
-
 TEST_F(FrameTest, DoorsGateTheReverser) {
     corvane::setReverser(p, 1);
     EXPECT_EQ(frameAt(100).reverser, 0);  // doors never reported closed
@@ -218,15 +210,11 @@ TEST_F(FrameTest, DoorsGateTheReverser) {
     EXPECT_EQ(frameAt(140).reverser, 0);
 }
 
-TEST_F(FrameTest, InitializeResetsOnlyThePeakCurrent) {
-    corvane::keyDown(p, 5, false);
-    p.input.powerLimitMode = 1;
-    p.input.peakCurrent = 300.0f;
-    corvane::initialize(p, 0);
+TEST_F(FrameTest, InitializeKeepsTheCabSwitches) {
+    corvane::keyDown(p, host::KeyIndex::Switch5, false);
     corvane::initialize(p, 1);
-    EXPECT_TRUE(p.input.toggle5);
-    EXPECT_EQ(p.input.powerLimitMode, 1);
-    EXPECT_EQ(p.input.peakCurrent, 0.0f);
+    frameAt(100);
+    EXPECT_EQ(panel[host::PanelIndex::SwitchFiveOnly], 1);
 }
 
 TEST_F(FrameTest, LoadSetsTheStartValuesAndKeepsTheRest) {

@@ -66,6 +66,22 @@ TEST_F(DisplayedSap, FallsTowardALowerTarget) {
     EXPECT_NEAR(show(300.0f, 50), 240.0f, 1e-3f);
 }
 
+// Held, the shown pressure stands while it is less than 10 kPa from the target and moves from
+// exactly 10 kPa on: 0.4 kPa per millisecond, 20 kPa in a 50 ms frame.
+TEST_F(DisplayedSap, StandsOnlyWithinLessThanTenKilopascalsOfTheTarget) {
+    const float rows[][2] = {{std::nextafter(250.0f, 0.0f), std::nextafter(250.0f, 0.0f)},
+                             {250.0f, 230.0f},
+                             {std::nextafter(230.0f, 300.0f), std::nextafter(230.0f, 300.0f)},
+                             {230.0f, 250.0f}};
+    for (const auto& row : rows) {
+        p.input.ebLatch = false;
+        brakes().sapOffset = 0.0f;
+        show(row[0]);
+        p.input.ebLatch = true;
+        EXPECT_EQ(show(row[0], 50), row[1]) << row[0];
+    }
+}
+
 TEST_F(DisplayedSap, ANegativeOffsetCatchesUpAfterTheHoldEnds) {
     show(300.0f);
     p.input.ebLatch = true;

@@ -140,7 +140,7 @@ TEST_F(RegenerationMatch, SetsThePanelLampInTheFrame) {
     frame(state);
     EXPECT_EQ(panel[41], 1);
     state.time = 40;
-    state.current = 0.0f;
+    corvane::setReverser(p, 0);  // the reverser in neutral clears it
     frame(state);
     EXPECT_EQ(panel[41], 0);
 }
