@@ -13,18 +13,8 @@ namespace {
 
 using namespace platform;
 
-class SoftwareEngine : public soundtest::AudioTest {
+class SoftwareEngine : public soundtest::EngineTest {
 protected:
-    void SetUp() override {
-        AudioTest::SetUp();
-        ASSERT_EQ(audioCreateEngine(&engine, 0, AudioDefaultProcessor), AudioOk);
-        ASSERT_EQ(audioCreateMasteringVoice(engine, &mastering, 0, 0, 0, AudioCategoryGameEffects), AudioOk);
-    }
-    void TearDown() override {
-        audioRelease(engine);
-        AudioTest::TearDown();
-    }
-
     // A mono 16-bit voice at `rate` playing `frames` frames of a constant value, looping or once.
     AudioSourceVoice voiceWith(uint32_t rate, uint32_t frames, int16_t value, uint32_t loopCount,
                                float maxRatio = 25.0f) {
@@ -57,8 +47,6 @@ protected:
         return out;
     }
 
-    AudioEngine engine = nullptr;
-    AudioMasteringVoice mastering = nullptr;
     std::list<std::vector<uint8_t>> buffers;
 };
 

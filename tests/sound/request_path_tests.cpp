@@ -129,17 +129,8 @@ TEST(MotorLayerBands, AnOpenEndExcludesItsValueAndAdmitsTheNextFloat) {
 
 // ---- The engine's queued requests ----
 
-class RequestPath : public soundtest::AudioTest {
+class RequestPath : public soundtest::EngineTest {
 protected:
-    void SetUp() override {
-        AudioTest::SetUp();
-        ASSERT_EQ(audioCreateEngine(&engine, 0, AudioDefaultProcessor), AudioOk);
-        ASSERT_EQ(audioCreateMasteringVoice(engine, &mastering, 0, 0, 0, AudioCategoryGameEffects), AudioOk);
-    }
-    void TearDown() override {
-        audioRelease(engine);
-        AudioTest::TearDown();
-    }
     AudioSourceVoice voice(uint32_t flags = 0, float maxRatio = 25.0f) {
         const WaveFormat format{WaveFormatPcm, 1, 22050, 44100, 2, 16, 0};
         AudioSourceVoice v = nullptr;
@@ -151,9 +142,6 @@ protected:
         audioVoiceInfo(v, &i);
         return i;
     }
-
-    AudioEngine engine = nullptr;
-    AudioMasteringVoice mastering = nullptr;
 };
 
 TEST_F(RequestPath, AQueuedValueEndsAsTheSameValueMadeAtOnce) {

@@ -99,4 +99,22 @@ protected:
     VehicleFolder vehicle;
 };
 
+// An engine and its mastering voice of the test's own, made before and released after each test.
+class EngineTest : public AudioTest {
+protected:
+    void SetUp() override {
+        AudioTest::SetUp();
+        using namespace platform;
+        ASSERT_EQ(audioCreateEngine(&engine, 0, AudioDefaultProcessor), AudioOk);
+        ASSERT_EQ(audioCreateMasteringVoice(engine, &mastering, 0, 0, 0, AudioCategoryGameEffects), AudioOk);
+    }
+    void TearDown() override {
+        platform::audioRelease(engine);
+        AudioTest::TearDown();
+    }
+
+    platform::AudioEngine engine = nullptr;
+    platform::AudioMasteringVoice mastering = nullptr;
+};
+
 }  // namespace soundtest
