@@ -65,18 +65,41 @@ TEST_F(FrameTest, FirstFrameStopsEveryDrivenSoundAndLeavesTheOthers) {
     EXPECT_EQ(sound[95], SoundContinue);
 }
 
-TEST_F(FrameTest, HeldKeyFlipsItsSwitchOnceButAdjustsEveryTime) {
+// Each switch flips once per press however often the host repeats KeyDown, and sounds as it flips;
+// switch 7 flips on release. The needle adjustment moves on every repeat.
+TEST_F(FrameTest, EachSwitchFlipsOncePerPressWithItsSounds) {
+    using namespace host::KeyIndex;
+    using In = sim::InputState;
+    using T = sim::SoundTriggers;
+    const struct {
+        int key;
+        bool In::*toggle;
+        host::SoundTrigger T::*on, T::*off;
+        bool stopsTheOther = false;  // the held sounds of the emergency latch replace each other
+    } rows[] = {{Switch5, &In::toggle5, &T::cabSwitchOn, &T::cabSwitchOff},
+                {Switch6, &In::toggle6, &T::switchSixOnOrLimitDown, &T::switchSixOffOrLimitUp},
+                {Switch8, &In::toggle8, &T::cabSwitchOn, &T::cabSwitchOff},
+                {Switch12, &In::toggle12, &T::cabSwitchOn, &T::cabSwitchOff},
+                {EmergencyLatch, &In::ebLatch, &T::emergencyLatchSet, &T::emergencyLatchReleased},
+                {EmergencyLatch, &In::ebLatch, &T::emergencyLatchSetHeld, &T::emergencyLatchReleasedHeld, true}};
+    for (const auto& row : rows) {
+        p = corvane::Plugin{};
+        for (int i = 0; i < 2; ++i) corvane::keyDown(p, row.key, false);
+        EXPECT_TRUE(p.input.*row.toggle && (p.input.triggers.*row.on).play) << row.key;
+        EXPECT_EQ((p.input.triggers.*row.off).stop, row.stopsTheOther) << row.key;
+        corvane::keyUp(p, row.key);
+        corvane::keyDown(p, row.key, false);
+        EXPECT_TRUE(!(p.input.*row.toggle) && (p.input.triggers.*row.off).play) << row.key;
+        EXPECT_EQ((p.input.triggers.*row.on).stop, row.stopsTheOther) << row.key;
+    }
+    corvane::keyDown(p, Switch7, false);
+    EXPECT_FALSE(p.input.toggle7);
+    corvane::keyUp(p, Switch7);
+    EXPECT_TRUE(p.input.toggle7);
     p.input.panelModifyMode = true;
     p.input.adjustTarget = 3;
-    for (int i = 0; i < 3; ++i) corvane::keyDown(p, 5, false);
-    EXPECT_TRUE(p.input.toggle5);
+    for (int i = 0; i < 3; ++i) corvane::keyDown(p, Switch5, false);
     EXPECT_EQ(p.input.adjustValue, 30);
-    EXPECT_TRUE(p.input.triggers.cabSwitchOn.play);
-    corvane::keyUp(p, 5);
-    corvane::keyDown(p, 5, false);
-    EXPECT_FALSE(p.input.toggle5);
-    EXPECT_TRUE(p.input.triggers.cabSwitchOff.play);
-    EXPECT_EQ(p.input.adjustValue, 40);
 }
 
 TEST_F(FrameTest, ShiftHeldMakesKeysFiveAndSixDoNothing) {
@@ -122,31 +145,6 @@ TEST_F(FrameTest, PowerLimitModeStepsWithinItsRangeAndSoundsOnlyOnAChange) {
     corvane::keyUp(p, 11);
     corvane::keyDown(p, 11, false);
     EXPECT_EQ(p.input.powerLimitMode, 2);
-}
-
-TEST_F(FrameTest, EmergencyLatchKeyRaisesItsSoundPairs) {
-    corvane::keyDown(p, 9, false);
-    EXPECT_TRUE(p.input.ebLatch);
-    EXPECT_TRUE(p.input.triggers.emergencyLatchReleasedHeld.stop);
-    EXPECT_TRUE(p.input.triggers.emergencyLatchSetHeld.play);
-    EXPECT_TRUE(p.input.triggers.emergencyLatchSet.play);
-    corvane::keyUp(p, 9);
-    corvane::keyDown(p, 9, false);
-    EXPECT_FALSE(p.input.ebLatch);
-    EXPECT_TRUE(p.input.triggers.emergencyLatchSetHeld.stop);
-    EXPECT_TRUE(p.input.triggers.emergencyLatchReleasedHeld.play);
-    EXPECT_TRUE(p.input.triggers.emergencyLatchReleased.play);
-}
-
-TEST_F(FrameTest, KeySevenActsOnReleaseAndLatchedKeysAreIndependent) {
-    corvane::keyDown(p, 7, false);
-    EXPECT_FALSE(p.input.toggle7);
-    corvane::keyUp(p, 7);
-    EXPECT_TRUE(p.input.toggle7);
-    corvane::keyDown(p, 12, false);
-    corvane::keyDown(p, 6, false);
-    EXPECT_TRUE(p.input.toggle12);
-    EXPECT_TRUE(p.input.toggle6);
 }
 
 TEST_F(FrameTest, KeysOutsideTheTablesAreIgnored) {
