@@ -41,7 +41,7 @@ host::Handles elapse(Plugin& p, const host::VehicleState& state, int32_t* panel,
     sim::emergencyLatchStep(model.brakes, in, f);
     sim::releaseSequencingStep(model.brakes, in, model.frame, f);
     sim::emergencyLatchSounds(in.triggers, sound);
-    sim::learningStep(model.brakes, in, model.frame, f);
+    sim::learningStep(model.brakes, in.brakePressureTable, in.ebLatch, model.frame, f);
     sim::clockStep(model.frame, f);
     sim::regenNoLoadCurrentStep(model.traction, f);
     sim::cabSoundsStep(in.triggers, model.frame, f);
@@ -53,9 +53,9 @@ host::Handles elapse(Plugin& p, const host::VehicleState& state, int32_t* panel,
     sim::motorCurrentStep(model.traction);
     const sim::LayerRewinds rewinds =
         sim::modeMachineStep(model.mode, model.traction, in, model.instruments.lineVoltage, f);
-    sim::negativeNotchFlashStep(in, model.frame, f);
+    sim::negativeNotchFlashStep(in.negativeNotchFlash, model.frame, f);
     sim::lineVoltageStep(model.instruments, model.traction, in, f);
-    sim::regenerationMatchStep(in, model.traction, model.frame, f);
+    sim::regenerationMatchStep(in.regenerationMatch, model.traction, model.frame, f);
     sim::indicatorLampsStep(in, model.mode, model.traction, model.frame, f);
     sim::needlesStep(p.needles, model.traction, model.mode, model.brakes, model.instruments, f);
     sim::modeStepTimerAdvance(model.mode, f);

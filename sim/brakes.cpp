@@ -49,14 +49,14 @@ void releaseSequencingStep(BrakeState& b, InputState& in, const FrameState& prev
     }
 }
 
-void learningStep(BrakeState& b, InputState& in, const FrameState& previous, const FrameContext& f) {
+void learningStep(BrakeState& b, BrakePressureTable& table, bool ebLatch, const FrameState& previous,
+                  const FrameContext& f) {
     const float sap = f.state.sapPressure;
     const int32_t brake = f.out.brake;
     b.steadyTimer = sap == previous.previousSapPressure ? addWrapping(b.steadyTimer, f.timeStep) : 0;
     if (brake != previous.previousOutputBrake) b.steadyTimer = 0;
-    BrakePressureTable& table = in.brakePressureTable;
     // An infinite pressure from the host would stay in the table for good and spoil every fill.
-    if (!in.ebLatch && !b.ebReleaseArmed && !b.ebReleaseGuard && !b.holdFlag && b.steadyTimer > 500 &&
+    if (!ebLatch && !b.ebReleaseArmed && !b.ebReleaseGuard && !b.holdFlag && b.steadyTimer > 500 &&
         std::isfinite(sap) && table.canLearn(brake)) {
         table.learn(brake, sap);
     }

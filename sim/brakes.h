@@ -12,6 +12,7 @@ struct AudioState;
 
 namespace sim {
 
+struct BrakePressureTable;
 struct InputState;
 struct FrameState;
 struct TractionState;
@@ -37,7 +38,8 @@ void emergencyLatchStep(BrakeState& brakes, const InputState& input, FrameContex
 void releaseSequencingStep(BrakeState& brakes, InputState& input, const FrameState& previous,
                            const FrameContext& frame);
 // After the emergency latch sounds: the steady-pressure timer and the notch pressures.
-void learningStep(BrakeState& brakes, InputState& input, const FrameState& previous, const FrameContext& frame);
+void learningStep(BrakeState& brakes, BrakePressureTable& table, bool ebLatch, const FrameState& previous,
+                  const FrameContext& frame);
 // After traction.
 void blendingStep(BrakeState& brakes, InputState& input, const TractionState& traction, FrameContext& frame);
 // After blending: displayed SAP, exhaust events and the cylinder release rate.

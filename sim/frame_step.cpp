@@ -97,11 +97,11 @@ void finalHandlesStep(const BrakeState& b, FrameContext& f) {
     f.panel[ElectricBrakeHolds] = b.holdFlag ? 1 : 0;
 }
 
-void negativeNotchFlashStep(InputState& in, FrameState& fs, const FrameContext& f) {
-    if (in.negativeNotchFlash) {
+void negativeNotchFlashStep(bool& negativeNotchFlash, FrameState& fs, const FrameContext& f) {
+    if (negativeNotchFlash) {
         fs.flashTimer = addWrapping(fs.flashTimer, f.timeStep);
         if (fs.flashTimer > 99) {
-            in.negativeNotchFlash = false;
+            negativeNotchFlash = false;
             fs.flashTimer = 0;
         }
     }
@@ -145,10 +145,9 @@ void loadStartValues(SimState& sim, const config::NotchConfig& notch) {
     loadModeMachine(sim.mode);
 }
 
-void regenerationMatchStep(InputState& in, const TractionState& t, const FrameState& fs, const FrameContext& f) {
+void regenerationMatchStep(bool& match, const TractionState& t, const FrameState& fs, const FrameContext& f) {
     const float r7 = t.r7;
     const float current = f.state.current;
-    bool& match = in.regenerationMatch;
     const bool newMatch = r7 < fs.r30 - 1.0f && (r7 + current < 0.0f ? -(r7 + current) : r7 + current) < 1.0f;
     match = f.state.speed < 30.0f && current < 0.0f && (newMatch || match);
 }

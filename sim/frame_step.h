@@ -63,9 +63,10 @@ void clockStep(FrameState& frameState, const FrameContext& frame);
 void cabSoundsStep(SoundTriggers& triggers, FrameState& frameState, FrameContext& frame);
 // The handles are final from here on: the notches sent and the electric brake's hold lamp.
 void finalHandlesStep(const BrakeState& brakes, FrameContext& frame);
-void negativeNotchFlashStep(InputState& input, FrameState& frameState, const FrameContext& frame);
+// The negative-notch lamp's flash ends after 100 ms.
+void negativeNotchFlashStep(bool& negativeNotchFlash, FrameState& frameState, const FrameContext& frame);
 // Before the indicator lamps: the lamp condition of the regeneration-match lamp.
-void regenerationMatchStep(InputState& input, const TractionState& traction, const FrameState& frameState,
+void regenerationMatchStep(bool& regenerationMatch, const TractionState& traction, const FrameState& frameState,
                            const FrameContext& frame);
 void indicatorLampsStep(const InputState& input, const ModeState& mode, const TractionState& traction,
                         FrameState& frameState, FrameContext& frame);

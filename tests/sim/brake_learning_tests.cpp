@@ -14,7 +14,7 @@ protected:
     void learnFrame(int32_t notch, float sap, int32_t timeStepMs = 100) {
         step.state.sapPressure = sap;
         sim::FrameContext f = context({notch, 0, 1, 0}, timeStepMs);
-        sim::learningStep(p.sim.brakes, p.input, p.sim.frame, f);
+        sim::learningStep(p.sim.brakes, p.input.brakePressureTable, p.input.ebLatch, p.sim.frame, f);
         storePrevious(f);
     }
     const sim::BrakePressureTable& table() const { return p.input.brakePressureTable; }

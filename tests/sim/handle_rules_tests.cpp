@@ -106,7 +106,7 @@ protected:
         s.state.current = current;
         p.sim.traction.r7 = r7;
         sim::FrameContext f = s.context();
-        sim::regenerationMatchStep(p.input, p.sim.traction, p.sim.frame, f);
+        sim::regenerationMatchStep(p.input.regenerationMatch, p.sim.traction, p.sim.frame, f);
         return p.input.regenerationMatch;
     }
 };
