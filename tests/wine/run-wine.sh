@@ -61,10 +61,13 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=${WINE_TEST_OVERRIDES:+;$WINE_TEST_OVERRIDES}"
 export HOME="$build_dir/wine/home"
 mkdir -p "$HOME"
-cat >"$HOME/.asoundrc" <<'ALSA'
-pcm.!default { type null }
-ctl.!default { type hw card 0 }
-ALSA
+# Written beside and moved into place: parallel tests start Wine while others set this up, and a
+# half-written file leaves ALSA without its null device, which crashes the mastering voice.
+asoundrc='pcm.!default { type null }
+ctl.!default { type hw card 0 }'
+if [ "$(cat "$HOME/.asoundrc" 2>/dev/null)" != "$asoundrc" ]; then
+  printf '%s\n' "$asoundrc" >"$HOME/.asoundrc.$$" && mv -f "$HOME/.asoundrc.$$" "$HOME/.asoundrc"
+fi
 
 # One prefix per build tree, made once by the 64-bit loader, so that it needs no 32-bit code where
 # none can run; it holds the 32-bit half wherever 32-bit programs run (natively or emulated), and is
